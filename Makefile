@@ -1,0 +1,47 @@
+# Set-up and build entry points. Every target installs what is missing first,
+# so a fresh Debian 12 machine needs nothing but this repository.
+
+JOBS ?= $(shell nproc)
+
+.PHONY: all build run test deps deps-build unit-asan desktop-tests format format-check bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+deps-build:
+	@scripts/install-deps.sh --build-only
+
+build/build.ninja:
+	cmake --preset dev
+
+build: deps-build build/build.ninja
+	cmake --build build -j $(JOBS)
+
+run: build
+	./build/quillo
+
+# Every suite: formatting, the unit suite under Address/UB sanitizers, then the
+# unit, integration, UI and end-to-end suites of the normal build inside a
+# throw-away test desktop.
+test: deps format-check
+	cmake --preset ci
+	cmake --build build -j $(JOBS)
+	cmake --preset asan
+	cmake --build build-asan -j $(JOBS) --target unit_tests
+	ctest --test-dir build-asan -L unit --output-on-failure -j $(JOBS)
+	ctest --test-dir build -L unit --output-on-failure -j $(JOBS)
+	scripts/test-desktop.sh ctest --test-dir build -LE unit --output-on-failure
+
+format:
+	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format -i
+
+format-check:
+	@git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+
+bench: build
+	@for b in build/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs every Debian package Quillo needs to build, run and test.
+# Idempotent: packages already present are skipped, so a second run is quick.
+set -euo pipefail
+
+build_pkgs=(
+    g++ cmake make pkg-config ninja-build clang-format
+    qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libgl-dev
+    libx11-dev libxi-dev libxtst-dev
+    libpulse-dev
+    libavcodec-dev libavformat-dev libswresample-dev libavutil-dev
+    libcurl4-openssl-dev nlohmann-json3-dev libicu-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+)
+# The throw-away test desktop: X server, window manager, session bus, notification
+# daemon, tray host, audio server, and recorded speech to play into the microphone.
+desktop_pkgs=(
+    xvfb x11-utils x11-xkb-utils imagemagick xdotool xclip openbox trayer dunst dbus
+    fonts-dejavu-core python3 python3-tk pulseaudio pulseaudio-utils sox ffmpeg espeak-ng
+    pocketsphinx-testdata procps psmisc
+)
+
+want=("${build_pkgs[@]}")
+if [ "${1:-}" != "--build-only" ]; then
+    want+=("${desktop_pkgs[@]}")
+fi
+
+missing=()
+for p in "${want[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+    exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+        sudo_cmd=(sudo)
+    else
+        echo "install-deps: missing packages (${missing[*]}) and not root; run this script as root" >&2
+        exit 1
+    fi
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,186 @@
+#include "platform/linux/PosixFileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillo {
+
+namespace {
+
+std::string describe(const std::string& what, const std::string& path, int error)
+{
+    return what + " " + path + ": " + std::strerror(error);
+}
+
+std::string parentOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Closes the descriptor on every path out of a function.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+FileSystem::ReadResult PosixFileSystem::readFile(const std::string& path) const
+{
+    ReadResult result;
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        result.status = errno == ENOENT ? ReadResult::Status::notFound : ReadResult::Status::failed;
+        result.error = describe("cannot open", path, errno);
+        return result;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            result.status = ReadResult::Status::failed;
+            result.error = describe("cannot read", path, errno);
+            result.contents.clear();
+            return result;
+        }
+        result.contents.append(buffer, static_cast<std::size_t>(n));
+    }
+    return result;
+}
+
+FileSystem::Result
+PosixFileSystem::writeFileAtomically(const std::string& path, const std::string& contents, std::uint32_t mode)
+{
+    std::string tempPath = path + ".tmp-XXXXXX";
+    std::vector<char> templ(tempPath.begin(), tempPath.end());
+    templ.push_back('\0');
+    FileDescriptor fd(::mkstemp(templ.data()));
+    if (fd.get() < 0) {
+        return Result::failure(describe("cannot create a temporary file for", path, errno));
+    }
+    tempPath = templ.data();
+    auto fail = [&](const std::string& what) {
+        const int error = errno;
+        ::unlink(tempPath.c_str());
+        return Result::failure(describe(what, path, error));
+    };
+
+    if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) {
+        return fail("cannot set the mode of");
+    }
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t n = ::write(fd.get(), contents.data() + written, contents.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return fail("cannot write");
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd.get()) != 0) {
+        return fail("cannot sync");
+    }
+    if (::close(fd.release()) != 0) {
+        return fail("cannot close");
+    }
+    if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+        return fail("cannot replace");
+    }
+    // Make the rename itself durable.
+    FileDescriptor dir(::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) {
+        ::fsync(dir.get());
+    }
+    return Result::success();
+}
+
+FileSystem::Result PosixFileSystem::createDirectories(const std::string& path, std::uint32_t mode)
+{
+    if (path.empty()) {
+        return Result::failure("empty directory path");
+    }
+    std::size_t position = 0;
+    while (position != std::string::npos) {
+        position = path.find('/', position + 1);
+        const std::string prefix = path.substr(0, position);
+        if (prefix.empty()) {
+            continue;
+        }
+        const bool last = position == std::string::npos || position + 1 == path.size();
+        const mode_t dirMode = last ? static_cast<mode_t>(mode) : 0755;
+        if (::mkdir(prefix.c_str(), dirMode) == 0) {
+            if (last) {
+                ::chmod(prefix.c_str(), dirMode); // mkdir's mode is filtered by the umask
+            }
+        } else if (errno != EEXIST) {
+            return Result::failure(describe("cannot create directory", prefix, errno));
+        }
+        if (last) {
+            break;
+        }
+    }
+    struct stat info
+    {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return Result::failure("not a directory: " + path);
+    }
+    return Result::success();
+}
+
+FileSystem::Result PosixFileSystem::rename(const std::string& from, const std::string& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return Result::failure(describe("cannot rename", from, errno));
+    }
+    return Result::success();
+}
+
+FileSystem::Result PosixFileSystem::removeFile(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0) {
+        return Result::failure(describe("cannot remove", path, errno));
+    }
+    return Result::success();
+}
+
+bool PosixFileSystem::exists(const std::string& path) const
+{
+    struct stat info
+    {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+} // namespace quillo

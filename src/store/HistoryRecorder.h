@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace quillo {
+
+// The two calls a finished dictation makes into the data store.
+//
+// Threading: any thread; the store serialises them with its other operations.
+class HistoryRecorder
+{
+public:
+    virtual ~HistoryRecorder() = default;
+    // The expansion of a snippet whose trigger is the whole text, if any.
+    virtual std::optional<std::string> expandSnippet(const std::string& text) = 0;
+    virtual void addEntry(const std::string& text,
+                          double duration,
+                          const std::optional<std::string>& appBundleID,
+                          const std::optional<std::string>& appName) = 0;
+};
+
+} // namespace quillo

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "transcription/Transcriber.h"
+
+namespace quillo {
+
+class Clock;
+class FileSystem;
+class Log;
+class Preferences;
+class SpeechServices;
+class TextRules;
+class UserLists;
+
+// The transcription pipeline: engine routing, the raw transcript (streamed or
+// uploaded), the decision to clean up, the clean-up with its refusal guard,
+// and snippet expansion. Holds no per-dictation state, so calls may overlap.
+class OpenAIService final : public Transcriber
+{
+public:
+    static constexpr const char* transcriptionModel = "gpt-4o-mini-transcribe";
+    static constexpr const char* deepgramModel = "nova-3";
+    static constexpr const char* cleanupModel = "gpt-4o-mini";
+
+    // Transcripts of at most this many words, in an enabled script and with no
+    // extra instructions, are pasted without clean-up.
+    static constexpr std::size_t kMaxWordsWithoutCleanup = 7;
+
+    struct Dependencies
+    {
+        const Preferences& preferences;
+        const FileSystem& fileSystem;
+        const Clock& clock;
+        Log& log;
+        SpeechServices& services;
+        const TextRules& rules;
+        const UserLists& lists;
+    };
+
+    explicit OpenAIService(Dependencies dependencies);
+
+    DictationResult transcribeAndClean(const std::string& audioPath,
+                                       const LanguageSet& languages,
+                                       const std::optional<std::string>& streamedTranscript) override;
+
+private:
+    std::string expandSnippets(const std::string& text) const;
+
+    Dependencies m_deps;
+};
+
+} // namespace quillo

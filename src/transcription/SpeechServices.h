@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "transcription/QuilloLanguage.h"
+
+namespace quillo {
+
+// The three remote requests of a dictation.
+//
+// Threading: any background thread; calls block until the answer arrives.
+// Failure: throws DictationError for answers the program understands, and the
+// transport error of the HTTP layer when the service cannot be reached.
+class SpeechServices
+{
+public:
+    virtual ~SpeechServices() = default;
+    // Uploads the recording to the OpenAI transcription endpoint.
+    virtual std::string transcribeOpenAI(const std::string& audioData, const LanguageSet& languages) = 0;
+    // Uploads the recording to the Deepgram pre-recorded endpoint.
+    virtual std::string transcribeDeepgram(const std::string& audioData) = 0;
+    // Sends the clean-up chat completion; returns the model's content as received.
+    virtual std::string requestCleanup(const std::string& rawTranscript,
+                                       const LanguageSet& languages,
+                                       const std::vector<std::string>& dictionaryWords,
+                                       const std::string& instructions) = 0;
+};
+
+} // namespace quillo

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace quillo::text {
+
+// Horizontal white space: space separators (category Zs) and the tab.
+bool isHorizontalSpace(char32_t c);
+// Horizontal white space plus line breaks (LF, VT, FF, CR, NEL, LS, PS).
+bool isWhitespaceOrNewline(char32_t c);
+
+// Removes horizontal white space from both ends (line breaks stay).
+std::string trimSpacesAndTabs(const std::string& utf8);
+// Removes white space and line breaks from both ends.
+std::string trimWhitespaceAndNewlines(const std::string& utf8);
+
+// Maximal runs of characters that are neither white space nor line breaks.
+std::size_t countWords(const std::string& utf8);
+
+// The first `count` user-perceived characters (grapheme clusters).
+std::string prefixCharacters(const std::string& utf8, std::size_t count);
+
+} // namespace quillo::text

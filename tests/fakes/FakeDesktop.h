@@ -1,0 +1,96 @@
+#pragma once
+
+// Fakes of the desktop-facing interfaces: they record what the program asked
+// for and answer what the test set up.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/MainWindowHost.h"
+#include "platform/Notifier.h"
+#include "platform/Permissions.h"
+#include "platform/RecordingIndicator.h"
+#include "platform/StatusItem.h"
+#include "platform/Workspace.h"
+
+namespace quillo::test {
+
+class FakeNotifier final : public Notifier
+{
+public:
+    void notify(const std::string& title, const std::string& body) override { sent.emplace_back(title, body); }
+    std::vector<std::pair<std::string, std::string>> sent;
+};
+
+class FakeWorkspace final : public Workspace
+{
+public:
+    std::optional<FrontApplication> frontmostApplication() override { return front; }
+    std::optional<FrontApplication> front;
+};
+
+class FakeStatusItem final : public StatusItem
+{
+public:
+    bool setUp(Actions a) override
+    {
+        actions = std::move(a);
+        ++setUpCount;
+        return available;
+    }
+    void setImage(const std::string& symbolName, const std::string& fallbackText) override
+    {
+        images.emplace_back(symbolName, fallbackText);
+    }
+    void setToggleTitle(const std::string& title) override { toggleTitle = title; }
+
+    std::string currentSymbol() const { return images.empty() ? std::string() : images.back().first; }
+
+    bool available = true;
+    int setUpCount = 0;
+    Actions actions;
+    std::vector<std::pair<std::string, std::string>> images;
+    std::string toggleTitle;
+};
+
+class FakePermissions final : public Permissions
+{
+public:
+    bool isAccessibilityTrusted() override
+    {
+        ++accessibilityChecks;
+        return accessibilityTrusted;
+    }
+    void requestMicrophoneAccess(std::function<void(bool)> completion) override
+    {
+        microphoneCompletion = std::move(completion);
+    }
+    void requestNotificationAuthorization() override { ++notificationRequests; }
+
+    bool accessibilityTrusted = true;
+    int accessibilityChecks = 0;
+    int notificationRequests = 0;
+    std::function<void(bool)> microphoneCompletion;
+};
+
+class FakeRecordingIndicator final : public RecordingIndicator
+{
+public:
+    explicit FakeRecordingIndicator(std::vector<std::string>& events) : m_events(events) {}
+    void show() override { m_events.push_back("show"); }
+    void hide() override { m_events.push_back("hide"); }
+
+private:
+    std::vector<std::string>& m_events;
+};
+
+class FakeMainWindowHost final : public MainWindowHost
+{
+public:
+    void showMainWindow(NavItem tab) override { shown.push_back(tab); }
+    std::vector<NavItem> shown;
+};
+
+} // namespace quillo::test

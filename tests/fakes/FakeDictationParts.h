@@ -1,0 +1,163 @@
+#pragma once
+
+// Fakes of the core collaborators the dictation controller drives.
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hotkeys/HotkeyControl.h"
+#include "output/Paster.h"
+#include "store/HistoryRecorder.h"
+#include "store/UserLists.h"
+#include "streaming/LiveStreamer.h"
+#include "transcription/Transcriber.h"
+
+namespace quillo::test {
+
+class FakeHotkeyControl final : public HotkeyControl
+{
+public:
+    void setCallbacks(Callbacks c) override { callbacks = std::move(c); }
+    void start() override { ++startCount; }
+    void setEnabled(bool enabled) override { this->enabled = enabled; }
+
+    Callbacks callbacks;
+    int startCount = 0;
+    bool enabled = true;
+};
+
+// Answers each call with the next scripted outcome: a result or an exception.
+class FakeTranscriber final : public Transcriber
+{
+public:
+    struct Call
+    {
+        std::string audioPath;
+        LanguageSet languages;
+        std::optional<std::string> streamedTranscript;
+    };
+    using Outcome = std::function<DictationResult()>;
+
+    DictationResult transcribeAndClean(const std::string& audioPath,
+                                       const LanguageSet& languages,
+                                       const std::optional<std::string>& streamedTranscript) override
+    {
+        Outcome outcome;
+        {
+            std::lock_guard lock(m_mutex);
+            calls.push_back({audioPath, languages, streamedTranscript});
+            if (!outcomes.empty()) {
+                outcome = outcomes.front();
+                outcomes.erase(outcomes.begin());
+            }
+        }
+        return outcome ? outcome() : DictationResult{};
+    }
+
+    void willReturn(DictationResult result)
+    {
+        outcomes.push_back([result] { return result; });
+    }
+    template <typename Error> void willThrow(Error error)
+    {
+        outcomes.push_back([error]() -> DictationResult { throw error; });
+    }
+
+    std::vector<Call> calls;
+    std::vector<Outcome> outcomes;
+
+private:
+    std::mutex m_mutex; // guards calls and outcomes while a task runs
+};
+
+class FakeHistoryRecorder final : public HistoryRecorder
+{
+public:
+    struct Entry
+    {
+        std::string text;
+        double duration;
+        std::optional<std::string> appBundleID;
+        std::optional<std::string> appName;
+    };
+
+    std::optional<std::string> expandSnippet(const std::string& text) override
+    {
+        for (const auto& [trigger, expansion] : snippets) {
+            if (trigger == text) {
+                return expansion;
+            }
+        }
+        return std::nullopt;
+    }
+    void addEntry(const std::string& text,
+                  double duration,
+                  const std::optional<std::string>& appBundleID,
+                  const std::optional<std::string>& appName) override
+    {
+        entries.push_back({text, duration, appBundleID, appName});
+    }
+
+    std::vector<std::pair<std::string, std::string>> snippets;
+    std::vector<Entry> entries;
+};
+
+class FakePaster final : public Paster
+{
+public:
+    void paste(const std::string& text, bool simulateEnter) override { pastes.emplace_back(text, simulateEnter); }
+    std::vector<std::pair<std::string, bool>> pastes;
+};
+
+class FakeLiveStreamer final : public LiveStreamer
+{
+public:
+    void start() override { ++startCount; }
+    std::optional<std::string> finish() override
+    {
+        ++finishCount;
+        return transcript;
+    }
+    void cancel() override { ++cancelCount; }
+
+    std::optional<std::string> transcript;
+    int startCount = 0;
+    int finishCount = 0;
+    int cancelCount = 0;
+};
+
+class FakeLiveStreamerFactory final : public LiveStreamerFactory
+{
+public:
+    bool shouldStream(const LanguageSet& languages) override
+    {
+        askedWith.push_back(languages);
+        return languages == LanguageSet{"en"} && streamingAllowed;
+    }
+    std::shared_ptr<LiveStreamer> create() override
+    {
+        created.push_back(std::make_shared<FakeLiveStreamer>());
+        created.back()->transcript = nextTranscript;
+        return created.back();
+    }
+
+    bool streamingAllowed = true;
+    std::optional<std::string> nextTranscript;
+    std::vector<LanguageSet> askedWith;
+    std::vector<std::shared_ptr<FakeLiveStreamer>> created;
+};
+
+class FakeUserLists final : public UserLists
+{
+public:
+    std::vector<Snippet> snippets() const override { return snippetList; }
+    std::vector<std::string> dictionaryWords() const override { return words; }
+
+    std::vector<Snippet> snippetList;
+    std::vector<std::string> words;
+};
+
+} // namespace quillo::test

@@ -1,0 +1,132 @@
+#include "fakes/FakeFileSystem.h"
+
+namespace quillo::test {
+
+FileSystem::ReadResult FakeFileSystem::readFile(const std::string& path) const
+{
+    std::lock_guard lock(m_mutex);
+    ReadResult result;
+    if (m_failingReads.count(path)) {
+        result.status = ReadResult::Status::failed;
+        result.error = "injected read failure";
+        return result;
+    }
+    auto found = m_files.find(path);
+    if (found == m_files.end()) {
+        result.status = ReadResult::Status::notFound;
+        result.error = "no such file";
+        return result;
+    }
+    result.contents = found->second.contents;
+    return result;
+}
+
+FileSystem::Result
+FakeFileSystem::writeFileAtomically(const std::string& path, const std::string& contents, std::uint32_t mode)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_failWrites > 0) {
+        --m_failWrites;
+        return Result::failure("injected write failure (disk full)");
+    }
+    ++m_writeCount;
+    m_files[path] = File{contents, mode};
+    return Result::success();
+}
+
+FileSystem::Result FakeFileSystem::createDirectories(const std::string& path, std::uint32_t mode)
+{
+    std::lock_guard lock(m_mutex);
+    m_directories.emplace(path, mode);
+    return Result::success();
+}
+
+FileSystem::Result FakeFileSystem::rename(const std::string& from, const std::string& to)
+{
+    std::lock_guard lock(m_mutex);
+    auto found = m_files.find(from);
+    if (found == m_files.end()) {
+        return Result::failure("no such file");
+    }
+    m_files[to] = found->second;
+    m_files.erase(from);
+    return Result::success();
+}
+
+FileSystem::Result FakeFileSystem::removeFile(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_removed.push_back(path);
+    if (m_files.erase(path) == 0) {
+        return Result::failure("no such file");
+    }
+    return Result::success();
+}
+
+bool FakeFileSystem::exists(const std::string& path) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_files.count(path) > 0 || m_directories.count(path) > 0;
+}
+
+void FakeFileSystem::put(const std::string& path, std::string contents, std::uint32_t mode)
+{
+    std::lock_guard lock(m_mutex);
+    m_files[path] = File{std::move(contents), mode};
+}
+
+std::optional<FakeFileSystem::File> FakeFileSystem::file(const std::string& path) const
+{
+    std::lock_guard lock(m_mutex);
+    auto found = m_files.find(path);
+    if (found == m_files.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::optional<std::uint32_t> FakeFileSystem::directoryMode(const std::string& path) const
+{
+    std::lock_guard lock(m_mutex);
+    auto found = m_directories.find(path);
+    if (found == m_directories.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::vector<std::string> FakeFileSystem::paths() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> result;
+    for (const auto& [path, file] : m_files) {
+        result.push_back(path);
+    }
+    return result;
+}
+
+void FakeFileSystem::failWrites(int count)
+{
+    std::lock_guard lock(m_mutex);
+    m_failWrites = count;
+}
+
+void FakeFileSystem::failReadsOf(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_failingReads.insert(path);
+}
+
+int FakeFileSystem::writeCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_writeCount;
+}
+
+std::vector<std::string> FakeFileSystem::removed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_removed;
+}
+
+} // namespace quillo::test
