@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Runs a command inside a throw-away desktop: Xvfb, openbox, a private D-Bus
+# session bus with a notification daemon, an XEmbed tray host and a PulseAudio
+# server whose "microphone" plays whatever is sent to the quillo_null sink.
+# Everything started here is stopped on exit, whatever the command did.
+#
+#   scripts/test-desktop.sh COMMAND [ARG...]
+#
+# Inside, the command sees DISPLAY, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER,
+# XDG_RUNTIME_DIR, a private HOME, and QUILLO_TEST_DESKTOP_DIR (logs, the
+# notification log notifications.log).
+set -euo pipefail
+
+if [ "$#" -eq 0 ]; then
+    echo "usage: $0 COMMAND [ARG...]" >&2
+    exit 2
+fi
+
+# Pick a display number nobody uses, so a developer's own desktop or a second
+# run is never disturbed.
+display=""
+for n in $(seq 99 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=":$n"
+        break
+    fi
+done
+[ -n "$display" ] || { echo "test-desktop: no free X display" >&2; exit 1; }
+
+root=$(mktemp -d /tmp/quillo-desktop.XXXXXX)
+chmod 700 "$root"
+mkdir -m 700 -p "$root/runtime" "$root/home" "$root/pulse"
+pids=()
+
+cleanup() {
+    local status=$?
+    for (( i=${#pids[@]}-1; i>=0; i-- )); do
+        kill "${pids[$i]}" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do
+        for _ in $(seq 1 50); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "$pid" 2>/dev/null || true
+    done
+    if [ "${QUILLO_KEEP_DESKTOP_DIR:-}" = "" ]; then
+        rm -rf "$root"
+    else
+        echo "test-desktop: logs kept in $root" >&2
+    fi
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export XDG_RUNTIME_DIR="$root/runtime"
+export HOME="$root/home"
+export XDG_CONFIG_HOME="$HOME/.config"
+export XDG_DATA_HOME="$HOME/.local/share"
+export DISPLAY="$display"
+export QT_QPA_PLATFORM=xcb
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
+export PULSE_SERVER="unix:$root/pulse/native"
+export QUILLO_TEST_DESKTOP_DIR="$root"
+unset WAYLAND_DISPLAY SESSION_MANAGER
+
+start() { # name command...
+    local name=$1
+    shift
+    "$@" >"$root/$name.log" 2>&1 &
+    pids+=($!)
+}
+
+wait_for() { # description command...
+    local what=$1
+    shift
+    for _ in $(seq 1 100); do
+        if "$@" >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "test-desktop: $what did not come up; its log:" >&2
+    cat "$root/"*.log >&2 || true
+    exit 1
+}
+
+# The bus first: X clients started later must not autolaunch one of their own.
+start dbus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+wait_for "D-Bus" test -S "$root/bus"
+
+start xvfb Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp
+wait_for "Xvfb" xdpyinfo
+
+start openbox openbox --sm-disable
+wait_for "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+
+start dunst dunst
+wait_for "dunst" sh -c 'dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications | grep -q true'
+# Every notification's app name, summary and body, for tests to read.
+start notifications dbus-monitor "interface='org.freedesktop.Notifications',member='Notify'"
+
+start trayer trayer --edge top --align right --widthtype pixel --width 120 --height 28 --transparent false
+
+cat >"$root/pulse.pa" <<PA
+load-module module-native-protocol-unix socket=$root/pulse/native auth-anonymous=1
+load-module module-null-sink sink_name=quillo_null sink_properties=device.description=Quillo_Test_Output
+load-module module-remap-source source_name=quillo_loopmic master=quillo_null.monitor channels=1 source_properties=device.description=Quillo_Test_Microphone
+load-module module-null-sink sink_name=quillo_null2 sink_properties=device.description=Quillo_Test_Output_2
+load-module module-remap-source source_name=quillo_loopmic2 master=quillo_null2.monitor channels=1 source_properties=device.description=Quillo_Test_Microphone_2
+set-default-sink quillo_null
+set-default-source quillo_loopmic
+PA
+start pulseaudio pulseaudio -n -F "$root/pulse.pa" --exit-idle-time=-1 --daemonize=no --log-target=stderr --disallow-exit
+wait_for "PulseAudio" pactl info
+
+# Keep the null sinks' clocks running while nothing plays, so a recording
+# receives data at once, and warm up the remapped source (its first capture
+# loses about a second).
+start silence pacat --playback --latency-msec=20 --device=quillo_null --raw --format=s16le --rate=16000 --channels=1 /dev/zero
+start silence2 pacat --playback --latency-msec=20 --device=quillo_null2 --raw --format=s16le --rate=16000 --channels=1 /dev/zero
+timeout 2 parecord --device=quillo_loopmic --raw --format=s16le --rate=16000 --channels=1 /dev/null 2>/dev/null || true
+
+for pid in "${pids[@]}"; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+        echo "test-desktop: a daemon died at start; logs:" >&2
+        tail -n 20 "$root/"*.log >&2 || true
+        exit 1
+    fi
+done
+
+set +e
+"$@"
+status=$?
+set -e
+exit $status
