@@ -34,6 +34,21 @@ public:
             ++ran;
         }
     }
+    // Runs the oldest queued task only.
+    bool runOne()
+    {
+        Task task;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_tasks.empty()) {
+                return false;
+            }
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        task();
+        return true;
+    }
     std::size_t pendingCount() const
     {
         std::lock_guard lock(m_mutex);

@@ -1,0 +1,255 @@
+#include "platform/linux/JsonPreferences.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakePreferences.h"
+#include "platform/linux/PosixFileSystem.h"
+
+namespace quillo::test {
+namespace {
+
+using Json = nlohmann::json;
+
+TEST(PreferencesReadRules, EachTypedReadFollowsItsRule)
+{
+    struct Case
+    {
+        const char* name;
+        Json stored;
+        bool asBool;
+        std::int64_t asInteger;
+        std::optional<std::string> asString;
+        bool isArray;
+        bool isStringArray;
+    };
+    const std::vector<Case> cases = {
+        {"true", true, true, 1, std::nullopt, false, false},
+        {"false", false, false, 0, std::nullopt, false, false},
+        {"zero", 0, false, 0, std::nullopt, false, false},
+        {"integer", 61, true, 61, std::nullopt, false, false},
+        {"negative", -3, true, -3, std::nullopt, false, false},
+        {"fraction", 2.9, true, 2, std::nullopt, false, false},
+        {"string", "auto", false, 0, "auto", false, false},
+        {"numeric string", "42", false, 42, "42", false, false},
+        {"yes string", "YES", true, 0, "YES", false, false},
+        {"empty string", "", false, 0, "", false, false},
+        {"string array", Json::array({"en", "de"}), false, 0, std::nullopt, true, true},
+        {"empty array", Json::array(), false, 0, std::nullopt, true, true},
+        {"mixed array", Json::array({"en", 5}), false, 0, std::nullopt, true, false},
+        {"object", Json::object({{"a", 1}}), false, 0, std::nullopt, false, false},
+    };
+    for (const auto& c : cases) {
+        FakePreferences prefs;
+        prefs.setObject("k", c.stored);
+        EXPECT_EQ(prefs.boolForKey("k"), c.asBool) << "case " << c.name;
+        EXPECT_EQ(prefs.integerForKey("k"), c.asInteger) << "case " << c.name;
+        EXPECT_EQ(prefs.stringForKey("k"), c.asString) << "case " << c.name;
+        EXPECT_EQ(prefs.arrayForKey("k").has_value(), c.isArray) << "case " << c.name;
+        EXPECT_EQ(prefs.stringArrayForKey("k").has_value(), c.isStringArray) << "case " << c.name;
+    }
+}
+
+TEST(PreferencesReadRules, UnsetKeysReadAsAbsentFalseAndZero)
+{
+    FakePreferences prefs;
+    EXPECT_FALSE(prefs.boolForKey("missing"));
+    EXPECT_EQ(prefs.integerForKey("missing"), 0);
+    EXPECT_FALSE(prefs.stringForKey("missing"));
+    EXPECT_FALSE(prefs.arrayForKey("missing"));
+    EXPECT_FALSE(prefs.stringArrayForKey("missing"));
+    EXPECT_FALSE(prefs.object("missing"));
+}
+
+TEST(PreferencesDefaults, AnswerUntilSetAndAreNeverWritten)
+{
+    FakePreferences prefs;
+    prefs.registerDefaults({{"quillo.streamingEnabled", true}, {"enabledLanguages", Json::array({"en"})}});
+    EXPECT_TRUE(prefs.boolForKey("quillo.streamingEnabled"));
+    EXPECT_EQ(prefs.disk().writeCount(), 0);
+
+    prefs.setObject("quillo.streamingEnabled", false);
+    EXPECT_FALSE(prefs.boolForKey("quillo.streamingEnabled"));
+    const Json onDisk = Json::parse(prefs.disk().file(FakePreferences::kPath)->contents);
+    EXPECT_EQ(onDisk, Json::object({{"quillo.streamingEnabled", false}})) << "the default must not be persisted";
+
+    prefs.removeObject("quillo.streamingEnabled");
+    EXPECT_TRUE(prefs.boolForKey("quillo.streamingEnabled")) << "removing the user's value uncovers the default";
+}
+
+TEST(PreferencesObservers, AreToldEachChangeAndMayReadTheStore)
+{
+    FakePreferences prefs;
+    std::vector<std::string> seen;
+    const auto token = prefs.addObserver(
+        [&](const std::string& key) { seen.push_back(key + "=" + prefs.stringForKey(key).value_or("<none>")); });
+    prefs.setObject("cleanupInstructions", "Use British spelling");
+    prefs.removeObject("cleanupInstructions");
+    prefs.removeObject("cleanupInstructions"); // nothing to remove: no change, no call
+    prefs.removeObserver(token);
+    prefs.setObject("cleanupInstructions", "ignored");
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"cleanupInstructions=Use British spelling", "cleanupInstructions=<none>"}));
+}
+
+TEST(PreferencesFailures, AFailedSaveKeepsTheValueInMemoryAndTheOldFileIntact)
+{
+    FakePreferences prefs;
+    prefs.setObject("selectedMicUID", "first");
+    prefs.disk().failWrites(1);
+    prefs.setObject("selectedMicUID", "second");
+
+    EXPECT_EQ(prefs.stringForKey("selectedMicUID"), "second");
+    EXPECT_EQ(Json::parse(prefs.disk().file(FakePreferences::kPath)->contents)["selectedMicUID"], "first");
+    ASSERT_FALSE(prefs.log().lines().empty());
+    EXPECT_NE(prefs.log().lines().back().find("[Quillo] Could not save preferences"), std::string::npos);
+}
+
+// A real directory per test, removed afterwards.
+class PreferencesOnDiskTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char templ[] = "/tmp/quillo-prefs-XXXXXX";
+        ASSERT_NE(::mkdtemp(templ), nullptr);
+        root = templ;
+        path = root + "/config/quillo/preferences.json";
+    }
+    void TearDown() override { std::filesystem::remove_all(root); }
+
+    std::unique_ptr<JsonPreferences> open() { return std::make_unique<JsonPreferences>(fs, log, clock, path); }
+
+    void writeRaw(const std::string& contents)
+    {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path) << contents;
+    }
+
+    std::vector<std::filesystem::path> asideFiles() const
+    {
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+            if (entry.path().filename().string().find("preferences.json.corrupt-") == 0) {
+                found.push_back(entry.path());
+            }
+        }
+        return found;
+    }
+
+    PosixFileSystem fs;
+    RecordingLog log;
+    FakeClock clock;
+    std::string root;
+    std::string path;
+};
+
+TEST_F(PreferencesOnDiskTest, ValuesSurviveARestartInAPrivateFile)
+{
+    {
+        auto prefs = open();
+        prefs->setObject("holdKeyCodes", Json::array({61, 58}));
+        prefs->setObject("cleanupInstructions", "Écris en français \xF0\x9F\x98\x80");
+    }
+    auto reopened = open();
+    EXPECT_EQ(reopened->arrayForKey("holdKeyCodes"), (std::vector<Json>{61, 58}));
+    EXPECT_EQ(reopened->stringForKey("cleanupInstructions"), "Écris en français \xF0\x9F\x98\x80");
+
+    struct stat fileInfo
+    {};
+    struct stat dirInfo
+    {};
+    ASSERT_EQ(::stat(path.c_str(), &fileInfo), 0);
+    ASSERT_EQ(::stat(std::filesystem::path(path).parent_path().c_str(), &dirInfo), 0);
+    EXPECT_EQ(fileInfo.st_mode & 0777, 0600u);
+    EXPECT_EQ(dirInfo.st_mode & 0777, 0700u);
+    EXPECT_TRUE(asideFiles().empty());
+}
+
+TEST_F(PreferencesOnDiskTest, BrokenFilesAreSetAsideNeverOverwritten)
+{
+    struct Case
+    {
+        const char* name;
+        std::string contents;
+    };
+    const std::vector<Case> cases = {
+        {"truncated", "{\"enabledLanguages\": [\"de\""},
+        {"not json", "enabledLanguages=de"},
+        {"an array", "[\"de\"]"},
+        {"a string", "\"de\""},
+        {"invalid utf-8", "{\"a\": \"\xC3\x28\"}"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(root + "/config");
+        writeRaw(c.contents);
+        clock.advance(std::chrono::seconds(1));
+        {
+            auto prefs = open();
+            EXPECT_FALSE(prefs->object("enabledLanguages")) << "case " << c.name;
+            prefs->setObject("enabledLanguages", Json::array({"fr"}));
+        }
+        const auto aside = asideFiles();
+        ASSERT_EQ(aside.size(), 1u) << "case " << c.name;
+        std::ifstream in(aside[0]);
+        const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(kept, c.contents) << "case " << c.name << ": the user's file must be kept byte for byte";
+        EXPECT_EQ(open()->stringArrayForKey("enabledLanguages"), std::vector<std::string>{"fr"}) << "case " << c.name;
+        ASSERT_FALSE(log.lines().empty());
+        EXPECT_NE(log.lines().back().find("set aside"), std::string::npos) << "case " << c.name;
+    }
+}
+
+TEST_F(PreferencesOnDiskTest, TwoBrokenFilesInOneSecondGetTwoAsideNames)
+{
+    writeRaw("garbage one");
+    open();
+    writeRaw("garbage two");
+    open();
+    EXPECT_EQ(asideFiles().size(), 2u);
+}
+
+TEST_F(PreferencesOnDiskTest, WritesAreVisibleAtOnceAcrossThreads)
+{
+    auto prefs = open();
+    std::atomic<bool> failed{false};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([&, t] {
+            for (int i = 1; i <= 50; ++i) {
+                const std::string key = "key" + std::to_string(t);
+                prefs->setObject(key, i);
+                // The writer's own value must be visible to its very next read.
+                if (prefs->integerForKey(key) != i) {
+                    failed = true;
+                }
+            }
+        });
+    }
+    std::thread reader([&] {
+        for (int i = 0; i < 200; ++i) {
+            (void)prefs->stringArrayForKey("key0");
+            (void)prefs->integerForKey("key1");
+        }
+    });
+    for (auto& w : writers) {
+        w.join();
+    }
+    reader.join();
+    EXPECT_FALSE(failed);
+
+    auto reopened = open();
+    for (int t = 0; t < 4; ++t) {
+        EXPECT_EQ(reopened->integerForKey("key" + std::to_string(t)), 50) << "thread " << t;
+    }
+}
+
+} // namespace
+} // namespace quillo::test

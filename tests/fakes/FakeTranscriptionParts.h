@@ -1,0 +1,90 @@
+#pragma once
+
+// Fakes of the pipeline's remote requests and text rules: scripted answers,
+// recorded calls.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "transcription/SpeechServices.h"
+#include "transcription/TextRules.h"
+
+namespace quillo::test {
+
+class FakeSpeechServices final : public SpeechServices
+{
+public:
+    struct CleanupCall
+    {
+        std::string rawTranscript;
+        LanguageSet languages;
+        std::vector<std::string> dictionaryWords;
+        std::string instructions;
+    };
+
+    std::string transcribeOpenAI(const std::string& audioData, const LanguageSet& languages) override
+    {
+        openAIUploads.push_back({audioData, languages});
+        return answer(openAIAnswer);
+    }
+    std::string transcribeDeepgram(const std::string& audioData) override
+    {
+        deepgramUploads.push_back(audioData);
+        return answer(deepgramAnswer);
+    }
+    std::string requestCleanup(const std::string& rawTranscript,
+                               const LanguageSet& languages,
+                               const std::vector<std::string>& dictionaryWords,
+                               const std::string& instructions) override
+    {
+        cleanups.push_back({rawTranscript, languages, dictionaryWords, instructions});
+        return answer(cleanupAnswer);
+    }
+
+    // An answer is a text, or a function that throws.
+    struct Answer
+    {
+        std::string text;
+        std::function<void()> fail;
+    };
+
+    Answer openAIAnswer;
+    Answer deepgramAnswer;
+    Answer cleanupAnswer;
+    std::vector<std::pair<std::string, LanguageSet>> openAIUploads;
+    std::vector<std::string> deepgramUploads;
+    std::vector<CleanupCall> cleanups;
+
+private:
+    static std::string answer(const Answer& a)
+    {
+        if (a.fail) {
+            a.fail();
+        }
+        return a.text;
+    }
+};
+
+class FakeTextRules final : public TextRules
+{
+public:
+    bool isRefusal(const std::string& text) const override { return text.rfind(refusalPrefix, 0) == 0; }
+    bool matchesEnabledScripts(const std::string&, const LanguageSet&) const override { return scriptsMatch; }
+    std::string applySnippets(const std::vector<Snippet>& snippets, const std::string& text) const override
+    {
+        std::string result = text;
+        for (const auto& s : snippets) {
+            for (auto at = result.find(s.trigger); at != std::string::npos; at = result.find(s.trigger, at)) {
+                result.replace(at, s.trigger.size(), s.expansion);
+                at += s.expansion.size();
+            }
+        }
+        return result;
+    }
+
+    std::string refusalPrefix = "I'm sorry";
+    bool scriptsMatch = true;
+};
+
+} // namespace quillo::test

@@ -1,0 +1,447 @@
+#include "app/AppDelegate.h"
+
+#include <gtest/gtest.h>
+
+#include "app/NotificationCenter.h"
+#include "fakes/FakeDesktop.h"
+#include "fakes/FakeDictationParts.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/ManualExecutor.h"
+#include "fakes/ManualMainQueue.h"
+
+namespace quillo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class AppDelegateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        disk.put("/rec/clip_1.m4a", "audio-1");
+        disk.put("/rec/clip_2.m4a", "audio-2");
+        workspace.front = FrontApplication{"org.example.Editor", "Editor"};
+        delegate = std::make_shared<AppDelegate>(AppDelegate::Dependencies{
+            preferences,
+            mainQueue,
+            executor,
+            clock,
+            disk,
+            notifier,
+            workspace,
+            statusItem,
+            permissions,
+            windowHost,
+            notificationCenter,
+            transcriber,
+            history,
+            paster,
+            streamers,
+            [this] {
+                auto manager = std::make_unique<FakeHotkeyControl>();
+                hotkeys = manager.get();
+                return manager;
+            },
+            [this] {
+                ++indicatorsCreated;
+                return std::make_unique<FakeRecordingIndicator>(indicatorEvents);
+            },
+            [this] { ++quitRequests; },
+        });
+        delegate->applicationDidFinishLaunching();
+    }
+
+    // One full hold-speak-release through the hotkey callbacks, as the user
+    // would produce it, without running the background task yet.
+    void record(const std::optional<std::string>& path, std::chrono::milliseconds length = 1500ms)
+    {
+        hotkeys->callbacks.onStartRecording();
+        mainQueue.drain();
+        clock.advance(length);
+        hotkeys->callbacks.onStopRecording(path);
+        mainQueue.drain();
+    }
+
+    // Runs background work and the main-thread hops it posts until all is quiet.
+    void settle()
+    {
+        while (executor.drain() + mainQueue.drain() > 0) {
+        }
+    }
+
+    FakePreferences preferences;
+    FakeFileSystem& disk = preferences.disk();
+    ManualMainQueue mainQueue;
+    ManualExecutor executor;
+    FakeClock clock;
+    FakeNotifier notifier;
+    FakeWorkspace workspace;
+    FakeStatusItem statusItem;
+    FakePermissions permissions;
+    FakeMainWindowHost windowHost;
+    NotificationCenter notificationCenter;
+    FakeTranscriber transcriber;
+    FakeHistoryRecorder history;
+    FakePaster paster;
+    FakeLiveStreamerFactory streamers;
+    FakeHotkeyControl* hotkeys = nullptr;
+    std::vector<std::string> indicatorEvents;
+    int indicatorsCreated = 0;
+    int quitRequests = 0;
+    std::shared_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, LaunchStartsEverySubsystemOnce)
+{
+    EXPECT_EQ(permissions.notificationRequests, 1);
+    EXPECT_EQ(statusItem.setUpCount, 1);
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
+    EXPECT_EQ(statusItem.toggleTitle, "Dictation: ON");
+    EXPECT_EQ(windowHost.shown, std::vector<NavItem>{NavItem::home});
+    ASSERT_NE(hotkeys, nullptr);
+    EXPECT_EQ(hotkeys->startCount, 1);
+    EXPECT_EQ(permissions.accessibilityChecks, 1);
+    EXPECT_TRUE(notifier.sent.empty());
+
+    // Defaults answer reads but are never written.
+    EXPECT_TRUE(preferences.boolForKey("quillo.streamingEnabled"));
+    EXPECT_EQ(preferences.stringArrayForKey("enabledLanguages"), std::vector<std::string>{"en"});
+    EXPECT_FALSE(disk.file(FakePreferences::kPath).has_value());
+}
+
+TEST_F(AppDelegateTest, SuccessfulDictationStoresPastesAndDeletesTheRecordingLast)
+{
+    transcriber.willReturn({"Hello there.", true});
+    record("/rec/clip_1.m4a", 2500ms);
+
+    EXPECT_EQ(statusItem.currentSymbol(), "ellipsis.circle");
+    EXPECT_EQ(indicatorEvents, (std::vector<std::string>{"show", "hide"}));
+
+    executor.drain(); // the background task: transcription and history
+    ASSERT_EQ(history.entries.size(), 1u);
+    EXPECT_EQ(history.entries[0].text, "Hello there.");
+    EXPECT_DOUBLE_EQ(history.entries[0].duration, 2.5);
+    EXPECT_EQ(history.entries[0].appBundleID, "org.example.Editor");
+    EXPECT_EQ(history.entries[0].appName, "Editor");
+    EXPECT_TRUE(paster.pastes.empty()) << "the paste belongs to the main thread";
+    EXPECT_TRUE(disk.exists("/rec/clip_1.m4a"));
+
+    mainQueue.drain();
+    EXPECT_EQ(paster.pastes, (std::vector<std::pair<std::string, bool>>{{"Hello there.", true}}));
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
+    EXPECT_EQ(delegate->lastPastedText(), "Hello there.");
+    EXPECT_TRUE(disk.exists("/rec/clip_1.m4a")) << "deleted only after the main-thread work";
+
+    settle();
+    EXPECT_FALSE(disk.exists("/rec/clip_1.m4a"));
+    EXPECT_TRUE(notifier.sent.empty());
+}
+
+TEST_F(AppDelegateTest, SnippetExpansionIsPastedButHistoryKeepsWhatWasSaid)
+{
+    history.snippets = {{"my address", "1 Long Road, Springfield"}};
+    transcriber.willReturn({"my address", true});
+    record("/rec/clip_1.m4a");
+    settle();
+
+    ASSERT_EQ(history.entries.size(), 1u);
+    EXPECT_EQ(history.entries[0].text, "my address");
+    EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"1 Long Road, Springfield", true}));
+
+    delegate->pasteLast();
+    EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"1 Long Road, Springfield", false}))
+        << "paste-last pastes the expansion and never presses Return";
+}
+
+TEST_F(AppDelegateTest, EmptyResultLeavesEverythingUntouched)
+{
+    transcriber.willReturn({"first", false});
+    record("/rec/clip_1.m4a");
+    settle();
+
+    transcriber.willReturn({"", false});
+    record("/rec/clip_2.m4a");
+    settle();
+
+    EXPECT_EQ(history.entries.size(), 1u);
+    EXPECT_EQ(paster.pastes.size(), 1u);
+    EXPECT_EQ(delegate->lastPastedText(), "first");
+    EXPECT_TRUE(notifier.sent.empty());
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
+    EXPECT_FALSE(disk.exists("/rec/clip_2.m4a"));
+}
+
+TEST_F(AppDelegateTest, ErrorsAreNotifiedOnceAndNothingIsPastedOrStored)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void()> arrange;
+        std::string body;
+    };
+    const std::vector<Case> cases = {
+        {"auth",
+         [&] { transcriber.willThrow(DictationError::auth()); },
+         "API key rejected. Please contact the app developer."},
+        {"api", [&] { transcriber.willThrow(DictationError::api("quota exceeded")); }, "API error: quota exceeded"},
+        {"network", [&] { transcriber.willThrow(DictationError::network()); }, "No internet connection."},
+        {"parse", [&] { transcriber.willThrow(DictationError::parse()); }, "Unexpected response from server."},
+        {"other",
+         [&] { transcriber.willThrow(FileReadError("The recording could not be read.")); },
+         "The recording could not be read."},
+    };
+    for (const auto& c : cases) {
+        notifier.sent.clear();
+        disk.put("/rec/clip_1.m4a", "audio");
+        c.arrange();
+        record("/rec/clip_1.m4a");
+        settle();
+        ASSERT_EQ(notifier.sent.size(), 1u) << "case " << c.name;
+        EXPECT_EQ(notifier.sent[0].first, "Quillo Error") << "case " << c.name;
+        EXPECT_EQ(notifier.sent[0].second, c.body) << "case " << c.name;
+        EXPECT_TRUE(paster.pastes.empty()) << "case " << c.name;
+        EXPECT_TRUE(history.entries.empty()) << "case " << c.name;
+        EXPECT_EQ(statusItem.currentSymbol(), "mic") << "case " << c.name;
+        EXPECT_FALSE(disk.exists("/rec/clip_1.m4a")) << "case " << c.name;
+    }
+}
+
+TEST_F(AppDelegateTest, PasteLastBeforeAnySuccessDoesNothingAndSurvivesFailures)
+{
+    hotkeys->callbacks.onPasteLast();
+    EXPECT_TRUE(paster.pastes.empty());
+
+    transcriber.willReturn({"Send it.", true});
+    record("/rec/clip_1.m4a");
+    settle();
+    transcriber.willThrow(DictationError::network());
+    record("/rec/clip_2.m4a");
+    settle();
+
+    hotkeys->callbacks.onPasteLast(); // runs at once: no main-queue hop
+    ASSERT_EQ(paster.pastes.size(), 2u);
+    EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"Send it.", false}));
+}
+
+TEST_F(AppDelegateTest, StopWithoutFileCancelsTheStreamAndReturnsToIdleSilently)
+{
+    streamers.nextTranscript = "never used";
+    record(std::nullopt);
+    ASSERT_EQ(streamers.created.size(), 1u);
+    EXPECT_EQ(streamers.created[0]->cancelCount, 1);
+    EXPECT_EQ(streamers.created[0]->finishCount, 0);
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
+    EXPECT_EQ(indicatorEvents, (std::vector<std::string>{"show", "hide"}));
+    EXPECT_EQ(executor.pendingCount(), 0u);
+    EXPECT_TRUE(transcriber.calls.empty());
+    EXPECT_TRUE(notifier.sent.empty());
+}
+
+TEST_F(AppDelegateTest, StopWithoutStartRecordsZeroDurationAndNoApplication)
+{
+    transcriber.willReturn({"orphan", false});
+    hotkeys->callbacks.onStopRecording(std::string("/rec/clip_1.m4a"));
+    settle();
+    ASSERT_EQ(history.entries.size(), 1u);
+    EXPECT_EQ(history.entries[0].duration, 0.0);
+    EXPECT_FALSE(history.entries[0].appBundleID);
+    EXPECT_FALSE(history.entries[0].appName);
+}
+
+TEST_F(AppDelegateTest, NoFrontApplicationGivesAnEntryWithoutBundleOrName)
+{
+    workspace.front.reset();
+    transcriber.willReturn({"hello", false});
+    record("/rec/clip_1.m4a");
+    settle();
+    ASSERT_EQ(history.entries.size(), 1u);
+    EXPECT_FALSE(history.entries[0].appBundleID);
+    EXPECT_FALSE(history.entries[0].appName);
+}
+
+TEST_F(AppDelegateTest, StreamedTranscriptIsHandedOnUnchanged)
+{
+    streamers.nextTranscript = "streamed words";
+    transcriber.willReturn({"Streamed words.", false});
+    record("/rec/clip_1.m4a");
+    settle();
+    ASSERT_EQ(streamers.created.size(), 1u);
+    EXPECT_EQ(streamers.created[0]->startCount, 1);
+    EXPECT_EQ(streamers.created[0]->finishCount, 1);
+    ASSERT_EQ(transcriber.calls.size(), 1u);
+    EXPECT_EQ(transcriber.calls[0].streamedTranscript, "streamed words");
+}
+
+TEST_F(AppDelegateTest, EnabledLanguagesAreReadAtStartForStreamingAndAgainForTranscription)
+{
+    transcriber.willReturn({"Hallo.", false});
+    hotkeys->callbacks.onStartRecording();
+    mainQueue.drain();
+    preferences.setObject("enabledLanguages", std::vector<std::string>{"de", "en"});
+    hotkeys->callbacks.onStopRecording(std::string("/rec/clip_1.m4a"));
+    settle();
+
+    ASSERT_EQ(streamers.askedWith.size(), 1u);
+    EXPECT_EQ(streamers.askedWith[0], LanguageSet{"en"});
+    EXPECT_EQ(streamers.created.size(), 1u) << "the stream started for English alone";
+    ASSERT_EQ(transcriber.calls.size(), 1u);
+    EXPECT_EQ(transcriber.calls[0].languages, (LanguageSet{"de", "en"}));
+}
+
+TEST_F(AppDelegateTest, OverlappingDictationsKeepTheirOwnValuesAndTheIconTellsTheTruth)
+{
+    transcriber.willReturn({"first", false});
+    transcriber.willReturn({"second", false});
+
+    record("/rec/clip_1.m4a", 1000ms); // first one now processing
+    workspace.front = FrontApplication{"org.example.Mail", "Mail"};
+    hotkeys->callbacks.onStartRecording();
+    mainQueue.drain();
+    EXPECT_EQ(statusItem.currentSymbol(), "mic.fill");
+
+    // The first dictation ends while the second still records: the icon must
+    // keep saying "recording".
+    settle();
+    EXPECT_EQ(paster.pastes.size(), 1u);
+    EXPECT_EQ(statusItem.currentSymbol(), "mic.fill");
+
+    clock.advance(3000ms);
+    hotkeys->callbacks.onStopRecording(std::string("/rec/clip_2.m4a"));
+    mainQueue.drain();
+    EXPECT_EQ(statusItem.currentSymbol(), "ellipsis.circle");
+    settle();
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
+
+    ASSERT_EQ(history.entries.size(), 2u);
+    EXPECT_EQ(history.entries[1].text, "second");
+    EXPECT_DOUBLE_EQ(history.entries[1].duration, 3.0);
+    EXPECT_EQ(history.entries[1].appName, "Mail");
+    EXPECT_EQ(indicatorsCreated, 1) << "the indicator is created once and reused";
+}
+
+TEST_F(AppDelegateTest, IconStaysProcessingWhileAnotherDictationIsStillProcessing)
+{
+    transcriber.willReturn({"one", false});
+    transcriber.willReturn({"two", false});
+    record("/rec/clip_1.m4a");
+    record("/rec/clip_2.m4a");
+    ASSERT_EQ(executor.pendingCount(), 2u);
+
+    ASSERT_TRUE(executor.runOne()); // only the first dictation finishes
+    mainQueue.drain();
+    EXPECT_EQ(paster.pastes.size(), 1u);
+    EXPECT_EQ(statusItem.currentSymbol(), "ellipsis.circle");
+
+    settle();
+    EXPECT_EQ(paster.pastes.size(), 2u);
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
+}
+
+TEST_F(AppDelegateTest, DictationOffSwitchesIconMenuAndHotkeys)
+{
+    delegate->toggleDictation();
+    EXPECT_FALSE(hotkeys->enabled);
+    EXPECT_EQ(statusItem.toggleTitle, "Dictation: OFF");
+    EXPECT_EQ(statusItem.images.back(), (std::pair<std::string, std::string>{"mic.slash", "\u2014"}));
+
+    // A dictation already processing runs to its end and settles on "mic.slash".
+    delegate->toggleDictation();
+    transcriber.willReturn({"late", false});
+    record("/rec/clip_1.m4a");
+    delegate->toggleDictation();
+    EXPECT_EQ(statusItem.currentSymbol(), "mic.slash");
+    settle();
+    EXPECT_EQ(statusItem.currentSymbol(), "mic.slash");
+    EXPECT_EQ(paster.pastes.size(), 1u);
+
+    delegate->toggleDictation();
+    EXPECT_TRUE(hotkeys->enabled);
+    EXPECT_EQ(statusItem.toggleTitle, "Dictation: ON");
+    EXPECT_EQ(statusItem.images.back(), (std::pair<std::string, std::string>{"mic", "Q"}));
+}
+
+TEST_F(AppDelegateTest, MenuActionsReachTheDelegate)
+{
+    statusItem.actions.openMainWindow();
+    EXPECT_EQ(windowHost.shown.back(), NavItem::home);
+    statusItem.actions.toggleDictation();
+    EXPECT_FALSE(delegate->isEnabled());
+    statusItem.actions.quit();
+    EXPECT_EQ(quitRequests, 1);
+    EXPECT_TRUE(delegate->applicationShouldHandleReopen());
+    EXPECT_EQ(windowHost.shown.size(), 3u);
+}
+
+TEST_F(AppDelegateTest, PermissionProblemsAreNotified)
+{
+    permissions.microphoneCompletion(false);
+    EXPECT_TRUE(notifier.sent.empty()) << "the denial hops to the main queue first";
+    mainQueue.drain();
+    ASSERT_EQ(notifier.sent.size(), 1u);
+    EXPECT_EQ(notifier.sent[0].first, "Microphone Permission Required");
+    EXPECT_EQ(notifier.sent[0].second,
+              "Open System Settings \u203A Privacy & Security \u203A Microphone and enable Quillo.");
+
+    permissions.microphoneCompletion(true);
+    mainQueue.drain();
+    EXPECT_EQ(notifier.sent.size(), 1u);
+}
+
+TEST_F(AppDelegateTest, MissingAccessibilityIsNotifiedAtLaunch)
+{
+    FakePermissions untrusted;
+    untrusted.accessibilityTrusted = false;
+    auto other = std::make_shared<AppDelegate>(AppDelegate::Dependencies{preferences,
+                                                                         mainQueue,
+                                                                         executor,
+                                                                         clock,
+                                                                         disk,
+                                                                         notifier,
+                                                                         workspace,
+                                                                         statusItem,
+                                                                         untrusted,
+                                                                         windowHost,
+                                                                         notificationCenter,
+                                                                         transcriber,
+                                                                         history,
+                                                                         paster,
+                                                                         streamers,
+                                                                         [] { return nullptr; },
+                                                                         [] { return nullptr; },
+                                                                         [] {}});
+    other->applicationDidFinishLaunching();
+    ASSERT_EQ(notifier.sent.size(), 1u);
+    EXPECT_EQ(notifier.sent[0].first, "Accessibility Permission Required");
+    EXPECT_EQ(notifier.sent[0].second,
+              "Open System Settings \u203A Privacy & Security \u203A Accessibility and enable Quillo, then relaunch.");
+}
+
+TEST_F(AppDelegateTest, MicrophoneFallbackNotifiesAndResetsTheChoice)
+{
+    preferences.setObject("selectedMicUID", "usb-mic");
+    notificationCenter.post(AppDelegate::kMicFallbackNotification);
+    ASSERT_EQ(notifier.sent.size(), 1u);
+    EXPECT_EQ(notifier.sent[0].first, "Microphone Unavailable");
+    EXPECT_EQ(notifier.sent[0].second,
+              "The selected microphone was not found. Recording with the system default instead.");
+    EXPECT_EQ(preferences.stringForKey("selectedMicUID"), "");
+}
+
+TEST_F(AppDelegateTest, QueuedCallbacksDoNothingOnceTheDelegateIsGone)
+{
+    transcriber.willReturn({"orphaned", false});
+    record("/rec/clip_1.m4a");
+    executor.drain();
+    hotkeys->callbacks.onStartRecording();
+    auto callbacks = hotkeys->callbacks; // the manager dies with the delegate
+    delegate.reset();
+
+    settle();
+    callbacks.onPasteLast();
+    EXPECT_TRUE(paster.pastes.empty());
+    EXPECT_FALSE(disk.exists("/rec/clip_1.m4a")) << "the recording is deleted even so";
+}
+
+} // namespace
+} // namespace quillo::test

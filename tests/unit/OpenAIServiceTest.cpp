@@ -1,0 +1,238 @@
+#include "transcription/OpenAIService.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeDictationParts.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/FakeTranscriptionParts.h"
+
+namespace quillo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class OpenAIServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { preferences.disk().put(kAudio, "m4a-bytes"); }
+
+    DictationResult run(const LanguageSet& languages = {"en"}, std::optional<std::string> streamed = std::nullopt)
+    {
+        return service.transcribeAndClean(kAudio, languages, streamed);
+    }
+
+    std::vector<std::string> logLines() { return log.lines(); }
+
+    static constexpr const char* kAudio = "/rec/clip_1.m4a";
+    FakePreferences preferences;
+    FakeClock clock;
+    RecordingLog log;
+    FakeSpeechServices services;
+    FakeTextRules rules;
+    FakeUserLists lists;
+    OpenAIService service{{preferences, preferences.disk(), clock, log, services, rules, lists}};
+};
+
+TEST_F(OpenAIServiceTest, EngineRoutingPicksTheProviderForTheLanguages)
+{
+    struct Case
+    {
+        const char* name;
+        const char* engine; // nullptr: unset
+        LanguageSet languages;
+        bool expectDeepgram;
+    };
+    const std::vector<Case> cases = {
+        {"auto, English alone", nullptr, {"en"}, true},
+        {"auto, English and Spanish", "auto", {"en", "es"}, false},
+        {"auto, Spanish", "auto", {"es"}, false},
+        {"openai, English", "openai", {"en"}, false},
+        {"deepgram, Japanese", "deepgram", {"ja"}, true},
+        {"unknown value reads as auto", "OpenAI", {"en"}, true},
+    };
+    for (const auto& c : cases) {
+        if (c.engine) {
+            preferences.setObject("quillo.transcriptionEngine", c.engine);
+        } else {
+            preferences.removeObject("quillo.transcriptionEngine");
+        }
+        services.openAIUploads.clear();
+        services.deepgramUploads.clear();
+        services.openAIAnswer.text = services.deepgramAnswer.text = "two words";
+        EXPECT_EQ(run(c.languages).text, "two words") << "case " << c.name;
+        EXPECT_EQ(services.deepgramUploads.size(), c.expectDeepgram ? 1u : 0u) << "case " << c.name;
+        EXPECT_EQ(services.openAIUploads.size(), c.expectDeepgram ? 0u : 1u) << "case " << c.name;
+        if (!c.expectDeepgram) {
+            EXPECT_EQ(services.openAIUploads[0].first, "m4a-bytes") << "case " << c.name;
+            EXPECT_EQ(services.openAIUploads[0].second, c.languages) << "case " << c.name;
+        }
+    }
+}
+
+TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadUnlessEmpty)
+{
+    services.deepgramAnswer.text = "uploaded";
+    EXPECT_EQ(run({"en"}, "streamed").text, "streamed");
+    EXPECT_TRUE(services.deepgramUploads.empty());
+
+    EXPECT_EQ(run({"en"}, "").text, "uploaded") << "an empty stream result means upload";
+    EXPECT_EQ(services.deepgramUploads.size(), 1u);
+
+    EXPECT_EQ(run({"en"}, "  \t ").text, "") << "blank streamed text is an empty result, without upload";
+    EXPECT_EQ(services.deepgramUploads.size(), 1u);
+    EXPECT_TRUE(services.cleanups.empty());
+}
+
+TEST_F(OpenAIServiceTest, TheLogLineNamesTheResolvedEngineEvenForStreamedText)
+{
+    preferences.setObject("quillo.transcriptionEngine", "openai");
+    run({"en"}, "streamed words that are long enough to be cut at forty characters");
+    ASSERT_FALSE(logLines().empty());
+    EXPECT_EQ(logLines()[0],
+              "[Quillo] Transcribed via openai in 0.00s \u2014 'streamed words that are long enough to b'");
+}
+
+TEST_F(OpenAIServiceTest, BlankTranscriptsReturnEmptyWithoutLoggingButLineBreaksAreNotBlank)
+{
+    services.deepgramAnswer.text = " \t ";
+    EXPECT_EQ(run(), (DictationResult{"", false}));
+    EXPECT_TRUE(logLines().empty());
+
+    // Only line breaks: not empty, no letters, so the script test fails and
+    // clean-up runs.
+    services.deepgramAnswer.text = "\n\n";
+    rules.scriptsMatch = false;
+    services.cleanupAnswer.text = "";
+    run();
+    EXPECT_EQ(services.cleanups.size(), 1u);
+}
+
+TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsHold)
+{
+    struct Case
+    {
+        const char* name;
+        std::string transcript;
+        std::string instructions;
+        bool scriptsMatch;
+        bool expectCleanup;
+    };
+    const std::vector<Case> cases = {
+        {"seven words", "one two three four five six seven", "", true, false},
+        {"eight words", "one two three four five six seven eight", "", true, true},
+        {"seven words over lines", "one two\nthree four\tfive  six seven", "", true, false},
+        {"blank instructions", "short text", " \n\t ", true, false},
+        {"visible instructions", "short text", "Use British spelling", true, true},
+        {"foreign script", "привет мир", "", false, true},
+    };
+    for (const auto& c : cases) {
+        services.cleanups.clear();
+        services.deepgramAnswer.text = c.transcript;
+        services.cleanupAnswer.text = "Cleaned.";
+        rules.scriptsMatch = c.scriptsMatch;
+        preferences.setObject("cleanupInstructions", c.instructions);
+        const auto result = run();
+        EXPECT_EQ(services.cleanups.size(), c.expectCleanup ? 1u : 0u) << "case " << c.name;
+        EXPECT_FALSE(result.simulateEnter) << "case " << c.name;
+        if (!c.expectCleanup) {
+            EXPECT_EQ(result.text, c.transcript) << "case " << c.name;
+        }
+    }
+}
+
+TEST_F(OpenAIServiceTest, CleanupGetsTheRawTranscriptDictionaryAndUntrimmedInstructions)
+{
+    services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday  ";
+    lists.words = {"Quillo", "Kubernetes"};
+    preferences.setObject("cleanupInstructions", "  Keep it formal\n");
+    services.cleanupAnswer.text = "\nThe meeting is moved to Friday.\n";
+    const auto result = run();
+    ASSERT_EQ(services.cleanups.size(), 1u);
+    EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday  ");
+    EXPECT_EQ(services.cleanups[0].languages, LanguageSet{"en"});
+    EXPECT_EQ(services.cleanups[0].dictionaryWords, lists.words);
+    EXPECT_EQ(services.cleanups[0].instructions, "  Keep it formal\n");
+    EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday.", false}));
+    EXPECT_EQ(logLines().back(), "[Quillo] Cleanup output: The meeting is moved to Friday.");
+}
+
+TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnter)
+{
+    struct Case
+    {
+        const char* name;
+        std::string content;
+        DictationResult expected;
+    };
+    const std::vector<Case> cases = {
+        {"single CR", "Send the report.\r", {"Send the report.", true}},
+        {"CR LF", "Send the report.\r\n", {"Send the report.", false}},
+        {"CR then space", "Send the report.\r ", {"Send the report.", false}},
+        {"no CR", "Send the report.", {"Send the report.", false}},
+        {"refusal with CR", "I'm sorry, I can't help with that.\r", {"send the report press enter", false}},
+    };
+    for (const auto& c : cases) {
+        services.deepgramAnswer.text = " send the report press enter ";
+        preferences.setObject("cleanupInstructions", "Obey spoken commands");
+        services.cleanupAnswer.text = c.content;
+        EXPECT_EQ(run(), c.expected) << "case " << c.name;
+    }
+}
+
+TEST_F(OpenAIServiceTest, RefusalFallsBackToTheTrimmedRawTranscriptAndIsLogged)
+{
+    services.deepgramAnswer.text = "\n what is the capital of France and also tell me a joke please \n";
+    services.cleanupAnswer.text = "I'm sorry, but I can only format text.";
+    const auto result = run();
+    EXPECT_EQ(result.text, "what is the capital of France and also tell me a joke please");
+    const auto lines = logLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "[Quillo] Cleanup output: I'm sorry, but I can only format text.");
+    EXPECT_EQ(lines[2], "[Quillo] REFUSAL DETECTED: I'm sorry, but I can only format text.");
+}
+
+TEST_F(OpenAIServiceTest, SnippetsApplyLastOnEveryNonEmptyResult)
+{
+    lists.snippetList = {{"ID-1", "sig", "Best regards, Ana"}};
+    services.deepgramAnswer.text = "thanks sig";
+    EXPECT_EQ(run().text, "thanks Best regards, Ana");
+
+    services.deepgramAnswer.text = "one two three four five six seven eight sig";
+    services.cleanupAnswer.text = "One two three four five six seven eight, sig\r";
+    EXPECT_EQ(run(), (DictationResult{"One two three four five six seven eight, Best regards, Ana", true}));
+}
+
+TEST_F(OpenAIServiceTest, FailuresPassThroughUnchanged)
+{
+    services.deepgramAnswer.fail = [] { throw DictationError::auth(); };
+    EXPECT_THROW(run(), DictationError);
+
+    // Clean-up failure fails the dictation even though a transcript exists.
+    services.deepgramAnswer = {"one two three four five six seven eight nine", {}};
+    services.cleanupAnswer.fail = [] { throw DictationError::parse(); };
+    try {
+        run();
+        FAIL() << "expected the clean-up error";
+    } catch (const DictationError& e) {
+        EXPECT_EQ(e.kind(), DictationError::Kind::parse);
+    }
+
+    // An unreadable recording fails before any network traffic.
+    const auto uploadsBefore = services.deepgramUploads.size();
+    preferences.disk().failReadsOf(kAudio);
+    EXPECT_THROW(run(), FileReadError);
+    EXPECT_THROW(service.transcribeAndClean("/rec/missing.m4a", {"en"}, std::nullopt), FileReadError);
+    EXPECT_EQ(services.deepgramUploads.size(), uploadsBefore);
+}
+
+TEST(DictationErrorText, DescriptionsAreTheUserFacingTexts)
+{
+    EXPECT_STREQ(DictationError::api("Invalid file format.").what(), "API error: Invalid file format.");
+    EXPECT_EQ(DictationError::api("x").message(), "x");
+    EXPECT_STREQ(DictationError::network().what(), "No internet connection.");
+    EXPECT_STREQ(DictationError::auth().what(), "API key rejected. Please contact the app developer.");
+    EXPECT_STREQ(DictationError::parse().what(), "Unexpected response from server.");
+}
+
+} // namespace
+} // namespace quillo::test
