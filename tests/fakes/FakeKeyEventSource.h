@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/KeyCodes.h"
+#include "platform/KeyEventSource.h"
+
+namespace quillo::test {
+
+// A keyboard the test plays on. press() and release() send what a real
+// desktop sends for the key: a flag change with the family flags of every
+// modifier still down for modifier keys (and, when the Fn channel is open, an
+// Fn event as well), key-down and key-up for the others.
+class FakeKeyEventSource final : public KeyEventSource
+{
+public:
+    Started start(Handler handler) override
+    {
+        ++startCount;
+        m_handler = std::move(handler);
+        return startAnswer;
+    }
+    void stop() override
+    {
+        ++stopCount;
+        m_handler = nullptr;
+    }
+
+    bool isStarted() const { return static_cast<bool>(m_handler); }
+
+    void press(int keyCode)
+    {
+        const bool wasDown = !m_down.insert(keyCode).second;
+        if (isModifier(keyCode)) {
+            if (!wasDown) {
+                sendModifier(keyCode);
+            }
+            return;
+        }
+        send({KeyEvent::Type::keyDown, keyCode, flags(), wasDown});
+    }
+    // The auto-repeat of a key held down.
+    void repeat(int keyCode) { send({KeyEvent::Type::keyDown, keyCode, flags(), true}); }
+    void release(int keyCode)
+    {
+        m_down.erase(keyCode);
+        if (isModifier(keyCode)) {
+            sendModifier(keyCode);
+            return;
+        }
+        send({KeyEvent::Type::keyUp, keyCode, flags(), false});
+    }
+    // Forgets which keys are down, as after unplugging the keyboard, without
+    // sending anything.
+    void forgetPressedKeys() { m_down.clear(); }
+    void send(const KeyEvent& event)
+    {
+        if (m_handler) {
+            m_handler(event);
+        }
+    }
+
+    Started startAnswer{true, std::nullopt};
+    int startCount = 0;
+    int stopCount = 0;
+
+private:
+    static bool isModifier(int keyCode) { return (keyCode >= keycode::rightCommand && keyCode <= keycode::fn); }
+
+    std::uint64_t flags() const
+    {
+        std::uint64_t result = 0;
+        for (int key : m_down) {
+            switch (key) {
+            case keycode::rightCommand:
+            case keycode::leftCommand:
+                result |= modifierFlag::command;
+                break;
+            case keycode::leftShift:
+            case keycode::rightShift:
+                result |= modifierFlag::shift;
+                break;
+            case keycode::leftOption:
+            case keycode::rightOption:
+                result |= modifierFlag::option;
+                break;
+            case keycode::leftControl:
+            case keycode::rightControl:
+                result |= modifierFlag::control;
+                break;
+            case keycode::fn:
+                result |= modifierFlag::fn;
+                break;
+            default:
+                break;
+            }
+        }
+        return result;
+    }
+
+    void sendModifier(int keyCode)
+    {
+        send({KeyEvent::Type::flagsChanged, keyCode, flags(), false});
+        if (keyCode == keycode::fn && startAnswer.fnChannel) {
+            send({KeyEvent::Type::fnChanged, keyCode, flags(), false});
+        }
+    }
+
+    Handler m_handler;
+    std::set<int> m_down;
+};
+
+} // namespace quillo::test

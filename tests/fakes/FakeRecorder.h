@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio/Recorder.h"
+
+namespace quillo::test {
+
+// Writes "rec.start" and "rec.stop" into the test's event list and answers
+// each stop with a new file name ("clip-1.m4a", "clip-2.m4a", ...), or with
+// no file while failing is set. With deferCompletions, completions are kept
+// in the test's list instead of being called, to be called later by hand.
+class FakeRecorder final : public Recorder
+{
+public:
+    explicit FakeRecorder(std::vector<std::string>& events, std::vector<std::function<void()>>* deferred = nullptr)
+        : m_events(events), m_deferred(deferred)
+    {}
+
+    void startRecording() override
+    {
+        m_events.push_back("rec.start");
+        m_running = true;
+    }
+    void stopRecording(Completion completion) override
+    {
+        m_events.push_back("rec.stop");
+        std::optional<std::string> path;
+        if (m_running && !failing) {
+            path = "clip-" + std::to_string(++m_files) + ".m4a";
+        }
+        m_running = false;
+        if (m_deferred) {
+            m_deferred->push_back([completion, path] { completion(path); });
+            return;
+        }
+        completion(path);
+    }
+
+    bool failing = false;
+
+private:
+    std::vector<std::string>& m_events;
+    std::vector<std::function<void()>>* m_deferred;
+    bool m_running = false;
+    int m_files = 0;
+};
+
+} // namespace quillo::test
