@@ -1,0 +1,172 @@
+#include "store/DictationStatistics.h"
+
+#include <gtest/gtest.h>
+
+#include "StoreTestSupport.h"
+#include "store/LocalCalendar.h"
+
+namespace quillo {
+namespace {
+
+using test::entryAt;
+using test::localTime;
+
+TEST(DictationStatisticsTest, WordsAreSeparatedBySpacesOnly)
+{
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"", 0},
+        {"   ", 0},
+        {"one two", 2},
+        {"one  two ", 2},
+        {"  a  b", 2},
+        {"one\ntwo", 1},
+        {"tab\tseparated words", 2},
+        {"caf\u00e9\u00a0au lait", 2}, // a no-break space is not a space here
+    };
+    for (const auto& [text, words] : cases) {
+        EXPECT_EQ(wordCount(text), words) << "case '" << text << "'";
+    }
+}
+
+TEST(DictationStatisticsTest, AverageSpeedCountsOnlyTimedEntries)
+{
+    const auto t = localTime(2026, 3, 2);
+    struct Case
+    {
+        const char* name;
+        std::vector<DictationEntry> history;
+        std::optional<double> wpm;
+    };
+    const std::string fifty = [] {
+        std::string s;
+        for (int i = 0; i < 50; ++i) {
+            s += "w ";
+        }
+        return s;
+    }();
+    const Case cases[] = {
+        {"empty", {}, std::nullopt},
+        {"untimed only", {entryAt(t, "many words here", 0)}, std::nullopt},
+        {"timed without words", {entryAt(t, "   ", 10), entryAt(t, "", 5)}, std::nullopt},
+        {"negative duration", {entryAt(t, "a b", -3)}, std::nullopt},
+        {"one entry", {entryAt(t, fifty, 30)}, 100.0},
+        {"untimed ignored", {entryAt(t, fifty + fifty, 60), entryAt(t, fifty, 0)}, 100.0},
+        {"pooled, not averaged", {entryAt(t, "a", 60), entryAt(t, fifty, 15)}, 51.0 / (75.0 / 60.0)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(statistics::averageWordsPerMinute(c.history), c.wpm) << "case " << c.name;
+    }
+}
+
+// POSIX rule strings need no time-zone database on the machine; these are
+// New York's, Berlin's and Tokyo's rules as they stand for 2026.
+constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
+constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+constexpr const char* kTokyo = "JST-9";
+
+struct StreakCase
+{
+    const char* name;
+    const char* zone;
+    std::vector<std::array<int, 5>> entries; // local y, m, d, h, min
+    std::array<int, 6> now;                  // local y, m, d, h, min, s
+    int current;
+    int longest;
+};
+
+void checkStreaks(const StreakCase& c)
+{
+    test::ScopedTimeZone zone(c.zone);
+    std::vector<DictationEntry> history;
+    for (const auto& [y, m, d, h, min] : c.entries) {
+        history.push_back(entryAt(localTime(y, m, d, h, min)));
+    }
+    const auto now = localTime(c.now[0], c.now[1], c.now[2], c.now[3], c.now[4], c.now[5]);
+    const auto figures = statistics::compute(history, now);
+    EXPECT_EQ(figures.currentStreak, c.current) << "case " << c.name << " in " << c.zone;
+    EXPECT_EQ(figures.longestStreak, c.longest) << "case " << c.name << " in " << c.zone;
+    EXPECT_EQ(figures.totalDictations, history.size()) << "case " << c.name;
+    EXPECT_EQ(figures.totalWords, 3 * history.size()) << "case " << c.name;
+}
+
+TEST(DictationStatisticsTest, StreaksCountLocalCalendarDays)
+{
+    const StreakCase cases[] = {
+        {"empty", "UTC0", {}, {2026, 3, 4, 12, 0, 0}, 0, 0},
+        {"today, yesterday, day before",
+         "UTC0",
+         {{2026, 3, 4, 9, 0}, {2026, 3, 3, 23, 0}, {2026, 3, 2, 1, 0}},
+         {2026, 3, 4, 12, 0, 0},
+         3,
+         3},
+        {"not yet today", "UTC0", {{2026, 3, 3, 9, 0}, {2026, 3, 2, 9, 0}}, {2026, 3, 4, 23, 59, 59}, 2, 2},
+        {"two days ago only", "UTC0", {{2026, 3, 2, 12, 0}}, {2026, 3, 4, 0, 0, 0}, 0, 1},
+        {"last second of yesterday", "UTC0", {{2026, 3, 3, 23, 59}}, {2026, 3, 4, 0, 0, 0}, 1, 1},
+        {"gap in a month",
+         "UTC0",
+         {{2026, 1, 6, 8, 0}, {2026, 1, 5, 8, 0}, {2026, 1, 3, 8, 0}, {2026, 1, 2, 8, 0}, {2026, 1, 1, 8, 0}},
+         {2026, 3, 4, 12, 0, 0},
+         0,
+         3},
+        {"ten on one day",
+         "UTC0",
+         std::vector<std::array<int, 5>>(10, {2026, 3, 4, 10, 0}),
+         {2026, 3, 4, 12, 0, 0},
+         1,
+         1},
+        {"across a year end, unsorted",
+         "UTC0",
+         {{2026, 1, 1, 0, 0}, {2025, 12, 30, 12, 0}, {2025, 12, 31, 23, 59}},
+         {2026, 1, 2, 8, 0, 0},
+         3,
+         3},
+        // The same instants fall on different days in another zone.
+        {"local, not UTC, days", kTokyo, {{2026, 3, 4, 0, 30}, {2026, 3, 3, 23, 30}}, {2026, 3, 4, 8, 0, 0}, 2, 2},
+        // 23-hour days: spring forward at 02:00 (New York 8 March, Berlin 29 March 2026).
+        {"spring forward",
+         kNewYork,
+         {{2026, 3, 9, 0, 30}, {2026, 3, 8, 23, 30}, {2026, 3, 8, 0, 30}, {2026, 3, 7, 23, 30}},
+         {2026, 3, 9, 0, 45, 0},
+         3,
+         3},
+        {"yesterday across spring forward", kNewYork, {{2026, 3, 8, 0, 10}}, {2026, 3, 9, 0, 5, 0}, 1, 1},
+        {"spring forward",
+         kBerlin,
+         {{2026, 3, 30, 0, 15}, {2026, 3, 29, 1, 59}, {2026, 3, 29, 3, 0}, {2026, 3, 28, 23, 59}},
+         {2026, 3, 30, 0, 20, 0},
+         3,
+         3},
+        // 25-hour days: fall back (New York 1 November, Berlin 25 October 2026).
+        {"fall back",
+         kNewYork,
+         {{2026, 11, 2, 0, 5}, {2026, 11, 1, 23, 55}, {2026, 11, 1, 0, 30}, {2026, 10, 31, 23, 30}},
+         {2026, 11, 2, 22, 0, 0},
+         3,
+         3},
+        {"fall back",
+         kBerlin,
+         {{2026, 10, 26, 0, 1}, {2026, 10, 25, 23, 59}, {2026, 10, 24, 23, 59}},
+         {2026, 10, 27, 23, 0, 0},
+         3,
+         3},
+        {"day after fall back only", kBerlin, {{2026, 10, 25, 23, 30}}, {2026, 10, 26, 23, 30, 0}, 1, 1},
+    };
+    for (const StreakCase& c : cases) {
+        checkStreaks(c);
+    }
+}
+
+TEST(DictationStatisticsTest, UnplaceableDatesAreLeftOutOfTheDays)
+{
+    test::ScopedTimeZone zone("UTC0");
+    auto broken = entryAt(localTime(2026, 3, 4));
+    broken.date = 1e300;
+    const std::vector<DictationEntry> history{entryAt(localTime(2026, 3, 4)), broken};
+    const auto figures = statistics::compute(history, localTime(2026, 3, 4, 18));
+    EXPECT_EQ(figures.currentStreak, 1);
+    EXPECT_EQ(figures.longestStreak, 1);
+    EXPECT_EQ(figures.totalDictations, 2u);
+}
+
+} // namespace
+} // namespace quillo
