@@ -1,0 +1,274 @@
+#include "store/DataStore.h"
+
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/RecordingLog.h"
+#include "store/RecordJson.h"
+
+namespace quillo {
+namespace {
+
+constexpr const char* kDir = "/home/u/.local/share/Quillo";
+constexpr const char* kHistory = "/home/u/.local/share/Quillo/history.json";
+constexpr const char* kSnippets = "/home/u/.local/share/Quillo/snippets.json";
+constexpr const char* kOldEntry =
+    R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"kept from before","date":790000000.5}])";
+
+class DataStoreTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<DataStore> open() { return std::make_unique<DataStore>(disk, preferences, log, clock, kDir); }
+    std::string fileContents(const std::string& path) const
+    {
+        const auto file = disk.file(path);
+        return file ? file->contents : "<missing>";
+    }
+
+    test::FakeFileSystem disk;
+    test::FakePreferences preferences;
+    test::RecordingLog log;
+    test::FakeClock clock;
+};
+
+TEST_F(DataStoreTest, LoadsWhatAnEarlierSessionSaved)
+{
+    {
+        auto store = open();
+        clock.advance(std::chrono::seconds(1));
+        store->addEntry("first", 2.5, "org.gnome.Terminal", "Terminal");
+        clock.advance(std::chrono::seconds(1));
+        store->addEntry("second", 0, std::nullopt, std::nullopt);
+        store->addSnippet("sig", "Best regards");
+        store->addWord("Kubernetes");
+    }
+    EXPECT_EQ(disk.directoryMode(kDir), 0700u);
+    EXPECT_EQ(disk.file(kHistory)->mode, 0600u);
+    EXPECT_EQ(disk.file(kSnippets)->mode, 0600u);
+
+    auto reopened = open();
+    const auto history = reopened->history();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].text, "second"); // newest first, in memory and on disk
+    EXPECT_EQ(history[1].text, "first");
+    EXPECT_EQ(history[1].appName, "Terminal");
+    EXPECT_EQ(history[1].duration, 2.5);
+    EXPECT_EQ(history[0].time() - history[1].time(), std::chrono::seconds(1));
+    EXPECT_NE(history[0].id, history[1].id);
+    EXPECT_EQ(reopened->snippets().at(0).expansion, "Best regards");
+    EXPECT_EQ(reopened->dictionaryWords(), std::vector<std::string>{"Kubernetes"});
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(DataStoreTest, UnusableFileIsSetAsideUntouchedAndTheListStartsEmpty)
+{
+    struct Case
+    {
+        const char* name;
+        std::string contents;
+        bool failRead;
+    };
+    const Case cases[] = {
+        {"malformed entry", R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"no date"}])", false},
+        {"not json", "{{{", false},
+        {"unreadable", kOldEntry, true},
+    };
+    for (const Case& c : cases) {
+        test::FakeFileSystem caseDisk;
+        test::RecordingLog caseLog;
+        caseDisk.put(kHistory, c.contents);
+        // An earlier set-aside file from the same second must not be replaced.
+        caseDisk.put(std::string(kHistory) + ".unreadable-20260302T090000Z", "older");
+        if (c.failRead) {
+            caseDisk.failReadsOf(kHistory);
+        }
+        DataStore store(caseDisk, preferences, caseLog, clock, kDir);
+        EXPECT_TRUE(store.history().empty()) << "case " << c.name;
+        EXPECT_EQ(caseDisk.file(std::string(kHistory) + ".unreadable-20260302T090000Z")->contents, "older")
+            << "case " << c.name;
+        const auto aside = caseDisk.file(std::string(kHistory) + ".unreadable-20260302T090000Z-2");
+        ASSERT_TRUE(aside) << "case " << c.name;
+        EXPECT_EQ(aside->contents, c.contents) << "case " << c.name;
+        ASSERT_EQ(caseLog.lines().size(), 1u) << "case " << c.name;
+        EXPECT_EQ(caseLog.lines()[0].rfind("[Quillo] ", 0), 0u) << "case " << c.name;
+
+        store.addEntry("new", 1, std::nullopt, std::nullopt);
+        EXPECT_EQ(decodeHistory(caseDisk.file(kHistory)->contents).records.size(), 1u) << "case " << c.name;
+        EXPECT_EQ(caseDisk.file(std::string(kHistory) + ".unreadable-20260302T090000Z-2")->contents, c.contents)
+            << "case " << c.name;
+    }
+}
+
+TEST_F(DataStoreTest, FailedSaveKeepsThePreviousFileAndTheChangeInMemory)
+{
+    disk.put(kHistory, kOldEntry);
+    auto store = open();
+    disk.failWrites(1);
+    store->addEntry("lost on disk", 1, std::nullopt, std::nullopt);
+
+    EXPECT_EQ(fileContents(kHistory), kOldEntry);
+    EXPECT_EQ(store->history().size(), 2u);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find("[Quillo] Could not save the history"), std::string::npos);
+
+    store->addEntry("next", 1, std::nullopt, std::nullopt); // the next save writes both
+    EXPECT_EQ(decodeHistory(fileContents(kHistory)).records.size(), 3u);
+}
+
+TEST_F(DataStoreTest, ClearHistoryLeavesAnEmptyArray)
+{
+    disk.put(kHistory, kOldEntry);
+    auto store = open();
+    store->clearHistory();
+    EXPECT_EQ(fileContents(kHistory), "[]");
+    EXPECT_EQ(store->totalDictations(), 0u);
+}
+
+TEST_F(DataStoreTest, DictionaryWordRules)
+{
+    auto store = open();
+    int saves = 0;
+    preferences.addObserver([&](const std::string& key) { saves += key == "dictionaryWords"; });
+
+    store->addWord("  Kubernetes\t");
+    store->addWord("Kubernetes");
+    store->addWord(" \t ");
+    store->addWord("");
+    store->addWord("kubernetes");
+    store->addWord("line\nbreak ");
+    const std::vector<std::string> expected{"Kubernetes", "kubernetes", "line\nbreak"};
+    EXPECT_EQ(store->dictionaryWords(), expected);
+    EXPECT_EQ(preferences.stringArrayForKey("dictionaryWords"), expected);
+    EXPECT_EQ(saves, 3);
+
+    store->removeWord({0, 2, 7});
+    EXPECT_EQ(store->dictionaryWords(), std::vector<std::string>{"kubernetes"});
+    EXPECT_EQ(preferences.stringArrayForKey("dictionaryWords"), std::vector<std::string>{"kubernetes"});
+    store->removeWord({5});
+    EXPECT_EQ(saves, 4);
+}
+
+TEST_F(DataStoreTest, SnippetEditsKeepOrderAndIds)
+{
+    auto store = open();
+    store->addSnippet("a", "A");
+    store->addSnippet(" b ", "");
+    store->addSnippet("c", "C");
+    auto snippets = store->snippets();
+    ASSERT_EQ(snippets.size(), 3u);
+    EXPECT_EQ(snippets[1].trigger, " b "); // stored exactly as given
+
+    Snippet edited = snippets[1];
+    edited.expansion = "Bee";
+    store->updateSnippet(edited);
+    EXPECT_EQ(store->snippets()[1], edited);
+
+    const int writes = disk.writeCount();
+    const std::string before = fileContents(kSnippets);
+    store->updateSnippet({"6F9619FF-8B86-D011-B42D-00C04FC964FF", "x", "y"});
+    store->removeSnippet({3, 4});
+    EXPECT_EQ(disk.writeCount(), writes);
+    EXPECT_EQ(fileContents(kSnippets), before);
+
+    store->removeSnippet({0, 2});
+    EXPECT_EQ(store->snippets(), std::vector<Snippet>{edited});
+    EXPECT_EQ(decodeSnippets(fileContents(kSnippets)).records, std::vector<Snippet>{edited});
+}
+
+TEST_F(DataStoreTest, ExpandsOnlyAWholeTextTrigger)
+{
+    auto store = open();
+    store->addSnippet("SIG", "first");
+    store->addSnippet("sig", "second");
+    store->addSnippet(" pad ", "never");
+    store->addSnippet("\u00c9T\u00c9", "accented");
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"  Sig \n", "first"},
+        {"sig please", std::nullopt},
+        {"pad", std::nullopt},
+        {" pad ", std::nullopt},
+        {"\u00e9t\u00e9\u2028", "accented"},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(store->expandSnippet(text), expected) << "case '" << text << "'";
+    }
+}
+
+TEST_F(DataStoreTest, ObserversHearEachChangedListUntilRemoved)
+{
+    auto store = open();
+    std::vector<DataStore::List> heard;
+    std::size_t sizeSeen = 0;
+    const auto token = store->addObserver([&](DataStore::List list) {
+        heard.push_back(list);
+        sizeSeen = store->history().size(); // reading back from the callback is allowed
+    });
+    store->addEntry("x", 1, std::nullopt, std::nullopt);
+    store->addWord("w");
+    store->addWord("w"); // no change, no call
+    store->addSnippet("t", "e");
+    store->clearHistory();
+    store->removeObserver(token);
+    store->addEntry("y", 1, std::nullopt, std::nullopt);
+    const std::vector<DataStore::List> expected{DataStore::List::history,
+                                                DataStore::List::dictionaryWords,
+                                                DataStore::List::snippets,
+                                                DataStore::List::history};
+    EXPECT_EQ(heard, expected);
+    EXPECT_EQ(sizeSeen, 0u);
+}
+
+TEST_F(DataStoreTest, ConcurrentAddsAllLandInMemoryAndOnDisk)
+{
+    auto store = open();
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 50;
+    std::atomic<bool> done{false};
+    std::atomic<int> readerFaults{0};
+    std::thread reader([&] {
+        std::size_t last = 0;
+        while (!done) {
+            const auto stats = store->statistics();
+            const auto size = store->history().size();
+            // Sizes only grow, and every entry holds exactly two words.
+            readerFaults += size < last || stats.totalWords != 2 * stats.totalDictations;
+            last = size;
+        }
+    });
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                store->addEntry("t" + std::to_string(t) + " " + std::to_string(i), 1, std::nullopt, std::nullopt);
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    done = true;
+    reader.join();
+
+    EXPECT_EQ(readerFaults, 0);
+    const auto history = store->history();
+    ASSERT_EQ(history.size(), std::size_t{kThreads * kPerThread});
+    EXPECT_EQ(decodeHistory(fileContents(kHistory)).records, history);
+    // Each thread's own entries stay in the order it added them.
+    for (int t = 0; t < kThreads; ++t) {
+        int expectedNext = kPerThread - 1;
+        for (const auto& entry : history) {
+            if (entry.text.rfind("t" + std::to_string(t) + " ", 0) == 0) {
+                EXPECT_EQ(entry.text, "t" + std::to_string(t) + " " + std::to_string(expectedNext--));
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace quillo
