@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "output/Paster.h"
+
+namespace quillo {
+
+class Clipboard;
+class KeySynthesizer;
+class MainQueue;
+
+// Pastes text at the cursor of the front application through the clipboard:
+// the clipboard's contents are saved, the text is put there, the paste
+// shortcut is pressed on the user's behalf (and Return when asked), and the
+// saved contents come back once the application has had time to read the
+// text. Timeline of one paste started at T0: text on the clipboard at T0,
+// paste shortcut at T0 + 0.1 s, Return at T0 + 0.2 s, restore at T0 + 0.8 s.
+//
+// Two refinements keep the user's data safe:
+// - The restore happens only while the clipboard still holds the pasted text.
+//   Whatever the user or another program copied in the meantime is newer than
+//   the saved contents and is left alone.
+// - Pastes never overlap. One requested while another is under way waits for
+//   the earlier one's restore time and then takes over its saved contents, so
+//   the user's own clipboard (not an earlier dictation) comes back at the end
+//   and each paste shortcut reads its own text.
+//
+// The shortcut waits while the user still holds a modifier (the hotkey's, for
+// instance), which would otherwise turn Ctrl+V into Ctrl+Alt+V; the Return and
+// the restore move back by the same wait.
+//
+// Threading: main thread, like every step it schedules on the main queue.
+// Steps still queued when the manager is destroyed do nothing.
+class PasteManager final : public Paster
+{
+public:
+    static constexpr std::chrono::milliseconds kPasteDelay{100};
+    // Measured from the paste shortcut.
+    static constexpr std::chrono::milliseconds kReturnDelay{100};
+    static constexpr std::chrono::milliseconds kRestoreDelay{700};
+    // How often held modifiers are checked, and how long they may hold the
+    // paste back: a key the system wrongly believes held must not stop it.
+    static constexpr std::chrono::milliseconds kModifierPollInterval{20};
+    static constexpr std::chrono::milliseconds kModifierWaitLimit{10000};
+
+    PasteManager(Clipboard& clipboard, KeySynthesizer& keys, MainQueue& mainQueue);
+    ~PasteManager() override;
+
+    PasteManager(const PasteManager&) = delete;
+    PasteManager& operator=(const PasteManager&) = delete;
+
+    // Returns once the text is on the clipboard (or queued behind a paste
+    // under way); the key presses and the restore follow on the main queue.
+    void paste(const std::string& text, bool simulateEnter) override;
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state; // queued steps hold it weakly
+};
+
+} // namespace quillo
