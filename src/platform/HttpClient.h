@@ -1,0 +1,68 @@
+#pragma once
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillo {
+
+struct HttpRequest
+{
+    std::string url; // absolute http:// or https:// URL
+    // Sent in this order, after the ones the client adds itself (Host,
+    // Content-Length). A header given here replaces the client's own of that name.
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    // The whole exchange, from connecting to the last byte of the answer.
+    std::chrono::milliseconds timeout{std::chrono::seconds(60)};
+};
+
+// Whatever HTTP status came back; an error status is an answer, not a failure.
+struct HttpResponse
+{
+    int status = 0;
+    std::string body;
+};
+
+// No HTTP answer was received. what() is a sentence for the user; it never
+// contains request headers (the credentials travel there).
+class TransportError : public std::runtime_error
+{
+public:
+    enum class Kind
+    {
+        connectionLost, // the connection broke after the request had started
+        timedOut,       // no complete answer within the request's timeout
+        cannotConnect,  // no connection was made (no such host, refused, TLS failure)
+        other
+    };
+
+    TransportError(Kind kind, int code, const std::string& description)
+        : std::runtime_error(description), m_kind(kind), m_code(code)
+    {}
+
+    Kind kind() const { return m_kind; }
+    // The HTTP library's own error number, for diagnostics.
+    int code() const { return m_code; }
+
+private:
+    Kind m_kind;
+    int m_code;
+};
+
+// Sends one POST request and waits for the whole answer.
+//
+// Threading: post() may be called from any thread except the main thread (it
+// blocks for up to the request's timeout); concurrent calls are independent.
+// Failure: throws TransportError when no HTTP answer arrived. Nothing is
+// retried here; callers decide.
+class HttpClient
+{
+public:
+    virtual ~HttpClient() = default;
+    virtual HttpResponse post(const HttpRequest& request) = 0;
+};
+
+} // namespace quillo

@@ -1,0 +1,143 @@
+#include "platform/linux/CurlHttpClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "fakes/LoopbackHttpServer.h"
+#include "unit/HttplibTestServer.h"
+#include <gtest/gtest.h>
+
+namespace quillo::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Behaviour = LoopbackHttpServer::Behaviour;
+
+// A loopback port with nothing listening on it.
+int closedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST(CurlHttpClientTest, SendsHeadersAndBodyAsGivenAndReturnsAnyStatus)
+{
+    httplib::Server server;
+    httplib::Headers seenHeaders;
+    std::string seenBody;
+    server.Post("/v1/thing", [&](const httplib::Request& request, httplib::Response& response) {
+        seenHeaders = request.headers;
+        seenBody = request.body;
+        response.status = 429;
+        response.set_content("{\"error\":\"slow down\"}", "application/json");
+    });
+    HttplibTestServer running(server);
+
+    // Over a megabyte, where curl would otherwise ask for "100 Continue".
+    std::string body("\0\xff binary\r\n", 12);
+    body += std::string(1'500'000, 'a');
+    HttpRequest request;
+    request.url = running.baseURL() + "/v1/thing";
+    request.headers = {{"Authorization", "Bearer sk-secret"}, {"Content-Type", "audio/mp4"}};
+    request.body = body;
+
+    CurlHttpClient client;
+    const HttpResponse response = client.post(request);
+
+    EXPECT_EQ(response.status, 429);
+    EXPECT_EQ(response.body, "{\"error\":\"slow down\"}");
+    EXPECT_EQ(seenBody, body);
+    auto header = [&](const char* name) {
+        const auto found = seenHeaders.find(name);
+        return found == seenHeaders.end() ? std::string("<absent>") : found->second;
+    };
+    EXPECT_EQ(header("Authorization"), "Bearer sk-secret");
+    EXPECT_EQ(header("Content-Type"), "audio/mp4") << "replaces curl's form content type";
+    EXPECT_EQ(header("Expect"), "<absent>");
+    EXPECT_EQ(seenHeaders.count("Content-Type"), 1u);
+}
+
+TEST(CurlHttpClientTest, TransportFailuresCarryTheirCodeAndKind)
+{
+    struct Case
+    {
+        const char* name;
+        Behaviour behaviour;
+        std::size_t bodySize;
+        std::set<int> expectedCodes;
+        TransportError::Kind expectedKind;
+    };
+    // The codes found by running these cases: they are what makes a failure
+    // count as a lost connection, so a change in libcurl shows up here.
+    const std::vector<Case> cases = {
+        {"closed after the request", Behaviour::closeAfterRequest, 10, {52}, TransportError::Kind::connectionLost},
+        {"reset after the request", Behaviour::resetAfterRequest, 10, {56}, TransportError::Kind::connectionLost},
+        // Whether curl notices the reset while sending (55) or while reading
+        // for an early answer (56) is a race; both are a lost connection.
+        {"closed during the upload",
+         Behaviour::closeDuringUpload,
+         32u << 20,
+         {55, 56},
+         TransportError::Kind::connectionLost},
+        {"answer cut short", Behaviour::partialAnswer, 10, {18}, TransportError::Kind::connectionLost},
+        {"no answer in time", Behaviour::neverAnswer, 10, {28}, TransportError::Kind::timedOut},
+    };
+    CurlHttpClient client;
+    for (const auto& c : cases) {
+        LoopbackHttpServer server({{c.behaviour, 200, "{\"text\":\"partial\"}"}});
+        HttpRequest request;
+        request.url = server.baseURL() + "/v1/listen";
+        request.headers = {{"Authorization", "Token dg-secret"}};
+        request.body.assign(c.bodySize, 'x');
+        request.timeout = 400ms;
+        try {
+            client.post(request);
+            ADD_FAILURE() << "case " << c.name << ": no error";
+        } catch (const TransportError& error) {
+            EXPECT_TRUE(c.expectedCodes.count(error.code()))
+                << "case " << c.name << ": code " << error.code() << ", " << error.what();
+            EXPECT_EQ(error.kind(), c.expectedKind) << "case " << c.name;
+            EXPECT_EQ(std::string(error.what()).find("dg-secret"), std::string::npos) << "case " << c.name;
+        }
+        EXPECT_EQ(server.connectionCount(), 1) << "case " << c.name << ": the client itself never retries";
+    }
+}
+
+TEST(CurlHttpClientTest, NothingListeningIsACannotConnectFailure)
+{
+    HttpRequest request;
+    request.url = "http://127.0.0.1:" + std::to_string(closedPort()) + "/v1/listen";
+    CurlHttpClient client;
+    try {
+        client.post(request);
+        FAIL() << "no error";
+    } catch (const TransportError& error) {
+        EXPECT_EQ(error.code(), 7);
+        EXPECT_EQ(error.kind(), TransportError::Kind::cannotConnect);
+        EXPECT_STREQ(error.what(), "Could not connect to the server.");
+    }
+}
+
+TEST(CurlHttpClientTest, OnlyHttpUrlsAreFollowed)
+{
+    for (const char* url : {"file:///etc/hostname", "ftp://127.0.0.1/x", "gopher://127.0.0.1/x"}) {
+        HttpRequest request;
+        request.url = url;
+        CurlHttpClient client;
+        EXPECT_THROW(client.post(request), TransportError) << url;
+    }
+}
+
+} // namespace
+} // namespace quillo::test
