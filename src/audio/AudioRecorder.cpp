@@ -1,0 +1,119 @@
+#include "audio/AudioRecorder.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "app/AppDelegate.h"
+#include "app/NotificationCenter.h"
+#include "audio/MicrophoneManager.h"
+#include "platform/AudioCapture.h"
+#include "platform/AudioFileWriter.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+namespace quillo {
+
+struct AudioRecorder::Session
+{
+    std::string path;
+    std::unique_ptr<AudioFileWriter::File> file;
+    std::unique_ptr<AudioCapture::Stream> stream;
+};
+
+AudioRecorder::AudioRecorder(Dependencies dependencies) : m_deps(std::move(dependencies)) {}
+
+AudioRecorder::~AudioRecorder()
+{
+    if (m_session) {
+        abandon(std::move(m_session));
+        m_deps.microphones.restoreAfterRecording();
+    }
+}
+
+std::string AudioRecorder::fileNameFor(double secondsSince1970)
+{
+    char digits[64];
+    const auto result = std::to_chars(std::begin(digits), std::end(digits), secondsSince1970, std::chars_format::fixed);
+    return "clip_" + std::string(digits, result.ptr) + ".m4a";
+}
+
+std::string AudioRecorder::newRecordingPath()
+{
+    double seconds = std::chrono::duration<double>(m_deps.clock.now().time_since_epoch()).count();
+    std::string path;
+    // A clock that repeats itself (coarse, or set back) must not make two
+    // recordings share a file: step to the next representable time instead.
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        path = m_deps.recordingsDirectory + "/" + fileNameFor(seconds);
+        if (path != m_lastPath && !m_deps.fileSystem.exists(path)) {
+            break;
+        }
+        seconds = std::nextafter(seconds, std::numeric_limits<double>::infinity());
+    }
+    m_lastPath = path;
+    return path;
+}
+
+void AudioRecorder::startRecording()
+{
+    if (!m_deps.microphones.applyBeforeRecording()) {
+        m_deps.notificationCenter.post(AppDelegate::kMicFallbackNotification);
+    }
+
+    if (m_session) {
+        abandon(std::move(m_session));
+    }
+
+    // Failures below are silent by design: the recording simply yields no file.
+    m_deps.fileSystem.createDirectories(m_deps.recordingsDirectory, 0700);
+    auto session = std::make_unique<Session>();
+    session->path = newRecordingPath();
+    session->file = m_deps.fileWriter.create(session->path, kFormat);
+    if (!session->file) {
+        return;
+    }
+    // The sink runs on the capture thread; the file is touched there only until
+    // the stream is stopped, which happens before anyone else uses it.
+    session->stream =
+        m_deps.capture.start(kFormat, [file = session->file.get()](std::span<const std::int16_t> samples) {
+            file->append(samples);
+        });
+    if (!session->stream) {
+        session->file.reset();
+        m_deps.fileSystem.removeFile(session->path);
+        return;
+    }
+    m_session = std::move(session);
+}
+
+void AudioRecorder::stopRecording(Completion completion)
+{
+    std::optional<std::string> path;
+    if (auto session = std::move(m_session)) {
+        session->stream->stop();
+        if (session->file->finish()) {
+            path = session->path;
+        } else {
+            // An incomplete file would only fail later as an undecodable upload.
+            session->file.reset();
+            m_deps.fileSystem.removeFile(session->path);
+        }
+    }
+    m_deps.microphones.restoreAfterRecording();
+    if (completion) {
+        completion(path);
+    }
+}
+
+void AudioRecorder::abandon(std::unique_ptr<Session> session)
+{
+    session->stream->stop();
+    session->stream.reset();
+    session->file.reset();
+    // Nobody will hear of this file, so nobody else would delete the user's voice.
+    m_deps.fileSystem.removeFile(session->path);
+}
+
+} // namespace quillo

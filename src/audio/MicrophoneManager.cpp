@@ -1,0 +1,110 @@
+#include "audio/MicrophoneManager.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/AudioDevices.h"
+
+namespace quillo {
+
+MicrophoneManager::MicrophoneManager(AudioDevices& audioDevices, Preferences& preferences)
+    : m_audioDevices(audioDevices), m_preferences(preferences), m_devices(audioDevices.inputDevices())
+{
+    // The dictation controller resets the choice through the store directly,
+    // so the store, not the setter, is what tells observers about a new choice.
+    m_preferenceObserver = m_preferences.addObserver([this](const std::string& key) {
+        if (key == kSelectedMicKey) {
+            announceChange();
+        }
+    });
+}
+
+MicrophoneManager::~MicrophoneManager()
+{
+    m_preferences.removeObserver(m_preferenceObserver);
+}
+
+std::string MicrophoneManager::selectedUID() const
+{
+    return m_preferences.stringForKey(kSelectedMicKey).value_or(std::string());
+}
+
+void MicrophoneManager::setSelectedUID(const std::string& uid)
+{
+    m_preferences.setObject(kSelectedMicKey, uid);
+}
+
+void MicrophoneManager::refreshDevices()
+{
+    m_devices = m_audioDevices.inputDevices();
+    announceChange();
+}
+
+std::string MicrophoneManager::automaticLabel() const
+{
+    const auto current = m_audioDevices.defaultInputID();
+    if (!current) {
+        return kAutomaticLabel;
+    }
+    const auto found =
+        std::find_if(m_devices.begin(), m_devices.end(), [&](const MicDevice& d) { return d.deviceID == *current; });
+    if (found == m_devices.end()) {
+        return kAutomaticLabel;
+    }
+    return "Automatic (" + found->name + ")";
+}
+
+bool MicrophoneManager::applyBeforeRecording()
+{
+    m_savedDefaultID = m_audioDevices.defaultInputID();
+
+    const std::string chosen = selectedUID();
+    if (chosen.empty()) {
+        return true;
+    }
+    const auto found =
+        std::find_if(m_devices.begin(), m_devices.end(), [&](const MicDevice& d) { return d.uid == chosen; });
+    if (found == m_devices.end()) {
+        return false;
+    }
+    return m_audioDevices.setDefaultInput(found->deviceID);
+}
+
+void MicrophoneManager::restoreAfterRecording()
+{
+    const auto saved = std::exchange(m_savedDefaultID, std::nullopt);
+    if (saved) {
+        // Nothing to do about a failure: the recording is over either way.
+        m_audioDevices.setDefaultInput(*saved);
+    }
+}
+
+MicrophoneManager::ObserverToken MicrophoneManager::addObserver(Observer observer)
+{
+    std::lock_guard lock(m_observerMutex);
+    const ObserverToken token = m_nextObserverToken++;
+    m_observers.emplace(token, std::move(observer));
+    return token;
+}
+
+void MicrophoneManager::removeObserver(ObserverToken token)
+{
+    std::lock_guard lock(m_observerMutex);
+    m_observers.erase(token);
+}
+
+void MicrophoneManager::announceChange()
+{
+    std::vector<Observer> toCall;
+    {
+        std::lock_guard lock(m_observerMutex);
+        for (const auto& [token, observer] : m_observers) {
+            toCall.push_back(observer);
+        }
+    }
+    for (const auto& observer : toCall) {
+        observer();
+    }
+}
+
+} // namespace quillo

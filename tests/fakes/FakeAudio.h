@@ -1,0 +1,197 @@
+#pragma once
+
+// Fakes of the audio interfaces. They share an optional event list, so a test
+// can check the order in which the recorder drives them.
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fakes/FakeFileSystem.h"
+#include "platform/AudioCapture.h"
+#include "platform/AudioDevices.h"
+#include "platform/AudioFileWriter.h"
+
+namespace quillo::test {
+
+using AudioEvents = std::vector<std::string>;
+
+// An audio server's device list and default input.
+class FakeAudioDevices final : public AudioDevices
+{
+public:
+    std::vector<MicDevice> inputDevices() override { return devices; }
+    std::optional<std::uint32_t> defaultInputID() override { return defaultID; }
+    bool setDefaultInput(std::uint32_t deviceID) override
+    {
+        switches.push_back(deviceID);
+        const bool present =
+            std::any_of(devices.begin(), devices.end(), [&](const MicDevice& d) { return d.deviceID == deviceID; });
+        if (failSwitching || !present) {
+            return false;
+        }
+        defaultID = deviceID;
+        return true;
+    }
+
+    // The device disappears from the server (the manager's cache keeps it).
+    void unplug(const std::string& uid)
+    {
+        std::erase_if(devices, [&](const MicDevice& d) { return d.uid == uid; });
+    }
+
+    std::vector<MicDevice> devices;
+    std::optional<std::uint32_t> defaultID;
+    bool failSwitching = false;
+    std::vector<std::uint32_t> switches; // every setDefaultInput call, in order
+};
+
+// Capture that delivers only what the test hands it, on the test's thread.
+class FakeAudioCapture final : public AudioCapture
+{
+public:
+    struct StreamState
+    {
+        AudioFormat format;
+        Sink sink;
+        std::optional<std::uint32_t> inputAtStart; // the default input when the capture began
+        std::vector<std::int16_t> lastBlock;       // handed to the sink by stop()
+        bool stopped = false;
+    };
+
+    explicit FakeAudioCapture(FakeAudioDevices& devices, AudioEvents* events = nullptr)
+        : m_devices(devices), m_events(events)
+    {}
+
+    std::unique_ptr<Stream> start(const AudioFormat& format, Sink sink) override
+    {
+        log("capture.start");
+        if (failStart) {
+            return nullptr;
+        }
+        auto state = std::make_shared<StreamState>();
+        state->format = format;
+        state->sink = std::move(sink);
+        state->inputAtStart = m_devices.defaultID;
+        state->lastBlock = lastBlockAtStop;
+        streams.push_back(state);
+        return std::make_unique<FakeStream>(state, m_events);
+    }
+
+    // Hands samples to the newest stream, as its capture thread would.
+    void deliver(std::vector<std::int16_t> samples)
+    {
+        auto& state = *streams.back();
+        if (!state.stopped) {
+            state.sink(samples);
+        }
+    }
+
+    bool failStart = false;
+    std::vector<std::int16_t> lastBlockAtStop;
+    std::vector<std::shared_ptr<StreamState>> streams;
+
+private:
+    class FakeStream final : public Stream
+    {
+    public:
+        FakeStream(std::shared_ptr<StreamState> state, AudioEvents* events)
+            : m_state(std::move(state)), m_events(events)
+        {}
+        ~FakeStream() override { stop(); }
+        void stop() override
+        {
+            if (std::exchange(m_state->stopped, true)) {
+                return;
+            }
+            if (m_events) {
+                m_events->push_back("capture.stop");
+            }
+            if (!m_state->lastBlock.empty()) {
+                m_state->sink(m_state->lastBlock);
+            }
+        }
+
+    private:
+        std::shared_ptr<StreamState> m_state;
+        AudioEvents* m_events;
+    };
+
+    void log(const std::string& event)
+    {
+        if (m_events) {
+            m_events->push_back(event);
+        }
+    }
+
+    FakeAudioDevices& m_devices;
+    AudioEvents* m_events;
+};
+
+// Keeps each file's samples in memory and its existence on a FakeFileSystem.
+class FakeAudioFileWriter final : public AudioFileWriter
+{
+public:
+    struct Written
+    {
+        std::string path;
+        AudioFormat format;
+        std::vector<std::int16_t> samples;
+        bool finished = false;
+    };
+
+    explicit FakeAudioFileWriter(FakeFileSystem& disk, AudioEvents* events = nullptr) : m_disk(disk), m_events(events)
+    {}
+
+    std::unique_ptr<File> create(const std::string& path, const AudioFormat& format) override
+    {
+        if (failCreate || m_disk.exists(path)) {
+            return nullptr;
+        }
+        m_disk.put(path, "", 0600);
+        files.push_back(std::make_shared<Written>(Written{path, format, {}, false}));
+        return std::make_unique<FakeFile>(*this, files.back());
+    }
+
+    bool failCreate = false;
+    bool failFinish = false;
+    std::vector<std::shared_ptr<Written>> files;
+
+private:
+    class FakeFile final : public File
+    {
+    public:
+        FakeFile(FakeAudioFileWriter& writer, std::shared_ptr<Written> written)
+            : m_writer(writer), m_written(std::move(written))
+        {}
+        bool append(std::span<const std::int16_t> samples) override
+        {
+            m_written->samples.insert(m_written->samples.end(), samples.begin(), samples.end());
+            return true;
+        }
+        bool finish() override
+        {
+            if (m_writer.m_events) {
+                m_writer.m_events->push_back("file.finish");
+            }
+            if (m_writer.failFinish) {
+                return false;
+            }
+            m_written->finished = true;
+            m_writer.m_disk.put(m_written->path, "m4a", 0600);
+            return true;
+        }
+
+    private:
+        FakeAudioFileWriter& m_writer;
+        std::shared_ptr<Written> m_written;
+    };
+
+    FakeFileSystem& m_disk;
+    AudioEvents* m_events;
+};
+
+} // namespace quillo::test
