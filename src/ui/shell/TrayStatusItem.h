@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+
+#include "platform/StatusItem.h"
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace quillo {
+
+// The tray icon and its menu.
+class TrayStatusItem final : public QObject, public StatusItem
+{
+    Q_OBJECT
+
+public:
+    explicit TrayStatusItem(QObject* parent = nullptr);
+    ~TrayStatusItem() override;
+
+    bool setUp(Actions actions) override;
+    void setImage(const std::string& symbolName, const std::string& fallbackText) override;
+    void setToggleTitle(const std::string& title) override;
+
+    // The 18 × 18 image for a symbol: the theme's icon when there is one,
+    // else the fallback text drawn centred in bold. Never empty.
+    static QIcon menuBarImage(const std::string& symbolName, const std::string& fallbackText);
+
+    QSystemTrayIcon* trayIcon() const { return m_tray.get(); }
+    QMenu* menu() const { return m_menu.get(); }
+    QString currentSymbol() const { return m_currentSymbol; }
+
+private:
+    Actions m_actions;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+    QAction* m_toggleItem = nullptr;
+    QString m_currentSymbol;
+};
+
+} // namespace quillo

@@ -1,0 +1,54 @@
+#include "app/ThreadExecutor.h"
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace quillo::test {
+namespace {
+
+TEST(ThreadExecutor, RunsTasksOffTheCallingThreadAndFinishesThemAllBeforeItIsDestroyed)
+{
+    std::atomic<int> done{0};
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    const auto caller = std::this_thread::get_id();
+    {
+        ThreadExecutor executor(2);
+        for (int i = 0; i < 20; ++i) {
+            executor.run([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                std::lock_guard lock(mutex);
+                threads.insert(std::this_thread::get_id());
+                ++done;
+            });
+        }
+    } // a dictation still queued at shutdown is finished, not dropped
+    EXPECT_EQ(done.load(), 20);
+    EXPECT_EQ(threads.count(caller), 0u);
+    EXPECT_LE(threads.size(), 2u);
+}
+
+TEST(ThreadExecutor, ASlowTaskDoesNotHoldUpTheNext)
+{
+    ThreadExecutor executor(2);
+    std::atomic<bool> release{false};
+    std::atomic<bool> secondRan{false};
+    executor.run([&] {
+        while (!release) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    executor.run([&] { secondRan = true; });
+    for (int i = 0; i < 2000 && !secondRan; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(secondRan) << "two dictations in flight must not wait for each other";
+    release = true;
+}
+
+} // namespace
+} // namespace quillo::test
