@@ -9,7 +9,7 @@
 
 #include "platform/MainWindowHost.h"
 
-class QWidget;
+#include <QWidget>
 
 namespace quillo {
 

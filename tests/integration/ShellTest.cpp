@@ -1,0 +1,156 @@
+// The shell's desktop pieces against the real services of the test desktop:
+// the notification daemon on the session bus, the window manager's active
+// window, the tray host and a local socket.
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "TestDesktop.h"
+#include "platform/linux/QtDBusNotifier.h"
+#include "platform/linux/X11Workspace.h"
+#include "ui/shell/SingleInstance.h"
+#include "ui/shell/TrayStatusItem.h"
+
+namespace quillo::test {
+namespace {
+
+QString notificationLog()
+{
+    QFile file(qEnvironmentVariable("QUILLO_TEST_DESKTOP_DIR") + QStringLiteral("/notifications.log"));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+TEST(DBusNotifier, EachCallIsANewNotificationWithExactTexts)
+{
+    QtDBusNotifier notifier;
+    const QString before = notificationLog();
+    notifier.notify("Quillo Error", "API key rejected. Please contact the app developer.");
+    notifier.notify("Quillo Error", "No internet connection.");
+    QString added;
+    for (int i = 0; i < 60; ++i) {
+        processEventsFor(50);
+        added = notificationLog().mid(before.size());
+        if (added.count(QStringLiteral("member=Notify")) >= 2) {
+            break;
+        }
+    }
+    EXPECT_EQ(added.count(QStringLiteral("member=Notify")), 2) << added.toStdString();
+    EXPECT_TRUE(added.contains(QStringLiteral("string \"API key rejected. Please contact the app developer.\"")));
+    EXPECT_TRUE(added.contains(QStringLiteral("string \"No internet connection.\"")));
+    EXPECT_EQ(added.count(QStringLiteral("string \"Quillo Error\"")), 2);
+    EXPECT_FALSE(added.contains(QStringLiteral("uint32 1\n"))) << "a notification must never replace another";
+}
+
+TEST(X11Workspace, ReportsTheActiveApplicationsClass)
+{
+    QProcess target;
+    target.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import tkinter as tk; r = tk.Tk(className='Quillotarget'); r.title('probe'); "
+                                 "r.after(100, r.focus_force); r.mainloop()")});
+    ASSERT_TRUE(target.waitForStarted());
+
+    X11Workspace workspace;
+    std::optional<FrontApplication> front;
+    for (int i = 0; i < 100; ++i) {
+        processEventsFor(50);
+        const QByteArray id = runTool(QStringLiteral("xdotool"),
+                                      {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^probe$")})
+                                  .trimmed();
+        if (!id.isEmpty()) {
+            runTool(QStringLiteral("xdotool"),
+                    {QStringLiteral("windowactivate"), QString::fromLatin1(id.split('\n').first())});
+        }
+        front = workspace.frontmostApplication();
+        if (front && front->name == "Quillotarget") {
+            break;
+        }
+    }
+    target.kill();
+    target.waitForFinished();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->name, "Quillotarget");
+    EXPECT_EQ(front->bundleID, "Quillotarget");
+}
+
+TEST(TrayStatusItem, ShowsInTheTrayHostWithTheMenu)
+{
+    ASSERT_TRUE(QSystemTrayIcon::isSystemTrayAvailable()) << "the test desktop's tray host is missing";
+    TrayStatusItem item;
+    int toggles = 0;
+    StatusItem::Actions actions;
+    actions.toggleDictation = [&] { ++toggles; };
+    ASSERT_TRUE(item.setUp(actions));
+    processEventsFor(300);
+    ASSERT_NE(item.menu(), nullptr);
+    QStringList titles;
+    for (QAction* action : item.menu()->actions()) {
+        titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(titles,
+              (QStringList{QStringLiteral("Quillo"),
+                           QStringLiteral("-"),
+                           QStringLiteral("Dictation: ON"),
+                           QStringLiteral("Open Quillo"),
+                           QStringLiteral("-"),
+                           QStringLiteral("Quit Quillo")}));
+    EXPECT_FALSE(item.menu()->actions().first()->isEnabled());
+    EXPECT_EQ(item.menu()->actions().last()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    item.menu()->actions().at(2)->trigger();
+    EXPECT_EQ(toggles, 1);
+    item.setToggleTitle("Dictation: OFF");
+    EXPECT_EQ(item.menu()->actions().at(2)->text(), QStringLiteral("Dictation: OFF"));
+}
+
+TEST(TrayStatusItem, MissingIconsFallBackToDrawnText)
+{
+    const QIcon drawn = TrayStatusItem::menuBarImage("no.such.symbol", "Q");
+    ASSERT_FALSE(drawn.isNull());
+    const QImage image = drawn.pixmap(72, 72).toImage();
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            inked += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inked, 50) << "the fallback letter must be drawn, the icon never empty";
+}
+
+TEST(SingleInstance, ASecondLaunchReachesTheFirst)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("quillo.socket"));
+    SingleInstance first(path);
+    EXPECT_FALSE(first.notifyRunningInstance()) << "nobody is listening yet";
+    int reopened = 0;
+    ASSERT_TRUE(first.listen([&] { ++reopened; }));
+
+    SingleInstance second(path);
+    EXPECT_TRUE(second.notifyRunningInstance());
+    for (int i = 0; i < 40 && reopened == 0; ++i) {
+        processEventsFor(25);
+    }
+    EXPECT_EQ(reopened, 1);
+}
+
+TEST(SingleInstance, AStaleSocketFromACrashIsReplaced)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("quillo.socket"));
+    QFile stale(path);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    SingleInstance instance(path);
+    EXPECT_FALSE(instance.notifyRunningInstance());
+    EXPECT_TRUE(instance.listen([] {}));
+}
+
+} // namespace
+} // namespace quillo::test
