@@ -1,0 +1,126 @@
+#include "transcription/CleanupPrompt.h"
+
+#include <gtest/gtest.h>
+
+namespace quillo::test {
+namespace {
+
+using namespace quillo::cleanup;
+
+std::string join(std::initializer_list<std::string_view> parts)
+{
+    std::string text;
+    for (auto part : parts) {
+        text += part;
+    }
+    return text;
+}
+
+TEST(CleanupPromptTest, FixedTextsKeepTheirExactSizeAndEdges)
+{
+    struct Case
+    {
+        const char* name;
+        std::string_view text;
+        std::size_t bytes;
+        std::string_view begins;
+        std::string_view ends;
+    };
+    const std::vector<Case> cases = {
+        {"English prompt", kEnglishPrompt, 1563, "You are a text formatter", "no preamble."},
+        {"multilingual opening", kMultilingualOpening, 296, "You are a text formatter", "(code-switching): "},
+        {"multilingual rules", kMultilingualRules, 1806, ". Never translate", "no preamble."},
+        {"dictionary heading", kDictionaryHeading, 120, "\n\nCUSTOM DICTIONARY \u2014 always", "punctuation):\n"},
+        {"instructions heading", kInstructionsHeading, 32, "\n\nAdditional", "instructions:\n"},
+        {"final rule", kFinalRule, 479, "\n\nFINAL RULE: ", "exact words instead."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.text.size(), c.bytes) << "case " << c.name;
+        EXPECT_EQ(c.text.substr(0, c.begins.size()), c.begins) << "case " << c.name;
+        EXPECT_EQ(c.text.substr(c.text.size() - std::min(c.ends.size(), c.text.size())), c.ends) << "case " << c.name;
+        EXPECT_EQ(c.text.find_first_of("\r\t"), std::string_view::npos) << "case " << c.name;
+    }
+    // The command tables name the characters; they do not contain them.
+    EXPECT_NE(kEnglishPrompt.find("\u2192 newline (\\n)\n"), std::string_view::npos);
+    EXPECT_NE(kEnglishPrompt.find("(when clearly a command at the end) \u2192 \\r\n"), std::string_view::npos);
+    EXPECT_NE(kMultilingualRules.find("\"\u09A8\u09A4\u09C1\u09A8 \u09B2\u09BE\u0987\u09A8\""), std::string_view::npos)
+        << "Bengali commands as written";
+}
+
+TEST(CleanupPromptTest, AssemblyFollowsTheLanguagesDictionaryAndInstructions)
+{
+    struct Case
+    {
+        const char* name;
+        LanguageSet languages;
+        std::vector<std::string> words;
+        std::string instructions;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"English alone", {"en"}, {}, "", join({kEnglishPrompt, kFinalRule})},
+        {"catalogue order, not set order",
+         {"ja", "en"},
+         {},
+         "",
+         join({kMultilingualOpening, "English, Japanese (\u65E5\u672C\u8A9E)", kMultilingualRules, kFinalRule})},
+        {"English with an unknown code is multilingual",
+         {"en", "xx"},
+         {},
+         "",
+         join({kMultilingualOpening, "English", kMultilingualRules, kFinalRule})},
+        {"only unknown codes leave the list empty",
+         {"xx"},
+         {},
+         "",
+         join({kMultilingualOpening, kMultilingualRules, kFinalRule})},
+        {"no languages", {}, {}, "", join({kMultilingualOpening, kMultilingualRules, kFinalRule})},
+        {"two dictionary words",
+         {"en"},
+         {"Kubernetes", "Dana O'Neil"},
+         "",
+         join({kEnglishPrompt, kDictionaryHeading, "  \u2022 Kubernetes\n  \u2022 Dana O'Neil", kFinalRule})},
+        {"words and instructions",
+         {"en", "bn"},
+         {"Qt"},
+         "Use British spelling.\n",
+         join({kMultilingualOpening,
+               "English, Bengali (\u09AC\u09BE\u0982\u09B2\u09BE)",
+               kMultilingualRules,
+               kDictionaryHeading,
+               "  \u2022 Qt",
+               kInstructionsHeading,
+               "Use British spelling.\n",
+               kFinalRule})},
+        {"instructions of one space still count",
+         {"en"},
+         {},
+         " ",
+         join({kEnglishPrompt, kInstructionsHeading, " ", kFinalRule})},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(systemPrompt(c.languages, c.words, c.instructions), c.expected) << "case " << c.name;
+    }
+
+    EXPECT_NE(systemPrompt({"xx"}, {}, "").find("(code-switching): . Never translate"), std::string::npos);
+    EXPECT_NE(systemPrompt({"en", "bn"}, {}, "")
+                  .find("(code-switching): English, Bengali (\u09AC\u09BE\u0982\u09B2\u09BE). Never translate"),
+              std::string::npos);
+}
+
+TEST(CleanupPromptTest, LanguageListNamesEveryCatalogueEntryInOrder)
+{
+    LanguageSet everything;
+    for (const auto& language : QuilloLanguage::all()) {
+        everything.insert(language.bcp47);
+    }
+    const std::string list = languageList(everything);
+    EXPECT_EQ(list.rfind("English, Bengali (\u09AC\u09BE\u0982\u09B2\u09BE), Spanish (Espa\u00F1ol), French", 0), 0u)
+        << list;
+    const std::string last = "Azerbaijani (Az\u0259rbaycan), Kazakh (\u049A\u0430\u0437\u0430\u049B\u0448\u0430)";
+    EXPECT_EQ(list.substr(list.size() - last.size()), last);
+    EXPECT_EQ(std::count(list.begin(), list.end(), ','), 51);
+}
+
+} // namespace
+} // namespace quillo::test
