@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace quillo::test {
+
+// Lets the Qt event loop run (so this process can serve its clipboard) until
+// `done` answers true or the time is up. Returns the last answer.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Runs a program of the test desktop while the event loop keeps running, so
+// a program that reads this process's clipboard gets its answer. Returns its
+// standard output; empty when it did not finish in time.
+QByteArray runToolServing(const QString& program, const QStringList& arguments, int timeoutMs = 5000);
+
+// What `xclip -o` reads from the CLIPBOARD selection for `target`.
+QByteArray readClipboard(const QString& target);
+
+// The window the window manager calls active, as xdotool prints it.
+QString activeWindow();
+
+// A Tk window in another process with one text entry that has the keyboard
+// focus. It writes its state (text, the text at each Return, the focused
+// widget) to a file whenever it changes, for the test to read.
+class TkEntryWindow
+{
+public:
+    explicit TkEntryWindow(const QString& title, const QRect& geometry = QRect(420, 300, 440, 120));
+    ~TkEntryWindow();
+
+    // Waits until the window manager has made the window active and the entry
+    // has the focus; false when that does not happen.
+    bool waitUntilFocused(int timeoutMs = 5000);
+    // Waits until the entry holds exactly `expected`; false if it never does.
+    bool waitForText(const QString& expected, int timeoutMs = 3000);
+
+    QString text() const;
+    QStringList textsAtReturn() const;
+
+private:
+    QJsonObject state() const;
+
+    QString m_title;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+// Another program that owns the clipboard with several formats at once, as a
+// rich-text editor does: Tk, offering each (type, bytes) pair given. It keeps
+// running (and serving) until destroyed or until someone else copies.
+class TkClipboardOwner
+{
+public:
+    struct Format
+    {
+        QString type;
+        QByteArray data;
+    };
+    explicit TkClipboardOwner(const QList<Format>& formats);
+    ~TkClipboardOwner();
+
+    // True once the clipboard offers every format.
+    bool waitUntilOffered(int timeoutMs = 5000);
+
+private:
+    QList<Format> m_formats;
+    QProcess m_process;
+};
+
+} // namespace quillo::test

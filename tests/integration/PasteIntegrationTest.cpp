@@ -1,0 +1,205 @@
+// The paste manager over the real clipboard, XTest and Qt's event loop,
+// pasting into a Tk application in another process.
+
+#include <QProcess>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "ForeignApps.h"
+#include "TestDesktop.h"
+#include "output/PasteManager.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/QtMainQueue.h"
+#include "platform/linux/XTestKeySynthesizer.h"
+
+namespace quillo::test {
+namespace {
+
+// Long enough for the restore (800 ms) and for the target to react to it.
+constexpr int kPasteSettlesMs = 1300;
+
+QStringList targetsOnClipboard()
+{
+    return QString::fromLatin1(readClipboard(QStringLiteral("TARGETS"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Copies like a terminal user would: xclip keeps serving until another
+// program takes the clipboard or the test ends.
+class XclipCopy
+{
+public:
+    explicit XclipCopy(const QByteArray& text)
+    {
+        m_process.start(QStringLiteral("xclip"),
+                        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+        m_process.write(text);
+        m_process.closeWriteChannel();
+    }
+    ~XclipCopy()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+private:
+    QProcess m_process;
+};
+
+class PasteInDesktop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run inside scripts/test-desktop.sh";
+        ASSERT_TRUE(keys.isAvailable()) << "no XTest on the display";
+    }
+
+    QtClipboard clipboard;
+    XTestKeySynthesizer keys;
+    QtMainQueue queue;
+    PasteManager manager{clipboard, keys, queue};
+};
+
+TEST_F(PasteInDesktop, TypesTheTextIntoTheFocusedApplicationAndReturnOnlyWhenAsked)
+{
+    struct Case
+    {
+        const char* name;
+        QString text;
+        bool simulateEnter;
+    };
+    const Case cases[] = {
+        {"non-ASCII text", QStringLiteral("Grüße, naïve café — ✓ 日本"), false},
+        {"with Return", QStringLiteral("send this"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TkEntryWindow target(QStringLiteral("Paste target"));
+        ASSERT_TRUE(target.waitUntilFocused());
+
+        manager.paste(c.text.toStdString(), c.simulateEnter);
+        EXPECT_TRUE(target.waitForText(c.text)) << "the entry holds \"" << target.text().toStdString() << '"';
+        processEventsFor(kPasteSettlesMs);
+        EXPECT_EQ(target.text(), c.text) << "pasted more than once";
+        const QStringList expectedReturns = c.simulateEnter ? QStringList{c.text} : QStringList{};
+        EXPECT_EQ(target.textsAtReturn(), expectedReturns) << "Return not exactly once, after the text";
+    }
+}
+
+TEST_F(PasteInDesktop, HidesTheDictationFromHistoriesAndRestoresAnotherOwnersFormatsByteForByte)
+{
+    const QByteArray html("<p><b>bold</b> caf\xe9</p>");
+    const QByteArray plain("bold cafe");
+    TkClipboardOwner owner({{QStringLiteral("text/html"), html}, {QStringLiteral("UTF8_STRING"), plain}});
+    ASSERT_TRUE(owner.waitUntilOffered());
+    TkEntryWindow target(QStringLiteral("Paste target"));
+    ASSERT_TRUE(target.waitUntilFocused());
+
+    manager.paste("dictated", false);
+    // Before the restore: the text and the hint, nothing richer.
+    const QStringList duringPaste = targetsOnClipboard();
+    EXPECT_TRUE(duringPaste.contains(QStringLiteral("UTF8_STRING"))) << duringPaste.join(u' ').toStdString();
+    EXPECT_FALSE(duringPaste.contains(QStringLiteral("text/html"))) << "the paste offers rich text";
+    EXPECT_EQ(readClipboard(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")), QByteArray("dictated"));
+
+    EXPECT_TRUE(target.waitForText(QStringLiteral("dictated")));
+    processEventsFor(kPasteSettlesMs);
+    const QStringList restored = targetsOnClipboard();
+    EXPECT_TRUE(restored.contains(QStringLiteral("text/html"))) << restored.join(u' ').toStdString();
+    EXPECT_TRUE(restored.contains(QStringLiteral("UTF8_STRING"))) << restored.join(u' ').toStdString();
+    EXPECT_FALSE(restored.contains(QStringLiteral("x-kde-passwordManagerHint"))) << "the hint outlived the paste";
+    EXPECT_EQ(readClipboard(QStringLiteral("text/html")), html);
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")), plain);
+}
+
+TEST_F(PasteInDesktop, LeavesACopyMadeDuringThePasteAlone)
+{
+    const XclipCopy before("copied before");
+    ASSERT_TRUE(pumpUntil([] { return readClipboard(QStringLiteral("UTF8_STRING")) == "copied before"; }, 3000));
+    TkEntryWindow target(QStringLiteral("Paste target"));
+    ASSERT_TRUE(target.waitUntilFocused());
+
+    manager.paste("dictated", false);
+    std::unique_ptr<XclipCopy> later;
+    QTimer::singleShot(500, [&] { later = std::make_unique<XclipCopy>("copied at half a second"); });
+    EXPECT_TRUE(target.waitForText(QStringLiteral("dictated")));
+    processEventsFor(kPasteSettlesMs);
+
+    ASSERT_TRUE(later) << "the second copy never started";
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")), QByteArray("copied at half a second"));
+}
+
+// Restores the keyboard layout the test desktop had.
+class LayoutGuard
+{
+public:
+    LayoutGuard()
+    {
+        const QString query = QString::fromLatin1(runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-query")}));
+        for (const QString& line : query.split(QLatin1Char('\n'))) {
+            if (line.startsWith(QStringLiteral("layout:"))) {
+                m_layout = line.section(QLatin1Char(':'), 1).trimmed();
+            }
+        }
+    }
+    ~LayoutGuard() { runTool(QStringLiteral("setxkbmap"), {m_layout.isEmpty() ? QStringLiteral("us") : m_layout}); }
+
+private:
+    QString m_layout;
+};
+
+TEST_F(PasteInDesktop, PastesUnderADvorakLayout)
+{
+    const LayoutGuard guard;
+    runTool(QStringLiteral("setxkbmap"), {QStringLiteral("dvorak")});
+    ASSERT_TRUE(runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-query")}).contains("dvorak"))
+        << "the layout did not change, so this test would prove nothing";
+    TkEntryWindow target(QStringLiteral("Paste target"));
+    ASSERT_TRUE(target.waitUntilFocused());
+
+    manager.paste("pasted under Dvorak", false);
+    EXPECT_TRUE(target.waitForText(QStringLiteral("pasted under Dvorak")))
+        << "the entry holds \"" << target.text().toStdString() << '"';
+}
+
+// Holds a key (by X keycode) until released or destroyed.
+class HeldKey
+{
+public:
+    explicit HeldKey(int keycode) : m_keycode(QString::number(keycode))
+    {
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), m_keycode});
+    }
+    ~HeldKey() { release(); }
+    void release()
+    {
+        if (!m_released) {
+            runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), m_keycode});
+            m_released = true;
+        }
+    }
+
+private:
+    QString m_keycode;
+    bool m_released = false;
+};
+
+TEST_F(PasteInDesktop, WaitsUntilTheUserLetsGoOfAModifier)
+{
+    TkEntryWindow target(QStringLiteral("Paste target"));
+    ASSERT_TRUE(target.waitUntilFocused());
+
+    HeldKey leftShift(50);
+    manager.paste("after Shift", false);
+    processEventsFor(400);
+    EXPECT_EQ(target.text(), QString()) << "pasted while Shift was held";
+    leftShift.release();
+    EXPECT_TRUE(target.waitForText(QStringLiteral("after Shift")))
+        << "the entry holds \"" << target.text().toStdString() << '"';
+    processEventsFor(kPasteSettlesMs);
+}
+
+} // namespace
+} // namespace quillo::test
