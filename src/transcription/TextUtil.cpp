@@ -105,4 +105,22 @@ std::string prefixCharacters(const std::string& utf8, std::size_t count)
     return result;
 }
 
+std::size_t countCharacters(const std::string& utf8)
+{
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(utf8);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> graphemes(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status) || !graphemes) {
+        return static_cast<std::size_t>(unicode.countChar32());
+    }
+    graphemes->setText(unicode);
+    std::size_t count = 0;
+    graphemes->first();
+    while (graphemes->next() != icu::BreakIterator::DONE) {
+        ++count;
+    }
+    return count;
+}
+
 } // namespace quillo::text

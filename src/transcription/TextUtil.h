@@ -21,4 +21,7 @@ std::size_t countWords(const std::string& utf8);
 // The first `count` user-perceived characters (grapheme clusters).
 std::string prefixCharacters(const std::string& utf8, std::size_t count);
 
+// The number of user-perceived characters (grapheme clusters).
+std::size_t countCharacters(const std::string& utf8);
+
 } // namespace quillo::text

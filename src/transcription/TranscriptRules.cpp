@@ -1,0 +1,256 @@
+#include "transcription/TranscriptRules.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include <unicode/locid.h>
+#include <unicode/regex.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include "transcription/QuilloLanguage.h"
+#include "transcription/TextUtil.h"
+
+namespace quillo {
+
+namespace {
+
+bool isQuotationMark(char16_t c)
+{
+    return c == u'"' || c == u'\'' || c == u'\u201C' || c == u'\u201D' || c == u'\u2018' || c == u'\u2019';
+}
+
+// Unicode general categories L (letters) and M (marks).
+bool isLetterOrMark(UChar32 c)
+{
+    switch (u_charType(c)) {
+    case U_UPPERCASE_LETTER:
+    case U_LOWERCASE_LETTER:
+    case U_TITLECASE_LETTER:
+    case U_MODIFIER_LETTER:
+    case U_OTHER_LETTER:
+    case U_NON_SPACING_MARK:
+    case U_ENCLOSING_MARK:
+    case U_COMBINING_SPACING_MARK:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Every character but ASCII letters and digits as \x{...}, so that nothing in
+// a trigger is read as regular-expression syntax.
+icu::UnicodeString literalPattern(const icu::UnicodeString& text)
+{
+    icu::UnicodeString pattern;
+    for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+        const UChar32 c = text.char32At(i);
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) {
+            pattern.append(c);
+        } else {
+            char escaped[16];
+            std::snprintf(escaped, sizeof escaped, "\\x{%X}", static_cast<unsigned>(c));
+            pattern.append(icu::UnicodeString(escaped, -1, icu::UnicodeString::kInvariant));
+        }
+    }
+    return pattern;
+}
+
+icu::UnicodeString
+replaceWholeWords(const icu::UnicodeString& text, const std::string& trigger, const icu::UnicodeString& expansion)
+{
+    icu::UnicodeString pattern(u"(?<![\\p{L}\\p{N}])");
+    pattern.append(literalPattern(icu::UnicodeString::fromUTF8(trigger)));
+    pattern.append(u"(?![\\p{L}\\p{N}])");
+
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError where{};
+    std::unique_ptr<icu::RegexPattern> compiled(
+        icu::RegexPattern::compile(pattern, UREGEX_CASE_INSENSITIVE, where, status));
+    if (U_FAILURE(status) || !compiled) {
+        return text; // a trigger that cannot be matched expands nowhere
+    }
+    std::unique_ptr<icu::RegexMatcher> matcher(compiled->matcher(text, status));
+    if (U_FAILURE(status) || !matcher) {
+        return text;
+    }
+
+    // Copied piece by piece rather than through a replacement template, so
+    // "$" and "\" in the expansion are plain characters.
+    icu::UnicodeString result;
+    int32_t copied = 0;
+    while (matcher->find(status) && U_SUCCESS(status)) {
+        const int32_t start = matcher->start(status);
+        const int32_t end = matcher->end(status);
+        result.append(text, copied, start - copied);
+        result.append(expansion);
+        copied = end;
+    }
+    if (U_FAILURE(status)) {
+        return text;
+    }
+    result.append(text, copied, text.length() - copied);
+    return result;
+}
+
+} // namespace
+
+const std::vector<std::string>& TranscriptRules::refusalPhrases()
+{
+    static const std::vector<std::string> phrases = {
+        "i'm sorry",
+        "im sorry",
+        "i am sorry",
+        "sorry, but",
+        "sorry, i",
+        "i cannot",
+        "i can't",
+        "i can not",
+        "cannot provide",
+        "can't provide",
+        "i'm unable",
+        "i am unable",
+        "unable to",
+        "as an ai",
+        "as a language model",
+        "i'm not able",
+        "i am not able",
+        "not able to",
+        "i won't",
+        "i will not",
+        "i don't",
+        "i do not",
+        "i'm afraid",
+        "regret",
+        "personal information",
+        "privacy",
+        "private information",
+    };
+    return phrases;
+}
+
+const std::map<std::string, std::vector<TranscriptRules::ScalarRange>>& TranscriptRules::scriptRanges()
+{
+    static const auto table = [] {
+        const std::vector<ScalarRange> latin = {{0x0041, 0x024F}};
+        const std::vector<ScalarRange> cyrillic = {{0x0400, 0x04FF}};
+        std::map<std::string, std::vector<ScalarRange>> ranges;
+        for (const char* code : {"en", "es", "fr", "de", "it", "pt", "nl", "pl", "cs", "sk", "ro", "hu", "tr", "vi",
+                                 "id", "ms", "tl", "sv", "no", "da", "fi", "et", "lv", "lt", "hr", "sw", "az"}) {
+            ranges[code] = latin;
+        }
+        for (const char* code : {"ru", "uk", "bg", "kk"}) {
+            ranges[code] = cyrillic;
+        }
+        ranges["sr"] = {{0x0400, 0x04FF}, {0x0041, 0x024F}};
+        ranges["el"] = {{0x0370, 0x03FF}};
+        for (const char* code : {"ar", "fa", "ur"}) {
+            ranges[code] = {{0x0600, 0x06FF}, {0x0750, 0x077F}};
+        }
+        ranges["he"] = {{0x0590, 0x05FF}};
+        for (const char* code : {"hi", "mr", "ne"}) {
+            ranges[code] = {{0x0900, 0x097F}};
+        }
+        ranges["bn"] = {{0x0980, 0x09FF}};
+        ranges["pa"] = {{0x0A00, 0x0A7F}};
+        ranges["gu"] = {{0x0A80, 0x0AFF}};
+        ranges["ta"] = {{0x0B80, 0x0BFF}};
+        ranges["te"] = {{0x0C00, 0x0C7F}};
+        ranges["kn"] = {{0x0C80, 0x0CFF}};
+        ranges["ml"] = {{0x0D00, 0x0D7F}};
+        ranges["si"] = {{0x0D80, 0x0DFF}};
+        ranges["th"] = {{0x0E00, 0x0E7F}};
+        ranges["zh"] = {{0x4E00, 0x9FFF}, {0x3400, 0x4DBF}};
+        ranges["ja"] = {{0x3040, 0x30FF}, {0x4E00, 0x9FFF}};
+        ranges["ko"] = {{0xAC00, 0xD7AF}, {0x1100, 0x11FF}};
+        return ranges;
+    }();
+    return table;
+}
+
+bool TranscriptRules::isRefusal(const std::string& text) const
+{
+    icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text::trimWhitespaceAndNewlines(text));
+    int32_t begin = 0;
+    int32_t end = unicode.length();
+    while (begin < end && isQuotationMark(unicode.charAt(begin))) {
+        ++begin;
+    }
+    while (end > begin && isQuotationMark(unicode.charAt(end - 1))) {
+        --end;
+    }
+    unicode.retainBetween(begin, end);
+    unicode.toLower(icu::Locale::getRoot());
+
+    std::string lowered;
+    unicode.toUTF8String(lowered);
+    const std::string head = text::prefixCharacters(lowered, kRefusalHeadCharacters);
+
+    const auto& phrases = refusalPhrases();
+    return std::any_of(phrases.begin(), phrases.end(), [&head](const std::string& phrase) {
+        return head.find(phrase) != std::string::npos;
+    });
+}
+
+bool TranscriptRules::matchesEnabledScripts(const std::string& text, const LanguageSet& languages) const
+{
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
+    std::vector<UChar32> letters;
+    for (int32_t i = 0; i < unicode.length(); i = unicode.moveIndex32(i, 1)) {
+        const UChar32 c = unicode.char32At(i);
+        if (isLetterOrMark(c)) {
+            letters.push_back(c);
+        }
+    }
+    if (letters.empty()) {
+        return false;
+    }
+
+    std::vector<ScalarRange> allowed;
+    for (const auto& code : languages) {
+        if (const auto found = scriptRanges().find(code); found != scriptRanges().end()) {
+            allowed.insert(allowed.end(), found->second.begin(), found->second.end());
+        }
+    }
+    if (allowed.empty()) {
+        return true;
+    }
+
+    return std::all_of(letters.begin(), letters.end(), [&allowed](UChar32 c) {
+        const auto scalar = static_cast<char32_t>(c);
+        return std::any_of(allowed.begin(), allowed.end(), [scalar](const ScalarRange& range) {
+            return scalar >= range.lower && scalar <= range.upper;
+        });
+    });
+}
+
+std::string TranscriptRules::applySnippets(const std::vector<Snippet>& snippets, const std::string& text) const
+{
+    struct Candidate
+    {
+        const Snippet* snippet;
+        std::size_t length;
+    };
+    std::vector<Candidate> ordered;
+    for (const auto& snippet : snippets) {
+        if (!snippet.trigger.empty()) {
+            ordered.push_back({&snippet, text::countCharacters(snippet.trigger)});
+        }
+    }
+    std::stable_sort(ordered.begin(), ordered.end(), [](const Candidate& a, const Candidate& b) {
+        return a.length > b.length;
+    });
+
+    icu::UnicodeString current = icu::UnicodeString::fromUTF8(text);
+    for (const auto& candidate : ordered) {
+        current = replaceWholeWords(current,
+                                    candidate.snippet->trigger,
+                                    icu::UnicodeString::fromUTF8(candidate.snippet->expansion));
+    }
+    std::string result;
+    current.toUTF8String(result);
+    return result;
+}
+
+} // namespace quillo

@@ -1,0 +1,193 @@
+#include "transcription/TranscriptRules.h"
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+namespace quillo::test {
+namespace {
+
+std::string repeat(const std::string& piece, std::size_t times)
+{
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+class TranscriptRulesTest : public ::testing::Test
+{
+protected:
+    TranscriptRules rules;
+};
+
+TEST_F(TranscriptRulesTest, RefusalsAreFoundInTheTrimmedLowerCasedHead)
+{
+    struct Case
+    {
+        const char* name;
+        std::string text;
+        bool refusal;
+    };
+    const std::vector<Case> cases = {
+        {"plain apology", "I'm sorry, but I can't help with that.", true},
+        {"shouted, quoted and padded", "  \n\"I AM SORRY\"  \n", true},
+        {"typographic quotes around it", "\u201CAs an AI, I must decline.\u201D", true},
+        {"typographic apostrophe is not the ASCII one", "I\u2019m afraid that works now.", false},
+        {"typographic apostrophe, another phrase matches", "I\u2019m afraid I\u2019m unable to do that.", true},
+        {"inside a longer word", "Regrettably the train was late.", true},
+        {"across a name", "Tell Jim sorry for the delay.", true},
+        {"a dictation about privacy", "Agenda: privacy review on Monday.", true},
+        {"ordinary text", "Please send the report to Dana by Friday.", false},
+        {"empty", "", false},
+        {"only quotes", "\"\u2018\u2019\"", false},
+        {"phrase ending at the 100th character", repeat("a", 94) + "regret", true},
+        {"phrase cut by the 100th character", repeat("a", 95) + "regret", false},
+        {"phrase after the 100th character", repeat("a", 100) + " i'm sorry", false},
+        // Characters, not bytes: each e + combining accent is one character
+        // of three bytes.
+        {"head counted in characters", repeat("e\u0301", 94) + "regret", true},
+        {"head counted in characters, cut", repeat("e\u0301", 95) + "regret", false},
+        {"leading quotes do not use up the head", "\"\u201C\u2018'" + repeat("a", 94) + "regret", true},
+        {"leading spaces do not use up the head", repeat(" ", 10) + repeat("a", 94) + "regret", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rules.isRefusal(c.text), c.refusal) << "case " << c.name;
+    }
+}
+
+TEST_F(TranscriptRulesTest, EveryPhraseMatchesInAnyCase)
+{
+    const auto& phrases = TranscriptRules::refusalPhrases();
+    EXPECT_EQ(phrases.size(), 27u);
+    for (const auto& phrase : phrases) {
+        std::string upper = phrase;
+        std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+        EXPECT_TRUE(rules.isRefusal("Well. " + upper + " now")) << phrase;
+        EXPECT_EQ(phrase.find('\xe2'), std::string::npos) << phrase << ": apostrophes are ASCII";
+    }
+}
+
+TEST_F(TranscriptRulesTest, ScriptTestChecksEveryLetterAndMark)
+{
+    struct Case
+    {
+        const char* name;
+        std::string text;
+        LanguageSet languages;
+        bool matches;
+    };
+    const std::vector<Case> cases = {
+        {"digits and punctuation have no letters", "123, 456!", {"en"}, false},
+        {"empty", "", {"en"}, false},
+        {"foreign digits are not letters", "\u0967\u0968\u0969", {"en"}, false},
+        {"Latin-1 letters", "Caf\u00E9 Stra\u00DFe", {"en"}, true},
+        {"Latin ends at U+024F", "\u024F", {"en"}, true},
+        {"IPA starts at U+0250", "\u0250", {"en"}, false},
+        {"Vietnamese precomposed letter", "Vi\u1EC7t", {"vi"}, false},
+        {"Azerbaijani schwa", "Az\u0259rbaycan", {"az"}, false},
+        {"combining accent is a letter outside Latin", "Cafe\u0301", {"en"}, false},
+        {"English with a Cyrillic word", "hello \u043C\u0438\u0440", {"en"}, false},
+        {"English and Russian enabled", "hello \u043C\u0438\u0440", {"en", "ru"}, true},
+        {"Serbian allows both scripts", "hello \u0452\u0430\u043A", {"sr"}, true},
+        {"Greek with tonos", "\u03A9\u03BC\u03AD\u03B3\u03B1", {"el"}, true},
+        {"Japanese with a full-width comma", "\u3042\u308A\u304C\u3068\u3046\u3001\u6771\u4EAC", {"ja"}, true},
+        {"katakana with the prolonged sound mark", "\u30B3\u30FC\u30D2\u30FC", {"ja"}, true},
+        {"half-width katakana", "\uFF7A\uFF70\uFF8B\uFF70", {"ja"}, false},
+        {"Hindi with its virama", "\u0928\u092E\u0938\u094D\u0924\u0947", {"hi"}, true},
+        {"Arabic Supplement", "\u0750", {"ar"}, true},
+        {"Arabic presentation form", "\uFEFB", {"ar"}, false},
+        {"Hangul syllables", "\uC548\uB155", {"ko"}, true},
+        {"Hangul compatibility jamo", "\u314E", {"ko"}, false},
+        {"CJK Extension A for Chinese", "\u3400", {"zh"}, true},
+        {"CJK Extension A is not Japanese", "\u3400", {"ja"}, false},
+        {"a code with no entry allows any letters", "\u041F\u0440\u0438\u0432\u0435\u0442", {"xx"}, true},
+        {"a code with no entry still needs letters", "42", {"xx"}, false},
+        {"no languages allow any letters", "abc", {}, true},
+        {"an unknown code adds nothing to a known one", "\u043C\u0438\u0440", {"en", "xx"}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rules.matchesEnabledScripts(c.text, c.languages), c.matches) << "case " << c.name;
+    }
+}
+
+TEST_F(TranscriptRulesTest, EveryCatalogueLanguageHasAScript)
+{
+    const auto& table = TranscriptRules::scriptRanges();
+    EXPECT_EQ(table.size(), QuilloLanguage::all().size());
+    for (const auto& language : QuilloLanguage::all()) {
+        const auto found = table.find(language.bcp47);
+        ASSERT_NE(found, table.end()) << language.bcp47;
+        // Each language's own name is written in its own script.
+        const bool ownNameFits = rules.matchesEnabledScripts(language.native, {language.bcp47});
+        const bool latinExtras = language.bcp47 == "vi" || language.bcp47 == "az"; // letters beyond U+024F
+        EXPECT_EQ(ownNameFits, !latinExtras) << language.bcp47 << " " << language.native;
+    }
+}
+
+TEST_F(TranscriptRulesTest, SnippetsExpandWholeWordsLongestFirst)
+{
+    using Snippets = std::vector<Snippet>;
+    auto s = [](std::string trigger, std::string expansion) {
+        return Snippet{"ID", std::move(trigger), std::move(expansion)};
+    };
+    struct Case
+    {
+        const char* name;
+        Snippets snippets;
+        std::string text;
+        std::string expected;
+    };
+    const Snippets addr = {s("addr", "12 Main St")};
+    const std::vector<Case> cases = {
+        {"longer trigger first",
+         {s("addr", "12 Main St"), s("addr home", "34 Oak Ave")},
+         "my addr home",
+         "my 34 Oak Ave"},
+        {"any case, expansion as stored", addr, "Addr, ADDR and addr.", "12 Main St, 12 Main St and 12 Main St."},
+        {"followed by a letter", addr, "address", "address"},
+        {"followed by a digit", addr, "addr2", "addr2"},
+        {"preceded by a letter", addr, "myaddr", "myaddr"},
+        {"preceded by another script's digit", addr, "\u0663addr", "\u0663addr"},
+        {"preceded by an accented letter", addr, "\u00E9addr", "\u00E9addr"},
+        {"hyphen and underscore are not letters", addr, "x-addr _addr", "x-12 Main St _12 Main St"},
+        {"across lines", addr, "addr\naddr", "12 Main St\n12 Main St"},
+        {"pattern characters are literal",
+         {s("(tm)", "\u2122")},
+         "Brand (tm) and Brand(tm)",
+         "Brand \u2122 and Brand(tm)"},
+        {"a dot is not a wildcard", {s("a.c", "X")}, "abc a.c", "abc X"},
+        {"dollar and backslash are literal", {s("price", "$5 off \\1 $0 \\")}, "price", "$5 off \\1 $0 \\"},
+        {"non-ASCII trigger in any case", {s("caf\u00E9", "coffee")}, "CAF\u00C9 time", "coffee time"},
+        {"trigger with spaces", {s("on my way", "OMW")}, "I am on my way now", "I am OMW now"},
+        {"a longer trigger that already ran misses a later expansion",
+         {s("sig", "regards, addr"), s("addr", "12 Main St")},
+         "sig",
+         "regards, addr"},
+        {"an expansion feeds a later trigger",
+         {s("addr", "12 Main St"), s("myaddr", "home addr")},
+         "myaddr",
+         "home 12 Main St"},
+        {"equal lengths keep stored order", {s("abc", "first"), s("ABC", "second")}, "abc", "first"},
+        {"equal lengths keep stored order, reversed", {s("ABC", "second"), s("abc", "first")}, "abc", "second"},
+        {"empty trigger is skipped", {s("", "X"), s("hi", "hello")}, "hi there", "hello there"},
+        {"no snippets", {}, "unchanged", "unchanged"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rules.applySnippets(c.snippets, c.text), c.expected) << "case " << c.name;
+    }
+}
+
+TEST_F(TranscriptRulesTest, SnippetLengthIsCountedInCharacters)
+{
+    // "ééé" with combining accents is 3 characters but 6 code points; "é zz"
+    // is 4 characters. Counting anything but characters applies them the
+    // other way round.
+    const std::string e = "e\u0301";
+    const std::vector<Snippet> snippets = {{"1", e + e + e, "[three]"}, {"2", e + " zz", "[four]"}};
+    EXPECT_EQ(rules.applySnippets(snippets, e + e + e + " zz"), e + e + "[four]");
+}
+
+} // namespace
+} // namespace quillo::test
