@@ -1,0 +1,93 @@
+#include "platform/linux/EnvironmentCredentials.h"
+
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/FileSystem.h"
+#include "platform/Log.h"
+
+namespace quillo {
+
+namespace {
+
+std::optional<std::string> trimmedKey(const std::string& value)
+{
+    const auto first = value.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto last = value.find_last_not_of(" \t\r\n");
+    return value.substr(first, last - first + 1);
+}
+
+} // namespace
+
+EnvironmentCredentials::EnvironmentCredentials(const FileSystem& fileSystem,
+                                               Log& log,
+                                               std::string filePath,
+                                               EnvironmentLookup environment)
+    : m_fileSystem(fileSystem), m_log(log), m_filePath(std::move(filePath)), m_environment(std::move(environment))
+{}
+
+std::optional<std::string> EnvironmentCredentials::openAIKey() const
+{
+    return lookUp(kOpenAIName);
+}
+
+std::optional<std::string> EnvironmentCredentials::deepgramKey() const
+{
+    return lookUp(kDeepgramName);
+}
+
+std::optional<std::string> EnvironmentCredentials::lookUp(const std::string& name) const
+{
+    if (auto value = m_environment(name)) {
+        if (auto key = trimmedKey(*value)) {
+            return key;
+        }
+    }
+    return fromFile(name);
+}
+
+std::optional<std::string> EnvironmentCredentials::fromFile(const std::string& name) const
+{
+    const auto read = m_fileSystem.readFile(m_filePath);
+    if (read.status != FileSystem::ReadResult::Status::ok) {
+        if (read.status == FileSystem::ReadResult::Status::failed) {
+            warnOnce(m_warnedMalformed, "[Quillo] Cannot read " + m_filePath + ": " + read.error);
+        }
+        return std::nullopt;
+    }
+
+    struct stat info
+    {};
+    if (::stat(m_filePath.c_str(), &info) == 0 && (info.st_mode & 077) != 0) {
+        warnOnce(m_warnedPermissions,
+                 "[Quillo] " + m_filePath + " can be read by other users; make it private with chmod 600");
+    }
+
+    const auto document = nlohmann::json::parse(read.contents, nullptr, false);
+    if (!document.is_object()) {
+        warnOnce(m_warnedMalformed, "[Quillo] Ignoring " + m_filePath + ": it is not a JSON object");
+        return std::nullopt;
+    }
+    const auto found = document.find(name);
+    if (found == document.end()) {
+        return std::nullopt;
+    }
+    if (!found->is_string()) {
+        warnOnce(m_warnedMalformed, "[Quillo] Ignoring " + name + " in " + m_filePath + ": it is not a string");
+        return std::nullopt;
+    }
+    return trimmedKey(found->get<std::string>());
+}
+
+void EnvironmentCredentials::warnOnce(std::atomic<bool>& flag, const std::string& line) const
+{
+    if (!flag.exchange(true)) {
+        m_log.write(line);
+    }
+}
+
+} // namespace quillo

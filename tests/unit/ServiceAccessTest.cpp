@@ -1,0 +1,146 @@
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeFileSystem.h"
+#include "fakes/RecordingLog.h"
+#include "platform/linux/EnvironmentCredentials.h"
+#include "platform/linux/EnvironmentEndpoints.h"
+#include "platform/linux/PosixFileSystem.h"
+
+namespace quillo::test {
+namespace {
+
+using Variables = std::map<std::string, std::string>;
+
+EnvironmentLookup lookupIn(Variables variables)
+{
+    return [variables = std::move(variables)](const std::string& name) -> std::optional<std::string> {
+        const auto found = variables.find(name);
+        return found == variables.end() ? std::nullopt : std::optional(found->second);
+    };
+}
+
+constexpr const char* kPath = "/home/u/.config/quillo/credentials.json";
+
+TEST(EnvironmentCredentialsTest, EnvironmentFirstThenTheFile)
+{
+    struct Case
+    {
+        const char* name;
+        Variables environment;
+        std::optional<std::string> file;
+        std::optional<std::string> openAI;
+        std::optional<std::string> deepgram;
+        bool logged;
+    };
+    const std::string both = R"({"OPENAI_API_KEY": "sk-file", "DEEPGRAM_API_KEY": "dg-file"})";
+    const std::vector<Case> cases = {
+        {"environment wins",
+         {{"OPENAI_API_KEY", "sk-env"}, {"DEEPGRAM_API_KEY", "dg-env"}},
+         both,
+         "sk-env",
+         "dg-env",
+         false},
+        {"file fills what the environment lacks", {{"OPENAI_API_KEY", "sk-env"}}, both, "sk-env", "dg-file", false},
+        {"blank variable falls back to the file", {{"OPENAI_API_KEY", " \n"}}, both, "sk-file", "dg-file", false},
+        {"white space around keys is dropped",
+         {{"OPENAI_API_KEY", " sk-env\n"}},
+         R"({"DEEPGRAM_API_KEY":" dg\n"})",
+         "sk-env",
+         "dg",
+         false},
+        {"no file, no keys", {}, std::nullopt, std::nullopt, std::nullopt, false},
+        {"one key in the file", {}, R"({"DEEPGRAM_API_KEY": "dg-file"})", std::nullopt, "dg-file", false},
+        {"empty key is none", {}, R"({"OPENAI_API_KEY": ""})", std::nullopt, std::nullopt, false},
+        {"a key that is not a string",
+         {},
+         R"({"OPENAI_API_KEY": 42, "DEEPGRAM_API_KEY": "dg-file"})",
+         std::nullopt,
+         "dg-file",
+         true},
+        {"not JSON", {}, "OPENAI_API_KEY=sk-broken", std::nullopt, std::nullopt, true},
+        {"not an object", {}, R"(["sk-in-array"])", std::nullopt, std::nullopt, true},
+    };
+    for (const auto& c : cases) {
+        FakeFileSystem disk;
+        if (c.file) {
+            disk.put(kPath, *c.file, 0600);
+        }
+        RecordingLog log;
+        EnvironmentCredentials credentials(disk, log, kPath, lookupIn(c.environment));
+        EXPECT_EQ(credentials.openAIKey(), c.openAI) << "case " << c.name;
+        EXPECT_EQ(credentials.deepgramKey(), c.deepgram) << "case " << c.name;
+        EXPECT_EQ(credentials.openAIKey(), c.openAI) << "case " << c.name << ", read again";
+        EXPECT_EQ(log.lines().size(), c.logged ? 1u : 0u) << "case " << c.name << ": reported once";
+        for (const auto& line : log.lines()) {
+            EXPECT_NE(line.find(kPath), std::string::npos) << "case " << c.name << ": " << line;
+            EXPECT_EQ(line.find("sk-"), std::string::npos) << "case " << c.name << ": " << line;
+        }
+    }
+}
+
+TEST(EnvironmentCredentialsTest, KeysAddedWhileRunningAreUsed)
+{
+    FakeFileSystem disk;
+    RecordingLog log;
+    EnvironmentCredentials credentials(disk, log, kPath, lookupIn({}));
+    EXPECT_EQ(credentials.openAIKey(), std::nullopt);
+    disk.put(kPath, R"({"OPENAI_API_KEY":"sk-later"})");
+    EXPECT_EQ(credentials.openAIKey(), "sk-later");
+}
+
+TEST(EnvironmentCredentialsTest, AFileOthersCanReadIsReported)
+{
+    const auto directory =
+        std::filesystem::temp_directory_path() / ("quillo-credentials-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(directory);
+    const std::string path = (directory / "credentials.json").string();
+    PosixFileSystem disk;
+    for (const std::uint32_t mode : {0600u, 0644u}) {
+        ASSERT_TRUE(disk.writeFileAtomically(path, R"({"OPENAI_API_KEY":"sk-disk"})", mode));
+        ::chmod(path.c_str(), mode);
+        RecordingLog log;
+        EnvironmentCredentials credentials(disk, log, path, lookupIn({}));
+        EXPECT_EQ(credentials.openAIKey(), "sk-disk") << std::oct << mode;
+        EXPECT_EQ(credentials.openAIKey(), "sk-disk") << std::oct << mode;
+        ASSERT_EQ(log.lines().size(), mode == 0600u ? 0u : 1u) << std::oct << mode;
+        if (mode != 0600u) {
+            EXPECT_NE(log.lines()[0].find("chmod 600"), std::string::npos) << log.lines()[0];
+            EXPECT_EQ(log.lines()[0].find("sk-disk"), std::string::npos);
+        }
+    }
+    std::filesystem::remove_all(directory);
+}
+
+TEST(EnvironmentEndpointsTest, VendorDefaultsUnlessOverridden)
+{
+    const EnvironmentEndpoints defaults(lookupIn({}));
+    EXPECT_EQ(defaults.openAIBase(), "https://api.openai.com/v1");
+    EXPECT_EQ(defaults.deepgramBase(), "https://api.deepgram.com/v1");
+    EXPECT_EQ(defaults.deepgramStreamURL(), "wss://api.deepgram.com/v1/listen");
+
+    const EnvironmentEndpoints overridden(lookupIn({{"QUILLO_OPENAI_BASE_URL", "http://127.0.0.1:8001/v1/"},
+                                                    {"QUILLO_DEEPGRAM_BASE_URL", "http://127.0.0.1:8002/v1//"},
+                                                    {"QUILLO_DEEPGRAM_STREAM_URL", "ws://127.0.0.1:8003/v1/listen"}}));
+    EXPECT_EQ(overridden.openAIBase(), "http://127.0.0.1:8001/v1");
+    EXPECT_EQ(overridden.deepgramBase(), "http://127.0.0.1:8002/v1");
+    EXPECT_EQ(overridden.deepgramStreamURL(), "ws://127.0.0.1:8003/v1/listen");
+}
+
+TEST(EnvironmentTest, EmptyVariablesReadAsUnset)
+{
+    ::setenv("QUILLO_TEST_VARIABLE", "", 1);
+    EXPECT_EQ(processEnvironment("QUILLO_TEST_VARIABLE"), std::nullopt);
+    ::setenv("QUILLO_TEST_VARIABLE", "value", 1);
+    EXPECT_EQ(processEnvironment("QUILLO_TEST_VARIABLE"), "value");
+    ::unsetenv("QUILLO_TEST_VARIABLE");
+    EXPECT_EQ(processEnvironment("QUILLO_TEST_VARIABLE"), std::nullopt);
+}
+
+} // namespace
+} // namespace quillo::test
