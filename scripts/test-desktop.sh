@@ -116,11 +116,18 @@ start pulseaudio pulseaudio -n -F "$root/pulse.pa" --exit-idle-time=-1 --daemoni
 wait_for "PulseAudio" pactl info
 
 # Keep the null sinks' clocks running while nothing plays, so a recording
-# receives data at once, and warm up the remapped source (its first capture
-# loses about a second).
+# receives data at once, and warm up both remapped sources together (the first
+# capture of each loses about a second).
 start silence pacat --playback --latency-msec=20 --device=quillo_null --raw --format=s16le --rate=16000 --channels=1 /dev/zero
 start silence2 pacat --playback --latency-msec=20 --device=quillo_null2 --raw --format=s16le --rate=16000 --channels=1 /dev/zero
-timeout 2 parecord --device=quillo_loopmic --raw --format=s16le --rate=16000 --channels=1 /dev/null 2>/dev/null || true
+warmups=()
+for mic in quillo_loopmic quillo_loopmic2; do
+    timeout 2 parecord --device=$mic --raw --format=s16le --rate=16000 --channels=1 /dev/null 2>/dev/null &
+    warmups+=($!)
+done
+for pid in "${warmups[@]}"; do
+    wait "$pid" || true
+done
 
 for pid in "${pids[@]}"; do
     if ! kill -0 "$pid" 2>/dev/null; then

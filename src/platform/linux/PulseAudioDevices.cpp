@@ -1,0 +1,107 @@
+#include "platform/linux/PulseAudioDevices.h"
+
+#include <pulse/introspect.h>
+
+#include "platform/linux/PulseConnection.h"
+
+namespace quillo {
+
+namespace {
+
+// The server resolves this name to its default source in every lookup.
+constexpr const char* kDefaultSourceName = "@DEFAULT_SOURCE@";
+
+struct SourceList
+{
+    std::vector<MicDevice> devices;
+    bool failed = false;
+};
+
+void sourceListed(pa_context*, const pa_source_info* info, int endOfList, void* userdata)
+{
+    auto& list = *static_cast<SourceList*>(userdata);
+    if (endOfList < 0) {
+        list.failed = true;
+        return;
+    }
+    if (endOfList > 0 || !info || !info->name || info->monitor_of_sink != PA_INVALID_INDEX) {
+        return;
+    }
+    const std::string uid = info->name;
+    const std::string name = info->description && info->description[0] ? info->description : info->name;
+    list.devices.push_back(MicDevice{uid, uid, name, info->index});
+}
+
+struct SourceFound
+{
+    std::optional<std::uint32_t> index;
+    std::optional<std::string> name;
+};
+
+void sourceFound(pa_context*, const pa_source_info* info, int endOfList, void* userdata)
+{
+    auto& found = *static_cast<SourceFound*>(userdata);
+    if (endOfList == 0 && info && info->name) {
+        found.index = info->index;
+        found.name = info->name;
+    }
+}
+
+void succeeded(pa_context*, int success, void* userdata)
+{
+    *static_cast<bool*>(userdata) = success != 0;
+}
+
+} // namespace
+
+PulseAudioDevices::PulseAudioDevices(std::shared_ptr<PulseConnection> connection) : m_connection(std::move(connection))
+{}
+
+std::vector<MicDevice> PulseAudioDevices::inputDevices()
+{
+    auto held = m_connection->connect();
+    pa_context* context = held.readyContext();
+    if (!context) {
+        return {};
+    }
+    SourceList list;
+    if (!held.complete(pa_context_get_source_info_list(context, &sourceListed, &list)) || list.failed) {
+        return {};
+    }
+    return std::move(list.devices);
+}
+
+std::optional<std::uint32_t> PulseAudioDevices::defaultInputID()
+{
+    auto held = m_connection->connect();
+    pa_context* context = held.readyContext();
+    if (!context) {
+        return std::nullopt;
+    }
+    SourceFound found;
+    if (!held.complete(pa_context_get_source_info_by_name(context, kDefaultSourceName, &sourceFound, &found))) {
+        return std::nullopt;
+    }
+    return found.index;
+}
+
+bool PulseAudioDevices::setDefaultInput(std::uint32_t deviceID)
+{
+    auto held = m_connection->connect();
+    pa_context* context = held.readyContext();
+    if (!context) {
+        return false;
+    }
+    // The server sets its default by name; a vanished index finds none.
+    SourceFound found;
+    if (!held.complete(pa_context_get_source_info_by_index(context, deviceID, &sourceFound, &found)) || !found.name) {
+        return false;
+    }
+    bool accepted = false;
+    if (!held.complete(pa_context_set_default_source(context, found.name->c_str(), &succeeded, &accepted))) {
+        return false;
+    }
+    return accepted;
+}
+
+} // namespace quillo

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/AudioDevices.h"
+
+namespace quillo {
+
+class PulseConnection;
+
+// Input devices are the PulseAudio sources that are not the monitor of a sink:
+// uid = source name, name = its description, deviceID = source index.
+class PulseAudioDevices final : public AudioDevices
+{
+public:
+    explicit PulseAudioDevices(std::shared_ptr<PulseConnection> connection);
+
+    std::vector<MicDevice> inputDevices() override;
+    std::optional<std::uint32_t> defaultInputID() override;
+    bool setDefaultInput(std::uint32_t deviceID) override;
+
+private:
+    std::shared_ptr<PulseConnection> m_connection;
+};
+
+} // namespace quillo
