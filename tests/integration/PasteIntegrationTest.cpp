@@ -46,6 +46,16 @@ private:
     QProcess m_process;
 };
 
+// Leaves the clipboard with no owner at all: xclip takes it and quits.
+bool emptyTheClipboard()
+{
+    {
+        const XclipCopy owner("soon gone");
+        pumpUntil([] { return !targetsOnClipboard().isEmpty(); }, 3000);
+    }
+    return pumpUntil([] { return targetsOnClipboard().isEmpty(); }, 3000);
+}
+
 class PasteInDesktop : public ::testing::Test
 {
 protected:
@@ -61,7 +71,7 @@ protected:
     PasteManager manager{clipboard, keys, queue};
 };
 
-TEST_F(PasteInDesktop, TypesTheTextIntoTheFocusedApplicationAndReturnOnlyWhenAsked)
+TEST_F(PasteInDesktop, TypesTheTextIntoTheFocusedApplicationAndReturnOnlyWhenAskedThenLeavesNoClipboard)
 {
     struct Case
     {
@@ -75,6 +85,7 @@ TEST_F(PasteInDesktop, TypesTheTextIntoTheFocusedApplicationAndReturnOnlyWhenAsk
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        ASSERT_TRUE(emptyTheClipboard());
         TkEntryWindow target(QStringLiteral("Paste target"));
         ASSERT_TRUE(target.waitUntilFocused());
 
@@ -83,7 +94,9 @@ TEST_F(PasteInDesktop, TypesTheTextIntoTheFocusedApplicationAndReturnOnlyWhenAsk
         processEventsFor(kPasteSettlesMs);
         EXPECT_EQ(target.text(), c.text) << "pasted more than once";
         const QStringList expectedReturns = c.simulateEnter ? QStringList{c.text} : QStringList{};
-        EXPECT_EQ(target.textsAtReturn(), expectedReturns) << "Return not exactly once, after the text";
+        EXPECT_EQ(target.textsAtReturn().join(u'|').toStdString(), expectedReturns.join(u'|').toStdString())
+            << "Return not exactly once, after the text";
+        EXPECT_EQ(targetsOnClipboard().join(u' ').toStdString(), "") << "the clipboard was empty before the paste";
     }
 }
 
@@ -101,8 +114,8 @@ TEST_F(PasteInDesktop, HidesTheDictationFromHistoriesAndRestoresAnotherOwnersFor
     const QStringList duringPaste = targetsOnClipboard();
     EXPECT_TRUE(duringPaste.contains(QStringLiteral("UTF8_STRING"))) << duringPaste.join(u' ').toStdString();
     EXPECT_FALSE(duringPaste.contains(QStringLiteral("text/html"))) << "the paste offers rich text";
-    EXPECT_EQ(readClipboard(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
-    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")), QByteArray("dictated"));
+    EXPECT_EQ(readClipboard(QStringLiteral("x-kde-passwordManagerHint")).toStdString(), "secret");
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), "dictated");
 
     EXPECT_TRUE(target.waitForText(QStringLiteral("dictated")));
     processEventsFor(kPasteSettlesMs);
@@ -110,8 +123,8 @@ TEST_F(PasteInDesktop, HidesTheDictationFromHistoriesAndRestoresAnotherOwnersFor
     EXPECT_TRUE(restored.contains(QStringLiteral("text/html"))) << restored.join(u' ').toStdString();
     EXPECT_TRUE(restored.contains(QStringLiteral("UTF8_STRING"))) << restored.join(u' ').toStdString();
     EXPECT_FALSE(restored.contains(QStringLiteral("x-kde-passwordManagerHint"))) << "the hint outlived the paste";
-    EXPECT_EQ(readClipboard(QStringLiteral("text/html")), html);
-    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")), plain);
+    EXPECT_EQ(readClipboard(QStringLiteral("text/html")).toStdString(), html.toStdString());
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), plain.toStdString());
 }
 
 TEST_F(PasteInDesktop, LeavesACopyMadeDuringThePasteAlone)
@@ -128,7 +141,7 @@ TEST_F(PasteInDesktop, LeavesACopyMadeDuringThePasteAlone)
     processEventsFor(kPasteSettlesMs);
 
     ASSERT_TRUE(later) << "the second copy never started";
-    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")), QByteArray("copied at half a second"));
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), "copied at half a second");
 }
 
 // Restores the keyboard layout the test desktop had.
@@ -162,6 +175,7 @@ TEST_F(PasteInDesktop, PastesUnderADvorakLayout)
     manager.paste("pasted under Dvorak", false);
     EXPECT_TRUE(target.waitForText(QStringLiteral("pasted under Dvorak")))
         << "the entry holds \"" << target.text().toStdString() << '"';
+    processEventsFor(kPasteSettlesMs);
 }
 
 // Holds a key (by X keycode) until released or destroyed.
