@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QLabel>
@@ -13,6 +15,8 @@
 #include "platform/linux/StderrLog.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/XdgPaths.h"
+#include "store/DataStore.h"
+#include "store/StoreCommands.h"
 
 namespace {
 
@@ -23,13 +27,41 @@ void printHelp()
               "\n"
               "Options:\n"
               "  --help     show this help and exit\n"
-              "  --version  show the version and exit");
+              "  --version  show the version and exit\n"
+              "\n"
+              "Commands:\n"
+              "  stats [--json]\n"
+              "             print the dictation statistics (totals, words per minute, streaks)\n"
+              "  history [--json] [--limit N]\n"
+              "             print the dictation history, newest first");
+}
+
+// `quillo stats` and `quillo history`: the store loaded exactly as the app
+// loads it, so they see (and set aside) the same files.
+int runStoreCommand(int argc, char** argv)
+{
+    quillo::PosixFileSystem fileSystem;
+    quillo::StderrLog log;
+    quillo::SystemClock clock;
+    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
+    quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    const auto command = std::strcmp(argv[1], "stats") == 0 ? quillo::commands::stats : quillo::commands::history;
+    return command(store, args, std::cout, std::cerr);
+}
+
+bool isStoreCommand(const char* name)
+{
+    return std::strcmp(name, "stats") == 0 || std::strcmp(name, "history") == 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && isStoreCommand(argv[1])) {
+        return runStoreCommand(argc, argv);
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printHelp();
