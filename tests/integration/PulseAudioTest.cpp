@@ -52,14 +52,17 @@ using Seconds = std::chrono::duration<double>;
 constexpr const char* kSpeech = "/usr/share/pocketsphinx/test/data/goforward.raw";
 constexpr int kRate = 16000;
 
-std::string pactl(const QStringList& arguments)
+// Runs a command line of the test desktop (words split at spaces) and returns its output.
+QByteArray run(const std::string& commandLine)
 {
-    return runTool(QStringLiteral("pactl"), arguments).trimmed().toStdString();
+    QStringList words = QString::fromStdString(commandLine).split(QLatin1Char(' '));
+    const QString program = words.takeFirst();
+    return runTool(program, words);
 }
 
-std::string defaultSource()
+std::string pactl(const std::string& arguments)
 {
-    return pactl({QStringLiteral("get-default-source")});
+    return run("pactl " + arguments).trimmed().toStdString();
 }
 
 std::vector<std::int16_t> readSamples(const QByteArray& bytes)
@@ -111,19 +114,10 @@ struct Decoded
 Decoded decode(const std::string& path)
 {
     Decoded result;
-    const QString file = QString::fromStdString(path);
-    const auto probe =
-        nlohmann::json::parse(runTool(QStringLiteral("ffprobe"),
-                                      {QStringLiteral("-v"),
-                                       QStringLiteral("error"),
-                                       QStringLiteral("-show_entries"),
-                                       QStringLiteral("stream=codec_name,sample_rate,channels:format=duration"),
-                                       QStringLiteral("-of"),
-                                       QStringLiteral("json"),
-                                       file})
-                                  .toStdString(),
-                              nullptr,
-                              false);
+    const auto probe = nlohmann::json::parse(
+        run("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels:format=duration -of json " + path),
+        nullptr,
+        false);
     if (probe.is_discarded() || probe["streams"].empty()) {
         return result;
     }
@@ -132,14 +126,7 @@ Decoded decode(const std::string& path)
     result.sampleRate = std::stoi(stream.value("sample_rate", "0"));
     result.channels = stream.value("channels", 0);
     result.duration = std::stod(probe["format"].value("duration", "0"));
-    result.samples = readSamples(runTool(QStringLiteral("ffmpeg"),
-                                         {QStringLiteral("-v"),
-                                          QStringLiteral("error"),
-                                          QStringLiteral("-i"),
-                                          file,
-                                          QStringLiteral("-f"),
-                                          QStringLiteral("s16le"),
-                                          QStringLiteral("-")}));
+    result.samples = readSamples(run("ffmpeg -v error -i " + path + " -f s16le -"));
     return result;
 }
 
@@ -152,13 +139,10 @@ public:
     explicit Speech(const char* sink)
     {
         m_player.start(QStringLiteral("pacat"),
-                       {QStringLiteral("--playback"),
-                        QStringLiteral("--raw"),
-                        QStringLiteral("--format=s16le"),
-                        QStringLiteral("--rate=16000"),
-                        QStringLiteral("--channels=1"),
-                        QStringLiteral("--latency-msec=20"),
-                        QStringLiteral("--device=") + QString::fromLatin1(sink)});
+                       QStringLiteral("--playback --raw --format=s16le --rate=16000 --channels=1 --latency-msec=20 "
+                                      "--device=%1")
+                           .arg(QLatin1String(sink))
+                           .split(QLatin1Char(' ')));
         m_player.waitForStarted();
         QFile speech(QString::fromLatin1(kSpeech));
         speech.open(QIODevice::ReadOnly);
@@ -190,7 +174,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("PULSE_SERVER")) << "run inside scripts/test-desktop.sh";
-        pactl({QStringLiteral("set-default-source"), QStringLiteral("quillo_loopmic")});
+        pactl("set-default-source quillo_loopmic");
         notifications.addObserver("QuilloMicFallbackDidOccur", [this] { ++fallbacks; });
     }
 
@@ -219,7 +203,7 @@ protected:
 
 TEST_F(PulseAudioTest, InputsAreTheSourcesThatAreNotMonitorsInServerOrder)
 {
-    const auto listed = nlohmann::json::parse(pactl({"-f", "json", "list", "sources"}));
+    const auto listed = nlohmann::json::parse(pactl("-f json list sources"));
     std::vector<MicDevice> expected;
     for (const auto& source : listed) {
         if (source["monitor_source"].get<std::string>().empty()) {
@@ -238,12 +222,12 @@ TEST_F(PulseAudioTest, InputsAreTheSourcesThatAreNotMonitorsInServerOrder)
     const auto first = devices.defaultInputID();
     ASSERT_TRUE(first);
     EXPECT_TRUE(devices.setDefaultInput(loopmic2->deviceID));
-    EXPECT_EQ(defaultSource(), "quillo_loopmic2");
+    EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic2");
     EXPECT_EQ(devices.defaultInputID(), loopmic2->deviceID);
     EXPECT_FALSE(devices.setDefaultInput(100000)) << "no such source";
-    EXPECT_EQ(defaultSource(), "quillo_loopmic2");
+    EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic2");
     EXPECT_TRUE(devices.setDefaultInput(*first));
-    EXPECT_EQ(defaultSource(), "quillo_loopmic");
+    EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic");
 }
 
 TEST_F(PulseAudioTest, RecordsRealSpeechAsAudibleAacMono16kHzOfTheRecordedLength)
@@ -302,10 +286,10 @@ TEST_F(PulseAudioTest, ChosenMicrophoneIsTheDefaultOnlyWhileRecording)
     AudioRecorder recorder(recorderParts(manager));
 
     recorder.startRecording();
-    EXPECT_EQ(defaultSource(), "quillo_loopmic2");
+    EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic2");
     Speech("quillo_null2").say(); // heard by quillo_loopmic2 alone
     const auto path = stop(recorder);
-    EXPECT_EQ(defaultSource(), "quillo_loopmic");
+    EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic");
     EXPECT_EQ(fallbacks, 0);
 
     ASSERT_TRUE(path);
@@ -316,26 +300,23 @@ TEST_F(PulseAudioTest, ChosenMicrophoneIsTheDefaultOnlyWhileRecording)
 
 TEST_F(PulseAudioTest, UnpluggedChosenMicrophoneFallsBackToTheDefault)
 {
-    const std::string module = pactl({"load-module",
-                                      "module-remap-source",
-                                      "source_name=quillo_unplugged",
-                                      "master=quillo_null2.monitor",
-                                      "channels=1"});
+    const std::string module =
+        pactl("load-module module-remap-source source_name=quillo_unplugged master=quillo_null2.monitor channels=1");
     ASSERT_FALSE(module.empty());
     MicrophoneManager manager(devices, preferences);
     ASSERT_TRUE(std::any_of(manager.devices().begin(), manager.devices().end(), [](auto& d) {
         return d.uid == "quillo_unplugged";
     }));
     manager.setSelectedUID("quillo_unplugged");
-    pactl({QStringLiteral("unload-module"), QString::fromStdString(module)});
+    pactl("unload-module " + module);
 
     AudioRecorder recorder(recorderParts(manager));
     recorder.startRecording();
     EXPECT_EQ(fallbacks, 1);
-    EXPECT_EQ(defaultSource(), "quillo_loopmic");
+    EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic");
     Speech("quillo_null").say();
     const auto path = stop(recorder);
-    EXPECT_EQ(defaultSource(), "quillo_loopmic");
+    EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic");
 
     ASSERT_TRUE(path) << "the recording goes ahead from the default input";
     const Decoded file = decode(*path);

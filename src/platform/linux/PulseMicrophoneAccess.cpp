@@ -4,16 +4,6 @@ namespace quillo {
 
 PulseMicrophoneAccess::PulseMicrophoneAccess(PulseConnection::Options options) : m_options(std::move(options)) {}
 
-PulseMicrophoneAccess::~PulseMicrophoneAccess()
-{
-    std::vector<std::jthread> probes;
-    {
-        std::lock_guard lock(m_mutex);
-        probes.swap(m_probes);
-    }
-    // jthread joins as the vector goes.
-}
-
 void PulseMicrophoneAccess::requestAccess(std::function<void(bool granted)> completion)
 {
     std::lock_guard lock(m_mutex);

@@ -17,8 +17,8 @@ class PulseMicrophoneAccess
 {
 public:
     explicit PulseMicrophoneAccess(PulseConnection::Options options = {});
-    // Waits for probes still running.
-    ~PulseMicrophoneAccess();
+    // Waits for probes still running (the threads join).
+    ~PulseMicrophoneAccess() = default;
 
     PulseMicrophoneAccess(const PulseMicrophoneAccess&) = delete;
     PulseMicrophoneAccess& operator=(const PulseMicrophoneAccess&) = delete;
