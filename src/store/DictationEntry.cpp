@@ -1,17 +1,23 @@
 #include "store/DictationEntry.h"
 
 #include <cmath>
+#include <utility>
 
 namespace quillo {
 
-std::size_t DictationEntry::wordCount() const
-{
-    return quillo::wordCount(text);
-}
+DictationEntry::DictationEntry(std::string id,
+                               std::string text,
+                               double date,
+                               double duration,
+                               std::optional<std::string> appBundleID,
+                               std::optional<std::string> appName)
+    : m_id(std::move(id)), m_text(std::move(text)), m_date(date), m_duration(duration),
+      m_appBundleID(std::move(appBundleID)), m_appName(std::move(appName)), m_wordCount(quillo::wordCount(m_text))
+{}
 
 std::chrono::system_clock::time_point DictationEntry::time() const
 {
-    return fromReferenceSeconds(date);
+    return fromReferenceSeconds(m_date);
 }
 
 std::size_t wordCount(std::string_view text)

@@ -23,9 +23,9 @@ std::optional<double> averageWordsPerMinute(std::span<const DictationEntry> hist
     bool anyTimed = false;
     for (const DictationEntry& entry : history) {
         // Entries without a recorded duration would only drag the speed down.
-        if (entry.duration > 0) {
+        if (entry.duration() > 0) {
             anyTimed = true;
-            seconds += entry.duration;
+            seconds += entry.duration();
             words += entry.wordCount();
         }
     }
@@ -41,7 +41,7 @@ std::set<std::chrono::local_days> activeDays(std::span<const DictationEntry> his
     LocalDayResolver resolver;
     std::optional<std::chrono::local_days> previous;
     for (const DictationEntry& entry : history) {
-        const auto day = resolver.dayOfReferenceSeconds(entry.date);
+        const auto day = resolver.dayOfReferenceSeconds(entry.date());
         // A history is mostly runs of entries on one day; skip the set lookup
         // for those.
         if (day && day != previous) {

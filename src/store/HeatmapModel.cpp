@@ -44,7 +44,7 @@ std::map<local_days, std::size_t> wordsByDay(std::span<const DictationEntry> his
     std::optional<local_days> runDay;
     std::size_t runWords = 0;
     for (const DictationEntry& entry : history) {
-        const auto day = resolver.dayOfReferenceSeconds(entry.date);
+        const auto day = resolver.dayOfReferenceSeconds(entry.date());
         if (!day) {
             continue;
         }

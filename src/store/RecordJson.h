@@ -26,6 +26,9 @@ template <typename Record> struct DecodedList
     bool ok = false;
     std::vector<Record> records; // in file order; empty unless ok
     std::string error;           // why the text was rejected; empty when ok
+    // Encoding `records` gives back the decoded text byte for byte, so the
+    // text can stand in for a fresh encoding.
+    bool canonical = false;
 };
 
 std::string encodeHistory(std::span<const DictationEntry> entries);

@@ -158,9 +158,10 @@ int history(const DataStore& store, std::span<const std::string> args, std::ostr
         }
         char duration[32];
         for (const DictationEntry& entry : shown) {
-            std::snprintf(duration, sizeof duration, "%.1fs", entry.duration);
-            const std::string app = entry.appName.value_or(entry.appBundleID.value_or("-"));
-            out << localTime(entry) << '\t' << duration << '\t' << escaped(app) << '\t' << escaped(entry.text) << '\n';
+            std::snprintf(duration, sizeof duration, "%.1fs", entry.duration());
+            const std::string app = entry.appName().value_or(entry.appBundleID().value_or("-"));
+            out << localTime(entry) << '\t' << duration << '\t' << escaped(app) << '\t' << escaped(entry.text())
+                << '\n';
         }
     });
     return 0;

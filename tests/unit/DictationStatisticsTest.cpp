@@ -9,6 +9,8 @@ namespace quillo {
 namespace {
 
 using test::entryAt;
+
+constexpr const char* kId = "00000000-0000-4000-8000-000000000000";
 using test::localTime;
 
 TEST(DictationStatisticsTest, WordsAreSeparatedBySpacesOnly)
@@ -159,9 +161,7 @@ TEST(DictationStatisticsTest, StreaksCountLocalCalendarDays)
 TEST(DictationStatisticsTest, UnplaceableDatesAreLeftOutOfTheDays)
 {
     test::ScopedTimeZone zone("UTC0");
-    auto broken = entryAt(localTime(2026, 3, 4));
-    broken.date = 1e300;
-    const std::vector<DictationEntry> history{entryAt(localTime(2026, 3, 4)), broken};
+    const std::vector<DictationEntry> history{entryAt(localTime(2026, 3, 4)), DictationEntry(kId, "x", 1e300)};
     const auto figures = statistics::compute(history, localTime(2026, 3, 4, 18));
     EXPECT_EQ(figures.currentStreak, 1);
     EXPECT_EQ(figures.longestStreak, 1);

@@ -20,7 +20,7 @@ TEST(RecordJsonTest, HistoryIsWrittenCompactlyInDocumentedOrderWithoutAbsentMemb
     EXPECT_EQ(encodeHistory(entries),
               R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"Hello \"world\"\n","date":794000000.25,)"
               R"("duration":4.5,"appBundleID":"org.mozilla.firefox","appName":"Firefox"},)"
-              R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"","date":794000001.0,"duration":0.0}])");
+              R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"","date":794000001,"duration":0}])");
     EXPECT_EQ(encodeSnippets(std::vector<Snippet>{{kId, "sig", "Best,\nAda"}}),
               R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","trigger":"sig","expansion":"Best,\nAda"}])");
 }
@@ -67,11 +67,11 @@ TEST(RecordJsonTest, DescriptiveHistoryMembersAreReadLeniently)
         ASSERT_TRUE(decoded.ok) << "case " << c.name << ": " << decoded.error;
         ASSERT_EQ(decoded.records.size(), 1u) << "case " << c.name;
         const DictationEntry& entry = decoded.records[0];
-        EXPECT_EQ(entry.id, kId) << "case " << c.name << ": ids are kept upper-case";
-        EXPECT_EQ(entry.date, 5.0) << "case " << c.name;
-        EXPECT_EQ(entry.duration, c.duration) << "case " << c.name;
-        EXPECT_EQ(entry.appBundleID, c.bundle) << "case " << c.name;
-        EXPECT_EQ(entry.appName, c.appName) << "case " << c.name;
+        EXPECT_EQ(entry.id(), kId) << "case " << c.name << ": ids are kept upper-case";
+        EXPECT_EQ(entry.date(), 5.0) << "case " << c.name;
+        EXPECT_EQ(entry.duration(), c.duration) << "case " << c.name;
+        EXPECT_EQ(entry.appBundleID(), c.bundle) << "case " << c.name;
+        EXPECT_EQ(entry.appName(), c.appName) << "case " << c.name;
     }
 }
 
@@ -90,6 +90,14 @@ TEST(RecordJsonTest, OneMalformedRecordRejectsTheWholeFile)
         {"id without hyphens", R"([{"id":"6F9619FF08B86-D011-B42D-00C04FC964FF","text":"t","date":1}])"},
         {"id not hex", R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FG","text":"t","date":1}])"},
         {"invalid UTF-8", "[{\"id\":\"6F9619FF-8B86-D011-B42D-00C04FC964FF\",\"text\":\"\xff\",\"date\":1}]"},
+        {"trailing comma", "[" + good + ",]"},
+        {"text after the array", "[" + good + "] x"},
+        {"leading zero", R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"t","date":01}])"},
+        {"bare fraction", R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"t","date":1.}])"},
+        {"raw line break", "[{\"id\":\"6F9619FF-8B86-D011-B42D-00C04FC964FF\",\"text\":\"a\nb\",\"date\":1}]"},
+        {"lone surrogate", R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"\ud83d","date":1}])"},
+        {"bad unknown member", R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"t","date":1,"x":[1,}])"},
+        {"NaN", R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"t","date":NaN}])"},
     };
     for (const auto& [name, json] : historyCases) {
         const auto decoded = decodeHistory(json);
@@ -100,6 +108,35 @@ TEST(RecordJsonTest, OneMalformedRecordRejectsTheWholeFile)
     EXPECT_FALSE(decodeSnippets(R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","trigger":"a"}])").ok);
     EXPECT_FALSE(decodeSnippets(R"([{"id":"x","trigger":"a","expansion":"b"}])").ok);
     EXPECT_TRUE(decodeSnippets("[]").ok);
+}
+
+TEST(RecordJsonTest, AnyValidJsonSpellingIsAccepted)
+{
+    // Escaped key names, escapes of every kind, nested unknown members and
+    // white space everywhere; a repeated member counts with its last value.
+    const std::string json = " [\n\t{ \"t\\u0065xt\" : \"\\ud83d\\ude00 \\\"q\\\" \\/ \\u00e9\\b\" ,"
+                             R"( "extra" : {"a":[true,false,null,-0.5e+3,{"b":[]}]}, "date" : 2, "date" : -12.5E-1,)"
+                             R"( "id":"6f9619ff-8b86-d011-b42d-00c04fc964ff" } ] )";
+    const auto decoded = decodeHistory(json);
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    ASSERT_EQ(decoded.records.size(), 1u);
+    EXPECT_EQ(decoded.records[0].text(), "\U0001F600 \"q\" / \u00e9\b");
+    EXPECT_EQ(decoded.records[0].date(), -1.25);
+}
+
+TEST(RecordJsonTest, TextThatJsonCannotCarryIsStillWrittenReadably)
+{
+    // Control characters are escaped; bytes that are not UTF-8 become U+FFFD,
+    // so a bad transcript can never make the history file unreadable.
+    const std::vector<DictationEntry> entries{{kId,
+                                               "a\x01"
+                                               "b\x7f\xc3(\xed\xa0\x80z",
+                                               1}};
+    const auto decoded = decodeHistory(encodeHistory(entries));
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(decoded.records[0].text(),
+              "a\x01"
+              "b\x7f\uFFFD(\uFFFD\uFFFD\uFFFDz");
 }
 
 TEST(RecordJsonTest, FreshIdsAreUpperCaseVersion4AndDistinct)

@@ -60,12 +60,7 @@ localTime(int year, int month, int day, int hour = 12, int minute = 0, int secon
 inline DictationEntry
 entryAt(std::chrono::system_clock::time_point when, std::string text = "one two three", double duration = 0)
 {
-    DictationEntry entry;
-    entry.id = "00000000-0000-4000-8000-000000000000";
-    entry.text = std::move(text);
-    entry.date = toReferenceSeconds(when);
-    entry.duration = duration;
-    return entry;
+    return DictationEntry("00000000-0000-4000-8000-000000000000", std::move(text), toReferenceSeconds(when), duration);
 }
 
 } // namespace quillo::test
