@@ -1,7 +1,6 @@
 #include "store/LocalCalendar.h"
 
 #include <cmath>
-#include <limits>
 
 #include "store/DictationEntry.h"
 
@@ -11,8 +10,11 @@ namespace {
 
 using std::chrono::local_days;
 
-std::optional<local_days> dayOfTm(const std::tm& local)
+std::optional<local_days> resolve(std::time_t moment, std::tm& local)
 {
+    if (!localtime_r(&moment, &local)) {
+        return std::nullopt;
+    }
     const std::chrono::year_month_day date{std::chrono::year{local.tm_year + 1900},
                                            std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
                                            std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
@@ -25,27 +27,7 @@ std::optional<local_days> dayOfTm(const std::tm& local)
 std::optional<local_days> resolve(std::time_t moment)
 {
     std::tm local{};
-    if (!localtime_r(&moment, &local)) {
-        return std::nullopt;
-    }
-    return dayOfTm(local);
-}
-
-// The moment the local clock reads 00:00 on `day` (or the first moment of the
-// day where midnight is skipped), as mktime places it; nothing when it fails.
-std::optional<std::time_t> localMidnight(local_days day)
-{
-    const std::chrono::year_month_day date{day};
-    std::tm local{};
-    local.tm_year = static_cast<int>(date.year()) - 1900;
-    local.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
-    local.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
-    local.tm_isdst = -1;
-    const std::time_t midnight = std::mktime(&local);
-    if (midnight == static_cast<std::time_t>(-1)) {
-        return std::nullopt;
-    }
-    return midnight;
+    return resolve(moment, local);
 }
 
 } // namespace
@@ -55,24 +37,20 @@ std::optional<local_days> LocalDayResolver::dayOf(std::time_t unixSeconds)
     if (unixSeconds >= m_dayBegin && unixSeconds < m_dayEnd) {
         return m_day;
     }
-    const auto day = resolve(unixSeconds);
+    std::tm local{};
+    const auto day = resolve(unixSeconds, local);
     if (!day) {
         return std::nullopt;
     }
-    // Remember the day's bounds, but only bounds that are checked to lie on
-    // the day: mktime's answer for a skipped or repeated midnight varies, and a
-    // wrong cache would file later moments under the wrong day.
-    std::time_t begin = unixSeconds;
-    std::time_t end = unixSeconds + 1;
-    if (const auto midnight = localMidnight(*day); midnight && *midnight <= unixSeconds && resolve(*midnight) == day) {
-        begin = *midnight;
-    }
-    if (const auto next = localMidnight(*day + std::chrono::days{1});
-        next && *next > unixSeconds && resolve(*next - 1) == day) {
-        end = *next;
-    }
-    m_dayBegin = begin;
-    m_dayEnd = end;
+    // Guess the day's bounds from the wall-clock time as if no clock change
+    // fell on the day, and keep each guess only if the calendar confirms it.
+    // On a day with a change the cache then covers less of the day (down to
+    // this one moment), never more, so no moment is filed under a wrong day.
+    const std::time_t sinceMidnight = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    const std::time_t midnight = unixSeconds - sinceMidnight;
+    const std::time_t nextMidnight = midnight + 24 * 3600;
+    m_dayBegin = resolve(midnight) == day ? midnight : unixSeconds;
+    m_dayEnd = nextMidnight > unixSeconds && resolve(nextMidnight - 1) == day ? nextMidnight : unixSeconds + 1;
     m_day = *day;
     return day;
 }

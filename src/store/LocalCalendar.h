@@ -11,9 +11,9 @@ namespace quillo {
 // count of calendar days, so "the day before" is always one less whether the
 // day lasted 23, 24 or 25 hours.
 //
-// Resolving a moment costs a localtime_r call; the resolver remembers the
-// bounds of the last day it resolved, so a run of moments on the same day
-// (a history walked in order) costs almost nothing.
+// Placing a moment costs a few localtime_r calls; the resolver remembers the
+// bounds of the last day it placed, so a run of moments on the same day (a
+// history walked in order) costs almost nothing.
 //
 // Threading: one resolver per thread; it is cheap to make.
 class LocalDayResolver
