@@ -75,16 +75,18 @@ DataStore::DataStore(FileSystem& fileSystem,
         m_log.write("[Quillo] Could not create the data directory: " + created.error);
     }
     std::lock_guard lock(m_mutex);
-    m_history = loadList<DictationEntry>(m_historyFile, decodeHistory);
-    m_snippets = loadList<Snippet>(m_snippetsFile, decodeSnippets);
+    m_history = loadList<DictationEntry>(m_historyFile, decodeHistory, &m_encodedHistory);
+    m_encodedHistoryValid = !m_encodedHistory.empty();
+    m_snippets = loadList<Snippet>(m_snippetsFile, decodeSnippets, nullptr);
     m_words = m_preferences.stringArrayForKey(kDictionaryWordsKey).value_or(std::vector<std::string>{});
 }
 
 // ------------------------------------------------------------------ loading
 
-template <typename Record, typename Decode> std::vector<Record> DataStore::loadList(ListFile& file, Decode decode)
+template <typename Record, typename Decode>
+std::vector<Record> DataStore::loadList(ListFile& file, Decode decode, std::string* canonicalText)
 {
-    const auto read = m_fileSystem.readFile(file.path);
+    auto read = m_fileSystem.readFile(file.path);
     switch (read.status) {
     case FileSystem::ReadResult::Status::notFound:
         return {};
@@ -98,6 +100,9 @@ template <typename Record, typename Decode> std::vector<Record> DataStore::loadL
     if (!decoded.ok) {
         setAside(file, decoded.error);
         return {};
+    }
+    if (canonicalText && decoded.canonical) {
+        *canonicalText = std::move(read.contents);
     }
     return std::move(decoded.records);
 }
@@ -147,7 +152,11 @@ void DataStore::saveLocked(ListFile& file, const std::string& contents)
 
 void DataStore::saveHistoryLocked()
 {
-    saveLocked(m_historyFile, encodeHistory(m_history));
+    if (!m_encodedHistoryValid) {
+        m_encodedHistory = encodeHistory(m_history);
+        m_encodedHistoryValid = true;
+    }
+    saveLocked(m_historyFile, m_encodedHistory);
 }
 
 void DataStore::saveSnippetsLocked()
@@ -213,12 +222,23 @@ void DataStore::addEntry(const std::string& text,
 {
     {
         std::lock_guard lock(m_mutex);
-        DictationEntry entry{uuid::makeRandom(),
+        DictationEntry entry(uuid::makeRandom(),
                              text,
                              toReferenceSeconds(m_clock.now()),
                              duration,
                              appBundleID,
-                             appName};
+                             appName);
+        if (m_encodedHistoryValid) {
+            // Splice the one new element in after the '[' rather than encoding
+            // the whole history again: same text, a fraction of the work.
+            std::string element = encodeHistory(std::span<const DictationEntry>(&entry, 1));
+            if (m_history.empty()) {
+                m_encodedHistory = std::move(element);
+            } else {
+                element.back() = ',';
+                m_encodedHistory.replace(0, 1, element);
+            }
+        }
         m_history.insert(m_history.begin(), std::move(entry));
         saveHistoryLocked();
     }
@@ -230,6 +250,9 @@ void DataStore::clearHistory()
     {
         std::lock_guard lock(m_mutex);
         m_history.clear();
+        m_encodedHistory = "[]";
+        m_encodedHistory.shrink_to_fit();
+        m_encodedHistoryValid = true;
         saveHistoryLocked();
     }
     notify(List::history);

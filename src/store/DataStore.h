@@ -139,7 +139,11 @@ private:
         bool writable = true;
     };
 
-    template <typename Record, typename Decode> std::vector<Record> loadList(ListFile& file, Decode decode);
+    // Reads and decodes a list's file, setting an unusable file aside. When
+    // the file's text is exactly what saving the list would write, it is
+    // moved to `canonicalText` (if given), sparing the first save an encoding.
+    template <typename Record, typename Decode>
+    std::vector<Record> loadList(ListFile& file, Decode decode, std::string* canonicalText);
     void setAside(ListFile& file, const std::string& reason);
     void saveLocked(ListFile& file, const std::string& contents);
     void saveHistoryLocked();
@@ -159,6 +163,11 @@ private:
     ListFile m_historyFile;
     ListFile m_snippetsFile;
     std::vector<DictationEntry> m_history; // newest first
+    // encodeHistory(m_history), once loaded or first needed by a save, then
+    // kept up to date by every change, so a new entry costs only its own
+    // encoding. Holds as much memory again as the history's texts.
+    std::string m_encodedHistory;
+    bool m_encodedHistoryValid = false;
     std::vector<Snippet> m_snippets;
     std::vector<std::string> m_words;
     bool m_wordsDirty = false;  // the words changed since they were last handed to the preference store

@@ -54,12 +54,12 @@ TEST_F(DataStoreTest, LoadsWhatAnEarlierSessionSaved)
     auto reopened = open();
     const auto history = reopened->history();
     ASSERT_EQ(history.size(), 2u);
-    EXPECT_EQ(history[0].text, "second"); // newest first, in memory and on disk
-    EXPECT_EQ(history[1].text, "first");
-    EXPECT_EQ(history[1].appName, "Terminal");
-    EXPECT_EQ(history[1].duration, 2.5);
+    EXPECT_EQ(history[0].text(), "second"); // newest first, in memory and on disk
+    EXPECT_EQ(history[1].text(), "first");
+    EXPECT_EQ(history[1].appName(), "Terminal");
+    EXPECT_EQ(history[1].duration(), 2.5);
     EXPECT_EQ(history[0].time() - history[1].time(), std::chrono::seconds(1));
-    EXPECT_NE(history[0].id, history[1].id);
+    EXPECT_NE(history[0].id(), history[1].id());
     EXPECT_EQ(reopened->snippets().at(0).expansion, "Best regards");
     EXPECT_EQ(reopened->dictionaryWords(), std::vector<std::string>{"Kubernetes"});
     EXPECT_TRUE(log.lines().empty());
@@ -120,13 +120,33 @@ TEST_F(DataStoreTest, FailedSaveKeepsThePreviousFileAndTheChangeInMemory)
     EXPECT_EQ(decodeHistory(fileContents(kHistory)).records.size(), 3u);
 }
 
-TEST_F(DataStoreTest, ClearHistoryLeavesAnEmptyArray)
+TEST_F(DataStoreTest, EverySaveWritesExactlyTheEncodedHistory)
 {
-    disk.put(kHistory, kOldEntry);
-    auto store = open();
-    store->clearHistory();
-    EXPECT_EQ(fileContents(kHistory), "[]");
-    EXPECT_EQ(store->totalDictations(), 0u);
+    // Saves splice new entries into the text of the last save; whatever the
+    // loaded file looked like, the file must always be the list's encoding.
+    const std::pair<const char*, std::string> cases[] = {
+        {"no file", ""},
+        {"canonical file", kOldEntry},
+        {"foreign spelling",
+         R"( [ {"text":"spaced","extra":[1],"id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","date":7.0} ] )"},
+        {"empty array", "[]"},
+    };
+    for (const auto& [name, contents] : cases) {
+        test::FakeFileSystem caseDisk;
+        if (!std::string(contents).empty()) {
+            caseDisk.put(kHistory, contents);
+        }
+        DataStore store(caseDisk, preferences, log, clock, kDir);
+        for (int i = 0; i < 3; ++i) {
+            store.addEntry("entry " + std::to_string(i), i, std::nullopt, std::nullopt);
+            EXPECT_EQ(caseDisk.file(kHistory)->contents, encodeHistory(store.history())) << "case " << name << " " << i;
+        }
+        store.clearHistory();
+        EXPECT_EQ(caseDisk.file(kHistory)->contents, "[]") << "case " << name;
+        store.addEntry("after clearing", 1, std::nullopt, std::nullopt);
+        EXPECT_EQ(caseDisk.file(kHistory)->contents, encodeHistory(store.history())) << "case " << name;
+        EXPECT_EQ(store.totalDictations(), 1u) << "case " << name;
+    }
 }
 
 TEST_F(DataStoreTest, DictionaryWordRules)
@@ -263,8 +283,8 @@ TEST_F(DataStoreTest, ConcurrentAddsAllLandInMemoryAndOnDisk)
     for (int t = 0; t < kThreads; ++t) {
         int expectedNext = kPerThread - 1;
         for (const auto& entry : history) {
-            if (entry.text.rfind("t" + std::to_string(t) + " ", 0) == 0) {
-                EXPECT_EQ(entry.text, "t" + std::to_string(t) + " " + std::to_string(expectedNext--));
+            if (entry.text().rfind("t" + std::to_string(t) + " ", 0) == 0) {
+                EXPECT_EQ(entry.text(), "t" + std::to_string(t) + " " + std::to_string(expectedNext--));
             }
         }
     }
