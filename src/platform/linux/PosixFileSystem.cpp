@@ -59,9 +59,22 @@ FileSystem::ReadResult PosixFileSystem::readFile(const std::string& path) const
         result.error = describe("cannot open", path, errno);
         return result;
     }
-    char buffer[1 << 16];
+    // Reading straight into a buffer of the file's size avoids growing (and
+    // copying) a large file's contents a chunk at a time; the loop still copes
+    // with a file that changes size while it is read.
+    struct stat info
+    {};
+    std::size_t capacity = 1 << 16;
+    if (::fstat(fd.get(), &info) == 0 && info.st_size > 0) {
+        capacity = static_cast<std::size_t>(info.st_size) + 1;
+    }
+    std::size_t size = 0;
+    result.contents.resize(capacity);
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (size == result.contents.size()) {
+            result.contents.resize(result.contents.size() * 2);
+        }
+        const ssize_t n = ::read(fd.get(), result.contents.data() + size, result.contents.size() - size);
         if (n == 0) {
             break;
         }
@@ -74,8 +87,9 @@ FileSystem::ReadResult PosixFileSystem::readFile(const std::string& path) const
             result.contents.clear();
             return result;
         }
-        result.contents.append(buffer, static_cast<std::size_t>(n));
+        size += static_cast<std::size_t>(n);
     }
+    result.contents.resize(size);
     return result;
 }
 
