@@ -1,0 +1,131 @@
+#include "transcription/TranscribeCommand.h"
+
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeDictationParts.h"
+#include "fakes/FakePreferences.h"
+
+namespace quillo::test {
+namespace {
+
+struct Outcome
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class TranscribeCommandTest : public ::testing::Test
+{
+protected:
+    Outcome run(const std::vector<std::string>& arguments)
+    {
+        std::ostringstream out;
+        std::ostringstream err;
+        Outcome outcome;
+        outcome.status = TranscribeCommand{preferences, transcriber}.run(arguments, out, err);
+        outcome.out = out.str();
+        outcome.err = err.str();
+        return outcome;
+    }
+
+    FakePreferences preferences;
+    FakeTranscriber transcriber;
+};
+
+TEST_F(TranscribeCommandTest, PrintsTheTextForTheChosenLanguages)
+{
+    struct Case
+    {
+        const char* name;
+        std::optional<std::vector<std::string>> enabled;
+        std::vector<std::string> arguments;
+        LanguageSet expectedLanguages;
+    };
+    const std::vector<Case> cases = {
+        {"enabled languages by default", std::nullopt, {"clip.m4a"}, {"en"}},
+        {"stored languages", std::vector<std::string>{"fr", "de"}, {"clip.m4a"}, {"de", "fr"}},
+        {"option overrides", std::vector<std::string>{"fr"}, {"clip.m4a", "--languages", "en,de"}, {"en", "de"}},
+        {"option before the file", std::nullopt, {"--languages=ja", "clip.m4a"}, {"ja"}},
+        {"stray commas", std::nullopt, {"clip.m4a", "--languages", ",bn,,"}, {"bn"}},
+    };
+    for (const auto& c : cases) {
+        if (c.enabled) {
+            preferences.setObject("enabledLanguages", *c.enabled);
+        } else {
+            preferences.removeObject("enabledLanguages");
+        }
+        transcriber.willReturn({"Hello, world.", true});
+        const Outcome outcome = run(c.arguments);
+        EXPECT_EQ(outcome.status, 0) << "case " << c.name << ": " << outcome.err;
+        EXPECT_EQ(outcome.out, "Hello, world.\n") << "case " << c.name;
+        EXPECT_EQ(outcome.err, "") << "case " << c.name;
+        ASSERT_FALSE(transcriber.calls.empty()) << "case " << c.name;
+        EXPECT_EQ(transcriber.calls.back().audioPath, "clip.m4a") << "case " << c.name;
+        EXPECT_EQ(transcriber.calls.back().languages, c.expectedLanguages) << "case " << c.name;
+        EXPECT_EQ(transcriber.calls.back().streamedTranscript, std::nullopt) << "case " << c.name;
+    }
+}
+
+TEST_F(TranscribeCommandTest, EmptyResultPrintsNothing)
+{
+    transcriber.willReturn({});
+    const Outcome outcome = run({"clip.m4a"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, "");
+}
+
+TEST_F(TranscribeCommandTest, FailuresPrintTheirDescription)
+{
+    transcriber.willThrow(DictationError::auth());
+    transcriber.willThrow(FileReadError("The recording could not be found."));
+    transcriber.willThrow(DictationError::api("{\"error\":1}"));
+    const std::vector<std::string> expected = {
+        "Quillo Error: API key rejected. Please contact the app developer.\n",
+        "Quillo Error: The recording could not be found.\n",
+        "Quillo Error: API error: {\"error\":1}\n",
+    };
+    for (const auto& line : expected) {
+        const Outcome outcome = run({"clip.m4a"});
+        EXPECT_EQ(outcome.status, 1) << line;
+        EXPECT_EQ(outcome.out, "") << line;
+        EXPECT_EQ(outcome.err, line);
+    }
+}
+
+TEST_F(TranscribeCommandTest, WrongCommandLinesTranscribeNothing)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> arguments;
+        const char* problem;
+    };
+    const std::vector<Case> cases = {
+        {"no file", {}, "no FILE given"},
+        {"two files", {"a.m4a", "b.m4a"}, "only one FILE"},
+        {"option without value", {"a.m4a", "--languages"}, "--languages needs a value"},
+        {"unknown code", {"a.m4a", "--languages", "en,xx"}, "unknown language code 'xx'"},
+        {"no codes", {"a.m4a", "--languages=,"}, "at least one language code"},
+        {"unknown option", {"a.m4a", "--verbose"}, "unknown option '--verbose'"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = run(c.arguments);
+        EXPECT_EQ(outcome.status, 2) << "case " << c.name;
+        EXPECT_EQ(outcome.out, "") << "case " << c.name;
+        EXPECT_NE(outcome.err.find(c.problem), std::string::npos) << "case " << c.name << ": " << outcome.err;
+        EXPECT_NE(outcome.err.find("Usage: quillo transcribe FILE"), std::string::npos) << "case " << c.name;
+    }
+    EXPECT_TRUE(transcriber.calls.empty());
+
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: quillo transcribe FILE", 0), 0u) << help.out;
+    EXPECT_TRUE(transcriber.calls.empty());
+}
+
+} // namespace
+} // namespace quillo::test
