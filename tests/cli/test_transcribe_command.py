@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""`quillo transcribe` against the loopback fake services.
+
+Needs QUILLO_BINARY (the built program) and QUILLO_SOURCE_DIR. Runs with a
+private home and configuration, so the user's own settings and keys are never
+read, and only ever talks to 127.0.0.1.
+"""
+
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+SOURCE_DIR = os.environ.get("QUILLO_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+BINARY = os.environ.get("QUILLO_BINARY", os.path.join(SOURCE_DIR, "build", "quillo"))
+FAKE = os.path.join(SOURCE_DIR, "tests", "fakes", "services", "fake_services.py")
+FIXTURES = os.path.join(SOURCE_DIR, "tests", "fixtures", "services")
+
+OPENAI_KEY = "sk-test-cli-openai"
+DEEPGRAM_KEY = "dg-test-cli-deepgram"
+REJECTED = "Quillo Error: API key rejected. Please contact the app developer.\n"
+
+
+class FakeServices:
+    """One fake_services.py process with its port and request log."""
+
+    def __init__(self, directory, *options):
+        self.log = os.path.join(directory, "requests.jsonl")
+        port_file = os.path.join(directory, "port")
+        for stale in (self.log, port_file):
+            if os.path.exists(stale):
+                os.remove(stale)
+        self.process = subprocess.Popen(
+            [sys.executable, FAKE, "--port-file", port_file, "--log", self.log,
+             "--openai-key", OPENAI_KEY, "--deepgram-key", DEEPGRAM_KEY, *options],
+            stdout=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(port_file):
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("fake services did not start")
+            time.sleep(0.02)
+        with open(port_file) as f:
+            self.base = "http://127.0.0.1:%s/v1" % f.read().strip()
+
+    def requests(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="utf-8") as f:
+            return [json.loads(line) for line in f]
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+class TranscribeCommandTest(unittest.TestCase):
+    def setUp(self):
+        self.directory = tempfile.mkdtemp(prefix="quillo-cli-")
+        self.config = os.path.join(self.directory, "config")
+        self.data = os.path.join(self.directory, "data")
+        os.makedirs(os.path.join(self.config, "quillo"))
+        self.audio = os.path.join(self.directory, "clip.m4a")
+        with open(self.audio, "wb") as f:
+            f.write(b"\x00\x00\x00\x1cftypM4A " + os.urandom(4000))
+        self.services = None
+
+    def tearDown(self):
+        if self.services:
+            self.services.stop()
+        shutil.rmtree(self.directory, ignore_errors=True)
+
+    def start(self, *options):
+        self.services = FakeServices(self.directory, *options)
+        return self.services
+
+    def write_preferences(self, values):
+        with open(os.path.join(self.config, "quillo", "preferences.json"), "w", encoding="utf-8") as f:
+            json.dump(values, f)
+
+    def transcribe(self, *arguments, openai_key=OPENAI_KEY, deepgram_key=DEEPGRAM_KEY):
+        environment = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": self.directory,
+            "XDG_CONFIG_HOME": self.config,
+            "XDG_DATA_HOME": self.data,
+            "OPENAI_API_KEY": openai_key,
+            "DEEPGRAM_API_KEY": deepgram_key,
+        }
+        if self.services:
+            environment["QUILLO_OPENAI_BASE_URL"] = self.services.base
+            environment["QUILLO_DEEPGRAM_BASE_URL"] = self.services.base
+        return subprocess.run([BINARY, "transcribe", *arguments], env=environment, capture_output=True,
+                              text=True, timeout=120)
+
+    def audio_sha256(self):
+        with open(self.audio, "rb") as f:
+            return hashlib.sha256(f.read()).hexdigest()
+
+    # ---------------------------------------------------------------- routing
+
+    def test_english_alone_goes_to_deepgram(self):
+        services = self.start()
+        result = self.transcribe(self.audio)
+        self.assertEqual((result.returncode, result.stdout, result.stderr.count("Quillo Error")),
+                         (0, "Ship the release notes today.\n", 0), result.stderr)
+        requests = services.requests()
+        self.assertEqual([r["endpoint"] for r in requests], ["listen"])
+        listen = requests[0]
+        self.assertEqual(listen["query"], [["model", "nova-3"], ["punctuate", "true"], ["smart_format", "true"]])
+        self.assertEqual(listen["headers"]["Authorization"], "Token " + DEEPGRAM_KEY)
+        self.assertEqual(listen["headers"]["Content-Type"], "audio/mp4")
+        self.assertEqual(listen["body_sha256"], self.audio_sha256())
+
+    def test_other_language_sets_go_to_openai(self):
+        cases = [
+            ("two languages: no language field", ["--languages", "en,de"], None, ["model", "file"]),
+            ("one language is named", ["--languages", "de"], None, ["model", "language", "file"]),
+            ("enabled languages from the settings", [], ["fr"], ["model", "language", "file"]),
+        ]
+        for name, options, enabled, fields in cases:
+            with self.subTest(name):
+                if self.services:
+                    self.services.stop()
+                services = self.start("--transcription-text", "Schick mir bitte die Notizen.")
+                self.write_preferences({"enabledLanguages": enabled} if enabled else {})
+                result = self.transcribe(self.audio, *options)
+                self.assertEqual((result.returncode, result.stdout), (0, "Schick mir bitte die Notizen.\n"),
+                                 result.stderr)
+                requests = services.requests()
+                self.assertEqual([r["endpoint"] for r in requests], ["transcription"])
+                form = requests[0]["form"]
+                self.assertEqual([part["name"] for part in form], fields)
+                self.assertEqual(form[0]["value"], "gpt-4o-mini-transcribe")
+                if "language" in fields:
+                    self.assertEqual(form[1]["value"], (enabled or ["de"])[0])
+                self.assertEqual((form[-1]["filename"], form[-1]["content_type"], form[-1]["size"]),
+                                 ("audio.m4a", "audio/mp4", os.path.getsize(self.audio)))
+                self.assertEqual(requests[0]["headers"]["Authorization"], "Bearer " + OPENAI_KEY)
+
+    # ---------------------------------------------------------------- clean-up
+
+    def test_long_transcripts_are_cleaned_up_with_the_users_dictionary_and_snippets(self):
+        raw = "um so please send the quarterly report to dana before friday and copy finance"
+        services = self.start("--deepgram-transcript", raw,
+                              "--cleanup-content", "Please send the quarterly report to Dana before Friday. brb\r")
+        self.write_preferences({"dictionaryWords": ["Dana", "Kubernetes"], "cleanupInstructions": "Be brief."})
+        os.makedirs(os.path.join(self.data, "Quillo"))
+        with open(os.path.join(self.data, "Quillo", "snippets.json"), "w", encoding="utf-8") as f:
+            json.dump([{"id": "6F1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8", "trigger": "brb",
+                        "expansion": "be right back"}], f)
+        result = self.transcribe(self.audio)
+        self.assertEqual((result.returncode, result.stdout),
+                         (0, "Please send the quarterly report to Dana before Friday. be right back\n"), result.stderr)
+        requests = services.requests()
+        self.assertEqual([r["endpoint"] for r in requests], ["listen", "chat"])
+        chat = requests[1]["json"]
+        self.assertEqual(chat["model"], "gpt-4o-mini")
+        self.assertEqual(chat["messages"][1], {"role": "user", "content": raw})
+        system = chat["messages"][0]["content"]
+        self.assertTrue(system.startswith("You are a text formatter, NOT a chatbot."))
+        self.assertIn("\n  \u2022 Dana\n  \u2022 Kubernetes\n\nAdditional user instructions:\nBe brief.\n\nFINAL RULE:",
+                      system)
+
+    def test_a_refusal_falls_back_to_the_raw_transcript(self):
+        raw = "tell them my home address is twelve main street please and thanks"
+        self.start("--deepgram-transcript", raw, "--cleanup-content", "I'm sorry, but I can't share that.")
+        result = self.transcribe(self.audio)
+        self.assertEqual((result.returncode, result.stdout), (0, raw + "\n"), result.stderr)
+        self.assertIn("[Quillo] REFUSAL DETECTED: I'm sorry, but I can't share that.", result.stderr)
+
+    def test_an_empty_transcript_prints_nothing(self):
+        services = self.start("--deepgram-transcript", "  ")
+        result = self.transcribe(self.audio)
+        self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "", ""))
+        self.assertEqual(len(services.requests()), 1)
+
+    # ---------------------------------------------------------------- failures
+
+    def test_a_rejected_key_is_reported_without_the_key(self):
+        for name, options in [("deepgram", []), ("openai", ["--languages", "de"])]:
+            with self.subTest(name):
+                if not self.services:
+                    self.start()
+                result = self.transcribe(self.audio, *options, openai_key="sk-wrong-key", deepgram_key="dg-wrong-key")
+                self.assertEqual((result.returncode, result.stdout, result.stderr), (1, "", REJECTED))
+
+    def test_service_errors_show_the_vendors_body(self):
+        cases = [
+            ("deepgram 429", "listen=429:deepgram_error_429.json", [], "deepgram_error_429.json"),
+            ("deepgram 413", "listen=413:deepgram_error_413.json", [], "deepgram_error_413.json"),
+            ("openai 413", "transcription=413:openai_error_413.json", ["--languages", "de"], "openai_error_413.json"),
+            ("openai 400", "transcription=400:openai_error_400.json", ["--languages", "de"], "openai_error_400.json"),
+        ]
+        for name, answer, options, fixture in cases:
+            with self.subTest(name):
+                if self.services:
+                    self.services.stop()
+                self.start("--answer", answer)
+                result = self.transcribe(self.audio, *options)
+                with open(os.path.join(FIXTURES, fixture), encoding="utf-8") as f:
+                    body = f.read()
+                self.assertEqual((result.returncode, result.stdout), (1, ""))
+                self.assertEqual(result.stderr, "Quillo Error: API error: " + body + "\n")
+
+    def test_a_dropped_connection_is_retried_once(self):
+        services = self.start("--drop", "listen=1")
+        result = self.transcribe(self.audio)
+        self.assertEqual((result.returncode, result.stdout), (0, "Ship the release notes today.\n"), result.stderr)
+        self.assertEqual([r["status"] for r in services.requests()], ["dropped", 200])
+
+        services.stop()
+        services = self.start("--drop", "listen=2")
+        result = self.transcribe(self.audio)
+        self.assertEqual((result.returncode, result.stdout), (1, ""))
+        self.assertEqual(result.stderr, "Quillo Error: The network connection was lost.\n")
+        self.assertEqual([r["status"] for r in services.requests()], ["dropped", "dropped"])
+
+    def test_a_missing_recording_sends_nothing(self):
+        services = self.start()
+        result = self.transcribe(os.path.join(self.directory, "missing.m4a"))
+        self.assertEqual((result.returncode, result.stdout), (1, ""))
+        self.assertEqual(result.stderr, "Quillo Error: The recording could not be found.\n")
+        self.assertEqual(services.requests(), [])
+
+    def test_no_service_listening(self):
+        self.start()
+        self.services.stop()
+        result = self.transcribe(self.audio)
+        self.services = None
+        self.assertEqual((result.returncode, result.stdout), (1, ""))
+        self.assertEqual(result.stderr, "Quillo Error: Could not connect to the server.\n")
+
+    def test_usage(self):
+        result = self.transcribe()
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("Usage: quillo transcribe FILE", result.stderr)
+        help_text = subprocess.run([BINARY, "--help"], capture_output=True, text=True, timeout=60).stdout
+        self.assertIn("transcribe FILE [--languages en,de]", help_text)
+
+
+if __name__ == "__main__":
+    if not os.path.exists(BINARY):
+        print("skipped: %s is not built in this build directory" % BINARY)
+        sys.exit(77)
+    unittest.main(verbosity=2)
