@@ -100,6 +100,13 @@ bool AppDelegate::applicationShouldHandleReopen()
     return true;
 }
 
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_hotkeyManager) {
+        m_hotkeyManager->finishRecording();
+    }
+}
+
 // ---------------------------------------------------------- one dictation
 
 void AppDelegate::didStartRecording()

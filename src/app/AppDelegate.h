@@ -79,6 +79,9 @@ public:
 
     void applicationDidFinishLaunching();
     bool applicationShouldHandleReopen();
+    // The program is about to quit: a recording still running is finished
+    // and processed like any other.
+    void applicationWillTerminate();
 
     void didStartRecording();
     void didStopRecording(const std::optional<std::string>& audioPath);

@@ -7,23 +7,61 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
-#include <QLabel>
+#include <csignal>
+#include <memory>
+#include <set>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QIcon>
+#include <QSocketNotifier>
+#include <QUrl>
+
+#include "app/AppDelegate.h"
+#include "app/NotificationCenter.h"
+#include "app/ThreadExecutor.h"
+#include "audio/AudioRecorder.h"
+#include "audio/MicrophoneManager.h"
+#include "hotkeys/HotkeyManager.h"
+#include "output/PasteManager.h"
+#include "platform/Permissions.h"
 #include "platform/linux/CurlHttpClient.h"
 #include "platform/linux/EnvironmentCredentials.h"
 #include "platform/linux/EnvironmentEndpoints.h"
+#include "platform/linux/FfmpegAudioFileWriter.h"
 #include "platform/linux/JsonPreferences.h"
 #include "platform/linux/PosixFileSystem.h"
+#include "platform/linux/PulseAudioCapture.h"
+#include "platform/linux/PulseAudioDevices.h"
+#include "platform/linux/PulseConnection.h"
+#include "platform/linux/PulseMicrophoneAccess.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/QtDBusNotifier.h"
+#include "platform/linux/QtKeyEventPump.h"
+#include "platform/linux/QtMainQueue.h"
 #include "platform/linux/StderrLog.h"
 #include "platform/linux/SystemClock.h"
+#include "platform/linux/X11Accessibility.h"
+#include "platform/linux/X11KeyEventSource.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/linux/XdgPaths.h"
 #include "store/DataStore.h"
 #include "store/StoreCommands.h"
+#include "streaming/LiveStreamer.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/RemoteSpeechServices.h"
 #include "transcription/TranscribeCommand.h"
 #include "transcription/TranscriptRules.h"
+#include "ui/shell/MainWindowController.h"
+#include "ui/shell/QtAlert.h"
+#include "ui/shell/RecordingIndicatorWindow.h"
+#include "ui/shell/SingleInstance.h"
+#include "ui/shell/TrayStatusItem.h"
 
 namespace {
 
@@ -83,6 +121,178 @@ int runTranscribeCommand(int argc, char** argv)
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
 
+// ------------------------------------------------------------ the desktop app
+
+// The desktop's side of the permissions: global keys need an X display with
+// XInput2 and XTest; the microphone needs a reachable audio server; the
+// notification service asks nobody.
+class LinuxPermissions final : public quillo::Permissions
+{
+public:
+    bool isAccessibilityTrusted() override { return quillo::isX11AccessibilityTrusted(); }
+    void requestMicrophoneAccess(std::function<void(bool)> completion) override
+    {
+        m_microphone.requestAccess(std::move(completion));
+    }
+    void requestNotificationAuthorization() override {}
+
+private:
+    quillo::PulseMicrophoneAccess m_microphone;
+};
+
+// Live transcription while speaking is not part of this build: every
+// recording is uploaded when the key is released.
+class NoLiveStreaming final : public quillo::LiveStreamerFactory
+{
+public:
+    bool shouldStream(const std::set<std::string>&) override { return false; }
+    std::shared_ptr<quillo::LiveStreamer> create() override { return nullptr; }
+};
+
+// SIGTERM and SIGINT (logout, Ctrl+C) end the event loop like "Quit Quillo",
+// so the shutdown below runs instead of the process dying mid-dictation.
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void useIconThemeWithSymbols()
+{
+    // Outside a full desktop Qt falls back to "hicolor", which has none of the
+    // microphone icons; Adwaita (or the desktop's own theme) has them.
+    const QString theme = QIcon::themeName();
+    if (theme.isEmpty() || theme == QStringLiteral("hicolor")) {
+        for (const QString& candidate : {QStringLiteral("Adwaita"), QStringLiteral("breeze")}) {
+            if (QFileInfo::exists(QStringLiteral("/usr/share/icons/") + candidate + QStringLiteral("/index.theme"))) {
+                QIcon::setThemeName(candidate);
+                break;
+            }
+        }
+    }
+}
+
+int runDesktopApp(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillo"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillo"));
+    QApplication::setQuitOnLastWindowClosed(false); // the tray keeps Quillo running
+    useIconThemeWithSymbols();
+
+    quillo::SingleInstance singleInstance(quillo::SingleInstance::defaultSocketPath());
+    if (singleInstance.notifyRunningInstance()) {
+        return 0; // the running Quillo brings its window forward
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        std::signal(SIGTERM, onTerminationSignal);
+        std::signal(SIGINT, onTerminationSignal);
+    }
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+
+    // Platform.
+    quillo::PosixFileSystem fileSystem;
+    quillo::StderrLog log;
+    quillo::SystemClock clock;
+    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
+    quillo::QtMainQueue mainQueue;
+    quillo::QtDBusNotifier notifier;
+    quillo::X11Workspace workspace;
+    quillo::TrayStatusItem statusItem;
+    quillo::QtAlert alert;
+    LinuxPermissions permissions;
+    quillo::NotificationCenter notificationCenter;
+    quillo::MainWindowController mainWindow(preferences, nullptr, nullptr);
+
+    // Transcription, history and paste.
+    quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
+    quillo::CurlHttpClient http;
+    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
+    quillo::EnvironmentEndpoints endpoints;
+    quillo::RemoteSpeechServices services({http, credentials, endpoints});
+    quillo::TranscriptRules rules;
+    quillo::OpenAIService transcriber({preferences, fileSystem, clock, log, services, rules, store});
+    quillo::QtClipboard clipboard;
+    quillo::XTestKeySynthesizer keySynthesizer;
+    quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
+    NoLiveStreaming streamers;
+
+    // Microphone and keys.
+    auto pulse = std::make_shared<quillo::PulseConnection>();
+    quillo::PulseAudioDevices audioDevices(pulse);
+    quillo::PulseAudioCapture audioCapture(pulse);
+    quillo::FfmpegAudioFileWriter audioFileWriter;
+    quillo::MicrophoneManager microphones(audioDevices, preferences);
+    quillo::X11KeyEventSource keyEvents(log);
+    quillo::QtKeyEventPump keyPump(keyEvents);
+
+    // Declared after everything its tasks use, so at shutdown it finishes the
+    // dictations in flight while their collaborators still exist.
+    quillo::ThreadExecutor executor;
+
+    auto delegate = std::make_shared<quillo::AppDelegate>(quillo::AppDelegate::Dependencies{
+        preferences,
+        mainQueue,
+        executor,
+        clock,
+        fileSystem,
+        notifier,
+        workspace,
+        statusItem,
+        permissions,
+        mainWindow,
+        notificationCenter,
+        transcriber,
+        store,
+        paster,
+        streamers,
+        [&]() -> std::unique_ptr<quillo::HotkeyControl> {
+            auto recorder = std::make_unique<quillo::AudioRecorder>(quillo::AudioRecorder::Dependencies{
+                microphones,
+                audioCapture,
+                audioFileWriter,
+                notificationCenter,
+                clock,
+                fileSystem,
+                quillo::xdg::recordingsDirectory(),
+            });
+            return std::make_unique<quillo::HotkeyManager>(quillo::HotkeyManager::Dependencies{
+                preferences,
+                mainQueue,
+                log,
+                permissions,
+                alert,
+                keyEvents,
+                std::move(recorder),
+                [] { QDesktopServices::openUrl(QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL))); },
+            });
+        },
+        [] { return std::make_unique<quillo::RecordingIndicatorWindow>(); },
+        [] { QCoreApplication::quit(); },
+    });
+
+    singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); });
+    delegate->applicationDidFinishLaunching();
+
+    const int status = QApplication::exec();
+
+    // A recording still running is finished as if its key were released, and
+    // the queued work of the main thread runs once more, so the words of a
+    // dictation in progress reach the history before Quillo exits.
+    delegate->applicationWillTerminate();
+    for (int round = 0; round < 4; ++round) { // key release → recorder stop → controller → task
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+    delegate.reset();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -104,15 +314,5 @@ int main(int argc, char** argv)
         }
     }
 
-    quillo::PosixFileSystem fileSystem;
-    quillo::StderrLog log;
-    quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillo"));
-    QLabel window(QStringLiteral("Quillo"));
-    window.resize(1040, 700);
-    window.show();
-    return QApplication::exec();
+    return runDesktopApp(argc, argv);
 }

@@ -26,6 +26,9 @@ public:
     virtual void start() = 0;
     // While false, bound keys do nothing.
     virtual void setEnabled(bool enabled) = 0;
+    // Ends a recording in progress as if its key had been released, so a
+    // dictation under way when the program quits is not lost.
+    virtual void finishRecording() = 0;
 };
 
 } // namespace quillo

@@ -228,6 +228,15 @@ void HotkeyManager::dispatch(int keyCode, bool down)
     }
 }
 
+void HotkeyManager::finishRecording()
+{
+    if (m_isRecording) {
+        m_isRecording = false;
+        m_activeHoldKeyCode.reset();
+        endRecording();
+    }
+}
+
 void HotkeyManager::beginRecording()
 {
     std::weak_ptr<HotkeyManager*> weak = m_self;

@@ -77,6 +77,7 @@ public:
     // While disabled every key event is ignored. Switching does not end a
     // recording in progress.
     void setEnabled(bool enabled) override;
+    void finishRecording() override;
     bool isEnabled() const { return m_isEnabled; }
 
 private:

@@ -23,9 +23,11 @@ public:
     void setCallbacks(Callbacks c) override { callbacks = std::move(c); }
     void start() override { ++startCount; }
     void setEnabled(bool enabled) override { this->enabled = enabled; }
+    void finishRecording() override { ++finishRecordingCount; }
 
     Callbacks callbacks;
     int startCount = 0;
+    int finishRecordingCount = 0;
     bool enabled = true;
 };
 

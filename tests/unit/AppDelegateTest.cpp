@@ -428,6 +428,12 @@ TEST_F(AppDelegateTest, MicrophoneFallbackNotifiesAndResetsTheChoice)
     EXPECT_EQ(preferences.stringForKey("selectedMicUID"), "");
 }
 
+TEST_F(AppDelegateTest, QuittingFinishesARecordingInProgress)
+{
+    delegate->applicationWillTerminate();
+    EXPECT_EQ(hotkeys->finishRecordingCount, 1);
+}
+
 TEST_F(AppDelegateTest, QueuedCallbacksDoNothingOnceTheDelegateIsGone)
 {
     transcriber.willReturn({"orphaned", false});
