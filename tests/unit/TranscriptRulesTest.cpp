@@ -151,6 +151,7 @@ TEST_F(TranscriptRulesTest, SnippetsExpandWholeWordsLongestFirst)
         {"preceded by a letter", addr, "myaddr", "myaddr"},
         {"preceded by another script's digit", addr, "\u0663addr", "\u0663addr"},
         {"preceded by an accented letter", addr, "\u00E9addr", "\u00E9addr"},
+        {"preceded by the mark that folds to a letter", addr, "\u03B1\u0345addr", "\u03B1\u0345addr"},
         {"hyphen and underscore are not letters", addr, "x-addr _addr", "x-12 Main St _12 Main St"},
         {"across lines", addr, "addr\naddr", "12 Main St\n12 Main St"},
         {"pattern characters are literal",
