@@ -72,13 +72,13 @@ TEST(RecordingIndicator, FloatsAboveTheFrontApplicationWithoutTakingFocusOnEvery
     // The application covers the bottom middle of the screen, where the pill goes.
     TkEntryWindow app(QStringLiteral("Dictation target"), QRect(340, 420, 600, 340));
     ASSERT_TRUE(app.waitUntilFocused());
-    const QString focused = activeWindow();
+    const std::string focused = activeWindow().toStdString();
 
     RecordingIndicatorWindow indicator;
     indicator.show();
     for (int sample = 0; sample < 8; ++sample) {
         processEventsFor(75);
-        ASSERT_EQ(activeWindow(), focused) << "focus moved " << sample * 75 << " ms after show";
+        ASSERT_EQ(activeWindow().toStdString(), focused) << "focus moved " << sample * 75 << " ms after show";
     }
     runTool(QStringLiteral("xdotool"),
             {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("still typing")});
@@ -86,7 +86,7 @@ TEST(RecordingIndicator, FloatsAboveTheFrontApplicationWithoutTakingFocusOnEvery
 
     const WId window = indicator.widget()->winId();
     const XWindowInfo shown = describeWindow(window);
-    EXPECT_EQ(shown.mapState, QStringLiteral("IsViewable"));
+    EXPECT_EQ(shown.mapState.toStdString(), "IsViewable");
     // 195 × 54, centred on the 1280 × 800 screen, its bottom edge 100 above the screen's.
     EXPECT_EQ(shown.geometry, QRect(543, 646, 195, 54));
 
@@ -128,12 +128,12 @@ TEST(RecordingIndicator, FloatsAboveTheFrontApplicationWithoutTakingFocusOnEvery
 
     indicator.hide();
     processEventsFor(200);
-    EXPECT_EQ(describeWindow(window).mapState, QStringLiteral("IsUnMapped"));
+    EXPECT_EQ(describeWindow(window).mapState.toStdString(), "IsUnMapped");
     indicator.show();
     processEventsFor(200);
     EXPECT_EQ(indicator.widget()->winId(), window) << "a new window instead of the same one";
     EXPECT_EQ(describeWindow(window).geometry, shown.geometry);
-    EXPECT_EQ(describeWindow(window).mapState, QStringLiteral("IsViewable"));
+    EXPECT_EQ(describeWindow(window).mapState.toStdString(), "IsViewable");
 }
 
 } // namespace
