@@ -94,13 +94,13 @@ class Behaviour:
     def __init__(self, options):
         self.options = options
         self.answers = {}
-        for spec in options.answer:
-            endpoint, _, rest = spec.partition("=")
+        for option in options.answer:
+            endpoint, _, rest = option.partition("=")
             status, _, name = rest.partition(":")
             self.answers[endpoint] = (int(status), fixture_bytes(name) if name else b"")
         self.drops = {}
-        for spec in options.drop:
-            endpoint, _, count = spec.partition("=")
+        for option in options.drop:
+            endpoint, _, count = option.partition("=")
             self.drops[endpoint] = int(count or "1")
         self.lock = threading.Lock()
 
