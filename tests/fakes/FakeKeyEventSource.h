@@ -68,6 +68,9 @@ public:
     int stopCount = 0;
 
 private:
+    // Desktops flag Caps Lock too; no binding may ever react to it.
+    static constexpr std::uint64_t kCapsLockFlag = 0x10000;
+
     static bool isModifier(int keyCode) { return (keyCode >= keycode::rightCommand && keyCode <= keycode::fn); }
 
     std::uint64_t flags() const
@@ -93,6 +96,9 @@ private:
                 break;
             case keycode::fn:
                 result |= modifierFlag::fn;
+                break;
+            case keycode::capsLock:
+                result |= kCapsLockFlag;
                 break;
             default:
                 break;

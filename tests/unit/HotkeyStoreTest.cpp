@@ -1,5 +1,6 @@
 #include "hotkeys/HotkeyStore.h"
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,67 +15,84 @@ namespace {
 using ::testing::ElementsAre;
 using Json = Preferences::Value;
 
-struct ReadCase
+// Bindings written "hold / toggle / pasteLast", each a comma list: "61,58 / 62 / 96".
+std::string describe(const HotkeyBindings& bindings)
 {
-    const char* name;
-    std::vector<std::pair<std::string, Json>> stored;
-    std::vector<int> hold;
-    std::vector<int> toggle;
-    std::vector<int> pasteLast;
-};
+    std::string text;
+    for (HotkeyAction action : kHotkeyActions) {
+        std::string list;
+        for (int code : bindings.codes(action)) {
+            list += (list.empty() ? "" : ",") + std::to_string(code);
+        }
+        text += (text.empty() ? "" : " / ") + list;
+    }
+    return text;
+}
+
+HotkeyBindings parse(const std::string& text)
+{
+    std::vector<std::vector<int>> lists(1);
+    std::istringstream in(text);
+    for (std::string token; in >> token;) {
+        if (token == "/") {
+            lists.emplace_back();
+            continue;
+        }
+        std::istringstream codes(token);
+        for (std::string code; std::getline(codes, code, ',');) {
+            lists.back().push_back(std::stoi(code));
+        }
+    }
+    lists.resize(3);
+    return HotkeyBindings(lists[0], lists[1], lists[2]);
+}
 
 TEST(HotkeyStoreTest, ReadsListsThenOlderSingleKeysThenDefaults)
 {
-    const std::vector<ReadCase> cases = {
-        {"fresh install", {}, {61}, {62}, {96}},
+    struct Case
+    {
+        const char* name;
+        const char* stored; // the preference values, as a JSON object
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"fresh install", "{}", "61 / 62 / 96"},
         {"lists as stored, in the user's order",
-         {{"holdKeyCodes", Json{97, 58}}, {"toggleKeyCodes", Json{54}}, {"pasteLastKeyCodes", Json{111, 96}}},
-         {97, 58},
-         {54},
-         {111, 96}},
-        {"older single keys when no list", {{"hotkeyCode", 58}, {"pasteLastHotkeyCode", 101}}, {58}, {62}, {101}},
-        {"a list wins over an older key", {{"holdKeyCodes", Json{60}}, {"hotkeyCode", 58}}, {60}, {62}, {96}},
-        {"an empty list counts as missing", {{"holdKeyCodes", Json::array()}}, {61}, {62}, {96}},
+         R"({"holdKeyCodes": [97, 58], "toggleKeyCodes": [54], "pasteLastKeyCodes": [111, 96]})",
+         "97,58 / 54 / 111,96"},
+        {"older single keys when no list", R"({"hotkeyCode": 58, "pasteLastHotkeyCode": 101})", "58 / 62 / 101"},
+        {"a list wins over an older key", R"({"holdKeyCodes": [60], "hotkeyCode": 58})", "60 / 62 / 96"},
+        {"an empty list counts as missing", R"({"holdKeyCodes": []})", "61 / 62 / 96"},
         {"an empty list falls back to the older key",
-         {{"toggleKeyCodes", Json::array()}, {"toggleHotkeyCode", 59}},
-         {61},
-         {59},
-         {96}},
+         R"({"toggleKeyCodes": [], "toggleHotkeyCode": 59})",
+         "61 / 59 / 96"},
         {"one text element spoils the whole list",
-         {{"toggleKeyCodes", Json{62, "F5"}}, {"toggleHotkeyCode", 59}},
-         {61},
-         {59},
-         {96}},
-        {"a spoilt list without older key gives the default",
-         {{"toggleKeyCodes", Json{59, nullptr}}},
-         {61},
-         {62},
-         {96}},
+         R"({"toggleKeyCodes": [62, "F5"], "toggleHotkeyCode": 59})",
+         "61 / 59 / 96"},
+        {"a spoilt list without older key gives the default", R"({"toggleKeyCodes": [59, null]})", "61 / 62 / 96"},
         {"booleans and fractions are not key codes",
-         {{"holdKeyCodes", Json{true}}, {"pasteLastKeyCodes", Json{96.5}}},
-         {61},
-         {62},
-         {96}},
-        {"whole numbers written as decimals are key codes", {{"holdKeyCodes", Json{58.0, 61}}}, {58, 61}, {62}, {96}},
-        {"a list that is not an array counts as missing", {{"holdKeyCodes", 58}}, {61}, {62}, {96}},
-        {"an older 0 counts as missing", {{"hotkeyCode", 0}}, {61}, {62}, {96}},
-        {"an older key stored as decimal text still reads", {{"hotkeyCode", "55"}}, {55}, {62}, {96}},
-        {"key code 0 in a list is kept", {{"holdKeyCodes", Json{0}}}, {0}, {62}, {96}},
+         R"({"holdKeyCodes": [true], "pasteLastKeyCodes": [96.5]})",
+         "61 / 62 / 96"},
+        {"whole numbers written as decimals are key codes", R"({"holdKeyCodes": [58.0, 61]})", "58,61 / 62 / 96"},
+        {"a list that is not an array counts as missing", R"({"holdKeyCodes": 58})", "61 / 62 / 96"},
+        {"an older 0 counts as missing", R"({"hotkeyCode": 0})", "61 / 62 / 96"},
+        {"an older key stored as decimal text still reads", R"({"hotkeyCode": "55"})", "55 / 62 / 96"},
+        {"key code 0 in a list is kept", R"({"holdKeyCodes": [0]})", "0 / 62 / 96"},
     };
     for (const auto& c : cases) {
         FakePreferences preferences;
-        for (const auto& [key, value] : c.stored) {
+        const Json stored = Json::parse(c.stored);
+        for (const auto& [key, value] : stored.items()) {
             preferences.setObject(key, value);
         }
         const HotkeyStore store(preferences);
-        EXPECT_EQ(store.holdCodes(), c.hold) << "case: " << c.name;
-        EXPECT_EQ(store.toggleCodes(), c.toggle) << "case: " << c.name;
-        EXPECT_EQ(store.pasteLastCodes(), c.pasteLast) << "case: " << c.name;
-        EXPECT_EQ(store.bindings(), HotkeyBindings(c.hold, c.toggle, c.pasteLast)) << "case: " << c.name;
+        EXPECT_EQ(describe(store.bindings()), c.expected) << "case: " << c.name;
+        EXPECT_EQ(describe(HotkeyBindings(store.holdCodes(), store.toggleCodes(), store.pasteLastCodes())), c.expected)
+            << "case: " << c.name;
     }
 }
 
-TEST(HotkeyStoreTest, OlderKeyIsOnlyEverRead)
+TEST(HotkeyStoreTest, OlderKeyIsOnlyEverReadAndSavedListsPersist)
 {
     FakePreferences preferences;
     preferences.setObject("hotkeyCode", 58);
@@ -82,18 +100,12 @@ TEST(HotkeyStoreTest, OlderKeyIsOnlyEverRead)
     EXPECT_THAT(store.holdCodes(), ElementsAre(58));
     EXPECT_FALSE(preferences.object("holdKeyCodes")) << "reading must not migrate the older key";
 
-    store.save({54}, HotkeyStore::holdKey);
-    EXPECT_THAT(store.holdCodes(), ElementsAre(54));
+    store.save({54, 55}, HotkeyStore::holdKey);
+    EXPECT_THAT(store.holdCodes(), ElementsAre(54, 55));
     EXPECT_EQ(preferences.object("hotkeyCode"), Json(58)) << "saving must leave the older key alone";
-}
-
-TEST(HotkeyStoreTest, SavedListsPersistAsIntegerArrays)
-{
-    FakePreferences preferences;
-    HotkeyStore(preferences).save({96, 111}, HotkeyStore::pasteLastKey);
     const auto file = preferences.disk().file(FakePreferences::kPath);
     ASSERT_TRUE(file);
-    EXPECT_EQ(Json::parse(file->contents).at("pasteLastKeyCodes"), Json({96, 111}));
+    EXPECT_EQ(Json::parse(file->contents).at("holdKeyCodes"), Json::parse("[54, 55]"));
 }
 
 TEST(HotkeyStoreTest, KeyNames)
@@ -119,7 +131,6 @@ TEST(HotkeyStoreTest, KeyNames)
         {57, "Key 57"},
         {42, "Key 42"},
         {99, "Key 99"},
-        {0, "Key 0"},
         {-3, "Key -3"},
     };
     for (const auto& [code, name] : names) {
@@ -128,117 +139,90 @@ TEST(HotkeyStoreTest, KeyNames)
     EXPECT_EQ(HotkeyStore::keyName(61), "Right Option \xE2\x8C\xA5") << "the symbol is U+2325 in UTF-8";
 }
 
-struct EditCase
-{
-    const char* name;
-    HotkeyBindings before;
-    HotkeyAction action;
-    bool add; // else remove
-    int key;
-    KeyEditResult::Outcome outcome;
-    std::string message;
-    HotkeyBindings after;
-};
-
 TEST(HotkeyStoreTest, EditRulesKeepBindingsConsistentAndSaveWhatChanged)
 {
     using O = KeyEditResult::Outcome;
-    using A = HotkeyAction;
-    const HotkeyBindings defaults({61}, {62}, {96});
-    const std::vector<EditCase> cases = {
-        {"a free key is appended", defaults, A::hold, true, 58, O::added, "", HotkeyBindings({61, 58}, {62}, {96})},
-        {"a key already there changes nothing", defaults, A::toggle, true, 62, O::unchanged, "", defaults},
+    struct Case
+    {
+        const char* name;
+        const char* before;
+        HotkeyAction action;
+        int key; // added, or removed when negative
+        O outcome;
+        const char* message;
+        const char* after;
+    };
+    using enum HotkeyAction;
+    const Case cases[] = {
+        {"a free key is appended", "61 / 62 / 96", hold, 58, O::added, "", "61,58 / 62 / 96"},
+        {"a key already there changes nothing", "61 / 62 / 96", toggle, 62, O::unchanged, "", "61 / 62 / 96"},
         {"a key of paste-last is refused for hold",
-         defaults,
-         A::hold,
-         true,
+         "61 / 62 / 96",
+         hold,
          96,
          O::conflict,
          "F5 is already used for \"Paste last\". Pick a different key.",
-         defaults},
+         "61 / 62 / 96"},
         {"a key of hold is refused for toggle",
-         defaults,
-         A::toggle,
-         true,
+         "61 / 62 / 96",
+         toggle,
          61,
          O::conflict,
          "Right Option \u2325 is already used for \"Hold to record\". Pick a different key.",
-         defaults},
+         "61 / 62 / 96"},
         {"a key of toggle is refused for paste-last",
-         defaults,
-         A::pasteLast,
-         true,
+         "61 / 62 / 96",
+         pasteLast,
          62,
          O::conflict,
          "Right Control \u2303 is already used for \"Hands-free toggle\". Pick a different key.",
-         defaults},
+         "61 / 62 / 96"},
         {"hold names toggle before paste-last",
-         HotkeyBindings({61}, {62, 97}, {96, 97}),
-         A::hold,
-         true,
+         "61 / 62,97 / 96,97",
+         hold,
          97,
          O::conflict,
          "F6 is already used for \"Hands-free toggle\". Pick a different key.",
-         HotkeyBindings({61}, {62, 97}, {96, 97})},
+         "61 / 62,97 / 96,97"},
         {"toggle names hold before paste-last",
-         HotkeyBindings({61, 97}, {62}, {96, 97}),
-         A::toggle,
-         true,
+         "61,97 / 62 / 96,97",
+         toggle,
          97,
          O::conflict,
          "F6 is already used for \"Hold to record\". Pick a different key.",
-         HotkeyBindings({61, 97}, {62}, {96, 97})},
+         "61,97 / 62 / 96,97"},
         {"paste-last names hold before toggle",
-         HotkeyBindings({61, 97}, {62, 97}, {96}),
-         A::pasteLast,
-         true,
+         "61,97 / 62,97 / 96",
+         pasteLast,
          97,
          O::conflict,
          "F6 is already used for \"Hold to record\". Pick a different key.",
-         HotkeyBindings({61, 97}, {62, 97}, {96})},
-        {"the last key cannot be removed", defaults, A::hold, false, 61, O::unchanged, "", defaults},
-        {"a key is removed when another remains",
-         HotkeyBindings({61, 58}, {62}, {96}),
-         A::hold,
-         false,
-         61,
-         O::removed,
-         "",
-         HotkeyBindings({58}, {62}, {96})},
-        {"every copy of a key goes",
-         HotkeyBindings({61}, {62, 59, 62}, {96}),
-         A::toggle,
-         false,
-         62,
-         O::removed,
-         "",
-         HotkeyBindings({61}, {59}, {96})},
+         "61,97 / 62,97 / 96"},
+        {"the last key cannot be removed", "61 / 62 / 96", hold, -61, O::unchanged, "", "61 / 62 / 96"},
+        {"a key is removed when another remains", "61,58 / 62 / 96", hold, -61, O::removed, "", "58 / 62 / 96"},
+        {"every copy of a key goes", "61 / 62,59,62 / 96", toggle, -62, O::removed, "", "61 / 59 / 96"},
         {"removing a key the action lacks changes nothing",
-         HotkeyBindings({61, 58}, {62}, {96}),
-         A::hold,
-         false,
-         96,
+         "61,58 / 62 / 96",
+         hold,
+         -96,
          O::unchanged,
          "",
-         HotkeyBindings({61, 58}, {62}, {96})},
+         "61,58 / 62 / 96"},
     };
     for (const auto& c : cases) {
         FakePreferences preferences;
         HotkeyStore store(preferences);
-        HotkeyBindings bindings = c.before;
-        const KeyEditResult result = c.add ? store.addKey(bindings, c.action, c.key, HotkeyStore::keyName(c.key))
-                                           : store.removeKey(bindings, c.action, c.key);
+        HotkeyBindings bindings = parse(c.before);
+        const KeyEditResult result = c.key >= 0 ? store.addKey(bindings, c.action, c.key, HotkeyStore::keyName(c.key))
+                                                : store.removeKey(bindings, c.action, -c.key);
         EXPECT_EQ(result.outcome, c.outcome) << "case: " << c.name;
         EXPECT_EQ(result.message, c.message) << "case: " << c.name;
-        EXPECT_EQ(bindings, c.after) << "case: " << c.name;
+        EXPECT_EQ(describe(bindings), c.after) << "case: " << c.name;
         for (HotkeyAction action : kHotkeyActions) {
             const auto saved = preferences.object(HotkeyStore::preferenceKey(action));
             const bool shouldBeSaved = result.changed() && action == c.action;
-            EXPECT_EQ(saved.has_value(), shouldBeSaved)
-                << "case: " << c.name << ", list of " << displayName(action) << " saved?";
-            if (saved && shouldBeSaved) {
-                EXPECT_EQ(*saved, Json(c.after.codes(action))) << "case: " << c.name;
-            }
+            EXPECT_EQ(saved, shouldBeSaved ? std::optional<Json>(bindings.codes(action)) : std::nullopt)
+                << "case: " << c.name << ", saved list of " << displayName(action);
         }
     }
 }
