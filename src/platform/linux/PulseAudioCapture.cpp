@@ -58,7 +58,11 @@ public:
             release();
             return false;
         }
-        held.waitUntil([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; });
+        if (!held.waitUntil([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; })) {
+            release();
+            held.giveUpOnServer();
+            return false;
+        }
         if (pa_stream_get_state(m_stream) != PA_STREAM_READY) {
             release();
             return false;

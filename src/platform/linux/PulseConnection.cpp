@@ -97,10 +97,20 @@ bool PulseConnection::Lock::complete(pa_operation* operation)
     const pa_operation_state_t state = pa_operation_get_state(operation);
     if (state == PA_OPERATION_RUNNING) {
         pa_operation_cancel(operation);
+        giveUpOnServer();
     }
     pa_operation_set_state_callback(operation, nullptr, nullptr);
     pa_operation_unref(operation);
     return state == PA_OPERATION_DONE;
+}
+
+void PulseConnection::Lock::giveUpOnServer()
+{
+    m_connection.m_retryAfter = std::chrono::steady_clock::now() + m_connection.m_options.retryPause;
+    pa_context* context = m_connection.m_context;
+    if (context && PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+        pa_context_disconnect(context);
+    }
 }
 
 // ------------------------------------------------------------- connection
@@ -184,10 +194,17 @@ PulseConnection::Lock PulseConnection::lock()
 void PulseConnection::ensureConnectedLocked(Lock& held)
 {
     if (!m_context || !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))) {
+        if (std::chrono::steady_clock::now() < m_retryAfter) {
+            return;
+        }
         startConnectingLocked();
     }
-    if (m_context) {
-        held.waitUntil([this] { return !isConnecting(pa_context_get_state(m_context)); });
+    if (!m_context) {
+        return;
+    }
+    held.waitUntil([this] { return !isConnecting(pa_context_get_state(m_context)); });
+    if (pa_context_get_state(m_context) != PA_CONTEXT_READY) {
+        held.giveUpOnServer();
     }
 }
 

@@ -27,8 +27,13 @@ public:
         // The server address; nothing means libpulse's own choice ($PULSE_SERVER,
         // then the user's session server). No server is ever spawned.
         std::optional<std::string> server;
-        // How long one caller may wait for the server, start to end.
-        std::chrono::milliseconds timeout{1000};
+        // How long one caller may wait for the server, start to end. A healthy
+        // local server answers in a few milliseconds.
+        std::chrono::milliseconds timeout{500};
+        // After the server failed to connect or to answer in time, calls fail
+        // at once for this long, so a hung server costs the caller one timeout
+        // and not one per call.
+        std::chrono::milliseconds retryPause{2000};
     };
 
     // Holds the mainloop lock for its lifetime. Waits measure against one
@@ -52,6 +57,10 @@ public:
         // failed, was cancelled or timed out (then it is cancelled). A null
         // operation (the request could not be sent) counts as failed.
         bool complete(pa_operation* operation);
+
+        // The server did not answer in time: drop the connection and pause
+        // before the next attempt.
+        void giveUpOnServer();
 
     private:
         friend class PulseConnection;
@@ -85,8 +94,9 @@ private:
     static void contextStateChanged(pa_context* context, void* self);
 
     Options m_options;
-    pa_threaded_mainloop* m_mainloop = nullptr; // null when the thread could not start
-    pa_context* m_context = nullptr;            // guarded by the mainloop lock
+    pa_threaded_mainloop* m_mainloop = nullptr;         // null when the thread could not start
+    pa_context* m_context = nullptr;                    // guarded by the mainloop lock
+    std::chrono::steady_clock::time_point m_retryAfter; // guarded by the mainloop lock
 };
 
 } // namespace quillo
