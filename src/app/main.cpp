@@ -57,6 +57,8 @@
 #include "transcription/RemoteSpeechServices.h"
 #include "transcription/TranscribeCommand.h"
 #include "transcription/TranscriptRules.h"
+#include "ui/main/AppNavState.h"
+#include "ui/main/MainWindowView.h"
 #include "ui/shell/MainWindowController.h"
 #include "ui/shell/QtAlert.h"
 #include "ui/shell/RecordingIndicatorWindow.h"
@@ -207,10 +209,15 @@ int runDesktopApp(int argc, char** argv)
     quillo::QtAlert alert;
     LinuxPermissions permissions;
     quillo::NotificationCenter notificationCenter;
-    quillo::MainWindowController mainWindow(preferences, nullptr, nullptr);
 
     // Transcription, history and paste.
     quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
+    // After the store: the window's screens observe it until the window goes.
+    quillo::AppNavState navState;
+    quillo::MainWindowController mainWindow(
+        preferences,
+        [&] { return new quillo::MainWindowView(store, navState, clock); },
+        [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::CurlHttpClient http;
     quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
     quillo::EnvironmentEndpoints endpoints;

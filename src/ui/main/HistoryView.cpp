@@ -1,0 +1,225 @@
+#include "ui/main/HistoryView.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "store/DataStore.h"
+#include "ui/main/CardFrame.h"
+#include "ui/main/HistoryListModel.h"
+#include "ui/main/HistoryRowDelegate.h"
+#include "ui/main/QuilloTheme.h"
+#include "ui/main/StoreWatcher.h"
+
+namespace quillo {
+
+namespace {
+constexpr std::initializer_list<const char*> kClockIcon = {"document-open-recent-symbolic", "document-open-recent"};
+constexpr std::initializer_list<const char*> kSearchIcon = {"edit-find-symbolic", "system-search-symbolic"};
+
+// The list with room above the first card and below the last.
+class HistoryListView final : public QListView
+{
+public:
+    HistoryListView()
+    {
+        setViewportMargins(0, 22 - HistoryRowDelegate::kRowGap / 2, 0, 22 - HistoryRowDelegate::kRowGap / 2);
+    }
+};
+} // namespace
+
+HistoryView::HistoryView(DataStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this)), m_model(new HistoryListModel(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Title, counts and Clear All.
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(40, 36, 40, 18);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(5);
+    titles->addWidget(new ThemedLabel(QStringLiteral("History"),
+                                      ThemedLabel::Role::primary,
+                                      theme::font(theme::pageTitleSize, QFont::Bold)));
+    m_subtitle = new ThemedLabel(QString(), ThemedLabel::Role::secondary, theme::font(theme::captionSize));
+    m_subtitle->setObjectName(QStringLiteral("subtitle"));
+    titles->addWidget(m_subtitle);
+    header->addLayout(titles);
+    header->addStretch(1);
+    m_clearAll = new QPushButton(QStringLiteral("Clear All"));
+    m_clearAll->setObjectName(QStringLiteral("clearAll"));
+    m_clearAll->setCursor(Qt::PointingHandCursor);
+    m_clearAll->setFont(theme::font(theme::captionSize, QFont::Medium));
+    m_clearAll->setStyleSheet(
+        QStringLiteral("QPushButton { color: rgba(220, 38, 38, 204); background: rgba(220, 38, 38, 20);"
+                       " border: none; border-radius: 7px; padding: 7px 12px; }"
+                       "QPushButton:pressed { background: rgba(220, 38, 38, 40); }"));
+    header->addWidget(m_clearAll, 0, Qt::AlignTop);
+    layout->addLayout(header);
+
+    // The search field.
+    auto* searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(40, 0, 40, 18);
+    auto* searchBox = new CardFrame(9, 0);
+    auto* searchLayout = new QHBoxLayout(searchBox);
+    searchLayout->setContentsMargins(14, 10, 14, 12);
+    searchLayout->setSpacing(10);
+    searchLayout->addWidget(new SymbolLabel(kSearchIcon, SymbolLabel::Tint::tertiary, theme::captionSize));
+    m_search = new QLineEdit;
+    m_search->setObjectName(QStringLiteral("search"));
+    m_search->setPlaceholderText(QStringLiteral("Search dictations\u2026"));
+    m_search->setFrame(false);
+    m_search->setFont(theme::font(theme::bodySize));
+    m_search->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    searchLayout->addWidget(m_search, 1);
+    m_searchClear = new QToolButton;
+    m_searchClear->setObjectName(QStringLiteral("searchClear"));
+    m_searchClear->setAutoRaise(true);
+    m_searchClear->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    m_searchClear->setIcon(QIcon(theme::tintedIcon({"edit-clear-symbolic", "window-close-symbolic"},
+                                                   theme::textTertiary(palette()),
+                                                   theme::captionSize)));
+    m_searchClear->setToolTip(QStringLiteral("Clear search"));
+    m_searchClear->hide();
+    searchLayout->addWidget(m_searchClear);
+    searchRow->addWidget(searchBox);
+    layout->addLayout(searchRow);
+
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setStyleSheet(QStringLiteral("color: %1;").arg(theme::cardBorder(palette()).name(QColor::HexArgb)));
+    layout->addWidget(divider);
+
+    // The list, or a message when it is empty.
+    m_content = new QStackedWidget;
+    auto* empty = new QWidget;
+    auto* emptyLayout = new QVBoxLayout(empty);
+    emptyLayout->setSpacing(14);
+    emptyLayout->addStretch(1);
+    m_emptySymbol = new SymbolLabel(kClockIcon, SymbolLabel::Tint::tertiary, 40);
+    emptyLayout->addWidget(m_emptySymbol, 0, Qt::AlignHCenter);
+    m_emptyTitle =
+        new ThemedLabel(QString(), ThemedLabel::Role::secondary, theme::font(theme::bodySize, QFont::Medium));
+    m_emptyTitle->setObjectName(QStringLiteral("emptyTitle"));
+    emptyLayout->addWidget(m_emptyTitle, 0, Qt::AlignHCenter);
+    m_emptyHint = new ThemedLabel(QStringLiteral("Hold your hotkey and speak to get started."),
+                                  ThemedLabel::Role::tertiary,
+                                  theme::font(theme::captionSize));
+    m_emptyHint->setObjectName(QStringLiteral("emptyHint"));
+    emptyLayout->addWidget(m_emptyHint, 0, Qt::AlignHCenter);
+    emptyLayout->addStretch(1);
+    m_content->addWidget(empty);
+
+    m_list = new HistoryListView;
+    m_list->setObjectName(QStringLiteral("historyList"));
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setModel(m_model);
+    m_delegate = new HistoryRowDelegate(m_list);
+    m_list->setItemDelegate(m_delegate);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setResizeMode(QListView::Adjust);
+    // Lays out a batch of rows per event-loop turn, so a long history shows
+    // its first screen at once and the rest is measured in the background.
+    m_list->setLayoutMode(QListView::Batched);
+    m_list->setBatchSize(200);
+    m_list->setMouseTracking(true);
+    m_list->viewport()->setAutoFillBackground(false);
+    m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    m_content->addWidget(m_list);
+    layout->addWidget(m_content, 1);
+
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_searchClear->setVisible(!text.isEmpty());
+        m_model->setFilter(text);
+        updateContent();
+    });
+    connect(m_searchClear, &QToolButton::clicked, m_search, &QLineEdit::clear);
+    connect(m_clearAll, &QPushButton::clicked, this, &HistoryView::askToClear);
+    connect(m_watcher, &StoreWatcher::changed, this, &HistoryView::refresh);
+    refresh();
+}
+
+void HistoryView::refresh()
+{
+    m_model->setHistory(m_store.history());
+    const std::size_t count = m_model->totalCount();
+    if (count == 0) {
+        m_subtitle->setText(QStringLiteral("No dictations yet"));
+    } else {
+        m_subtitle->setText(QStringLiteral("%1 dictations \u00B7 %2 words").arg(count).arg(m_store.totalWords()));
+    }
+    m_clearAll->setVisible(count != 0);
+    updateContent();
+}
+
+void HistoryView::updateContent()
+{
+    const bool searching = !m_model->filter().isEmpty();
+    if (m_model->rowCount() == 0) {
+        m_emptySymbol->setSymbol(searching ? kSearchIcon : kClockIcon, SymbolLabel::Tint::tertiary);
+        m_emptyTitle->setText(searching ? QStringLiteral("No results") : QStringLiteral("No dictations yet"));
+        m_emptyHint->setVisible(!searching);
+        m_content->setCurrentIndex(0);
+    } else {
+        m_content->setCurrentIndex(1);
+    }
+}
+
+void HistoryView::askToClear()
+{
+    if (m_confirmation) {
+        return;
+    }
+    auto* box = new QMessageBox(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(QMessageBox::Warning);
+    box->setWindowTitle(QStringLiteral("Clear all history?"));
+    box->setText(QStringLiteral("Clear all history?"));
+    box->setInformativeText(QStringLiteral("This cannot be undone."));
+    QPushButton* clear = box->addButton(QStringLiteral("Clear All"), QMessageBox::DestructiveRole);
+    clear->setObjectName(QStringLiteral("confirmClear"));
+    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelClear"));
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    connect(box, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton* pressed) {
+        if (pressed == clear) {
+            m_store.clearHistory();
+        }
+    });
+    m_confirmation = box;
+    box->open();
+}
+
+QString HistoryView::subtitle() const
+{
+    return m_subtitle->text();
+}
+
+bool HistoryView::showsEmptyState() const
+{
+    return m_content->currentIndex() == 0;
+}
+
+QString HistoryView::emptyTitle() const
+{
+    return m_emptyTitle->text();
+}
+
+bool HistoryView::emptyHintVisible() const
+{
+    return !m_emptyHint->isHidden();
+}
+
+} // namespace quillo

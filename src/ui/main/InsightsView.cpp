@@ -1,0 +1,126 @@
+#include "ui/main/InsightsView.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "store/DataStore.h"
+#include "ui/main/HeatmapView.h"
+#include "ui/main/QuilloTheme.h"
+#include "ui/main/StatCard.h"
+#include "ui/main/StoreWatcher.h"
+
+namespace quillo {
+
+ActivityCard::ActivityCard(DataStore& store, QWidget* parent) : CardFrame(14, 3, parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 28, 28, 30);
+    layout->setSpacing(24);
+    auto* streaks = new QHBoxLayout;
+    m_current = new ThemedLabel(QString(), ThemedLabel::Role::primary, theme::font(36, QFont::Bold));
+    m_current->setObjectName(QStringLiteral("currentStreak"));
+    QFont longestFont = theme::font(14, QFont::DemiBold);
+    longestFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+    m_longest = new QLabel;
+    m_longest->setObjectName(QStringLiteral("longestStreak"));
+    m_longest->setFont(longestFont);
+    m_longest->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(theme::accentText().name()));
+    streaks->addWidget(m_current, 0, Qt::AlignBottom);
+    streaks->addStretch(1);
+    streaks->addWidget(m_longest, 0, Qt::AlignBottom);
+    layout->addLayout(streaks);
+    m_heatmap = new HeatmapView(store);
+    layout->addWidget(m_heatmap, 0, Qt::AlignLeft);
+}
+
+QString ActivityCard::currentStreakText(int days)
+{
+    return days == 1 ? QStringLiteral("%1 day streak").arg(days) : QStringLiteral("%1 days streak").arg(days);
+}
+
+QString ActivityCard::longestStreakText(int days)
+{
+    return days == 1 ? QStringLiteral("LONGEST STREAK | %1 DAY").arg(days)
+                     : QStringLiteral("LONGEST STREAK | %1 DAYS").arg(days);
+}
+
+void ActivityCard::setStreaks(int current, int longest)
+{
+    m_current->setText(currentStreakText(current));
+    m_longest->setText(longestStreakText(longest));
+    m_heatmap->refresh();
+}
+
+QString ActivityCard::currentStreakText() const
+{
+    return m_current->text();
+}
+
+QString ActivityCard::longestStreakText() const
+{
+    return m_longest->text();
+}
+
+InsightsView::InsightsView(DataStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this))
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    outer->addWidget(scroll);
+
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(44, 44, 44, 44);
+    layout->setSpacing(28);
+    auto* header = new QVBoxLayout;
+    header->setSpacing(10);
+    header->addWidget(
+        new ThemedLabel(QStringLiteral("Insights"), ThemedLabel::Role::primary, theme::font(34, QFont::Bold)));
+    header->addWidget(new ThemedLabel(QStringLiteral("Stats from your real dictation history."),
+                                      ThemedLabel::Role::secondary,
+                                      theme::font(theme::bodySize)));
+    layout->addLayout(header);
+
+    auto* cards = new QHBoxLayout;
+    cards->setSpacing(16);
+    m_cards[0] = new InsightCard({"audio-input-microphone-symbolic"});
+    m_cards[1] = new InsightCard({"format-justify-left-symbolic", "format-text-symbolic"});
+    m_cards[2] = new InsightCard(
+        {"speedometer-symbolic", "power-profile-performance-symbolic", "org.gnome.Settings-power-symbolic"});
+    for (InsightCard* card : m_cards) {
+        cards->addWidget(card, 1);
+    }
+    layout->addLayout(cards);
+    m_activity = new ActivityCard(store);
+    layout->addWidget(m_activity);
+    layout->addStretch(1);
+    scroll->setWidget(content);
+
+    connect(m_watcher, &StoreWatcher::changed, this, &InsightsView::refresh);
+    refresh();
+}
+
+QString InsightsView::wpmText(std::optional<double> wpm)
+{
+    if (!wpm) {
+        return QStringLiteral("\u2014");
+    }
+    return QString::asprintf("%.0f", *wpm);
+}
+
+void InsightsView::refresh()
+{
+    const DictationStatistics stats = m_store.statistics();
+    m_cards[0]->setContent(QString::number(stats.totalDictations), QStringLiteral("Total Dictations"));
+    m_cards[1]->setContent(QString::number(stats.totalWords), QStringLiteral("Total Words"));
+    m_cards[2]->setContent(wpmText(stats.avgWPM),
+                           stats.avgWPM ? QStringLiteral("Avg WPM") : QStringLiteral("Avg WPM (record more to see)"));
+    m_activity->setStreaks(stats.currentStreak, stats.longestStreak);
+}
+
+} // namespace quillo

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <optional>
+
+#include <QWidget>
+
+#include "ui/main/CardFrame.h"
+
+namespace quillo {
+
+class DataStore;
+class HeatmapView;
+class InsightCard;
+class StoreWatcher;
+
+// The streaks and the activity calendar, on one card.
+class ActivityCard final : public CardFrame
+{
+    Q_OBJECT
+
+public:
+    explicit ActivityCard(DataStore& store, QWidget* parent = nullptr);
+    void setStreaks(int current, int longest);
+    HeatmapView* heatmap() const { return m_heatmap; }
+    QString currentStreakText() const;
+    QString longestStreakText() const;
+
+    static QString currentStreakText(int days);
+    static QString longestStreakText(int days);
+
+private:
+    ThemedLabel* m_current;
+    QLabel* m_longest;
+    HeatmapView* m_heatmap;
+};
+
+// The statistics page: three summary cards and the activity card, all
+// recomputed once per store change.
+class InsightsView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit InsightsView(DataStore& store, QWidget* parent = nullptr);
+
+    InsightCard* card(int index) const { return m_cards[index]; }
+    ActivityCard* activity() const { return m_activity; }
+
+    // "88" for 87.5 words per minute; the em dash when there is no average.
+    static QString wpmText(std::optional<double> wpm);
+
+public slots:
+    void refresh();
+
+private:
+    DataStore& m_store;
+    StoreWatcher* m_watcher;
+    InsightCard* m_cards[3];
+    ActivityCard* m_activity;
+};
+
+} // namespace quillo

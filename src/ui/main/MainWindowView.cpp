@@ -1,0 +1,241 @@
+#include "ui/main/MainWindowView.h"
+
+#include <QEnterEvent>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "ui/main/AppNavState.h"
+#include "ui/main/CardFrame.h"
+#include "ui/main/HistoryView.h"
+#include "ui/main/HomeView.h"
+#include "ui/main/InsightsView.h"
+#include "ui/main/QuilloTheme.h"
+
+namespace quillo {
+
+namespace {
+
+std::size_t indexOf(NavItem item)
+{
+    return static_cast<std::size_t>(item);
+}
+
+// The pages that have no screen of their own yet: just their title.
+QWidget* makeTitledPage(NavItem item)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(40, 36, 40, 40);
+    layout->addWidget(
+        new ThemedLabel(navTitle(item), ThemedLabel::Role::primary, theme::font(theme::pageTitleSize, QFont::Bold)));
+    layout->addStretch(1);
+    return page;
+}
+
+// Paints the sidebar's background and the divider below the header.
+class SidebarPanel final : public QWidget
+{
+public:
+    QWidget* divider = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), theme::sidebarBg(palette()));
+        painter.setPen(theme::cardBorder(palette()));
+        painter.drawLine(width() - 1, 0, width() - 1, height());
+        if (divider) {
+            const int y = divider->geometry().center().y();
+            painter.drawLine(14, y, width() - 15, y);
+        }
+    }
+};
+
+} // namespace
+
+SidebarRow::SidebarRow(NavItem item, QWidget* parent) : QWidget(parent), m_item(item)
+{
+    setObjectName(QStringLiteral("sidebar-") + navTitle(item));
+    setCursor(Qt::PointingHandCursor);
+    setAttribute(Qt::WA_Hover);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void SidebarRow::setSelected(bool selected)
+{
+    if (selected != m_selected) {
+        m_selected = selected;
+        update();
+    }
+}
+
+QColor SidebarRow::fill() const
+{
+    if (m_selected) {
+        return theme::rowSelected(palette());
+    }
+    if (m_hovered) {
+        return theme::rowHover(palette());
+    }
+    return Qt::transparent;
+}
+
+QSize SidebarRow::sizeHint() const
+{
+    const QFontMetrics metrics(theme::font(theme::sidebarSize, QFont::DemiBold));
+    return {200, 11 + std::max(metrics.height(), 22) + 11};
+}
+
+void SidebarRow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill());
+    painter.drawRoundedRect(QRectF(rect()), 7, 7);
+
+    const int iconSize = theme::sidebarSize - 2;
+    const QColor iconColour = m_selected ? theme::accent() : theme::textSecondary(palette());
+    const QPixmap icon = theme::tintedIcon(navIconNames(m_item), iconColour, iconSize, devicePixelRatioF());
+    const int iconLeft = 14 + (26 - iconSize) / 2;
+    painter.drawPixmap(QRect(iconLeft, (height() - iconSize) / 2, iconSize, iconSize), icon);
+
+    painter.setFont(theme::font(theme::sidebarSize, m_selected ? QFont::DemiBold : QFont::Normal));
+    painter.setPen(m_selected ? theme::textPrimary(palette()) : theme::textSecondary(palette()));
+    painter.drawText(QRect(14 + 26 + 12, 0, width() - 14 - 26 - 12 - 14, height()),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     navTitle(m_item));
+}
+
+void SidebarRow::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    m_hovered = true;
+    update();
+}
+
+void SidebarRow::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    m_hovered = false;
+    update();
+}
+
+void SidebarRow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit clicked(m_item);
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+MainWindowView::MainWindowView(DataStore& store, AppNavState& nav, const Clock& clock, QWidget* parent)
+    : QWidget(parent), m_nav(nav)
+{
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* sidebar = new SidebarPanel;
+    sidebar->setObjectName(QStringLiteral("sidebar"));
+    sidebar->setMinimumWidth(220);
+    sidebar->setMaximumWidth(280);
+    sidebar->setFixedWidth(kSidebarWidth);
+    auto* column = new QVBoxLayout(sidebar);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(22, 30, 22, 24);
+    header->setSpacing(12);
+    if (QPixmap logo(QStringLiteral(":/quillo-sidebar.png")); !logo.isNull()) {
+        // The logo, scaled into 30 × 30 with rounded corners.
+        const qreal ratio = devicePixelRatioF();
+        QPixmap rounded(QSize(30, 30) * ratio);
+        rounded.setDevicePixelRatio(ratio);
+        rounded.fill(Qt::transparent);
+        QPainter painter(&rounded);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath clip;
+        clip.addRoundedRect(QRectF(0, 0, 30, 30), 7, 7);
+        painter.setClipPath(clip);
+        painter.drawPixmap(QRect(0, 0, 30, 30),
+                           logo.scaled(rounded.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        painter.end();
+        auto* logoLabel = new QLabel;
+        logoLabel->setPixmap(rounded);
+        header->addWidget(logoLabel);
+    } else {
+        header->addWidget(new SymbolLabel({"audio-input-microphone-symbolic"}, SymbolLabel::Tint::accent, 21));
+    }
+    header->addWidget(
+        new ThemedLabel(QStringLiteral("Quillo"), ThemedLabel::Role::primary, theme::font(21, QFont::DemiBold)));
+    header->addStretch(1);
+    column->addLayout(header);
+
+    auto* divider = new QWidget;
+    divider->setFixedHeight(1);
+    sidebar->divider = divider;
+    column->addWidget(divider);
+
+    auto* rows = new QVBoxLayout;
+    rows->setContentsMargins(12, 12, 12, 0);
+    rows->setSpacing(3);
+    for (NavItem item : kAllNavItems) {
+        auto* row = new SidebarRow(item);
+        connect(row, &SidebarRow::clicked, &m_nav, &AppNavState::setSelection);
+        m_rows[indexOf(item)] = row;
+        rows->addWidget(row);
+    }
+    column->addLayout(rows);
+    column->addStretch(1);
+    layout->addWidget(sidebar);
+
+    m_stack = new QStackedWidget;
+    m_stack->setObjectName(QStringLiteral("pages"));
+    m_pages[indexOf(NavItem::home)] = new HomeView(store, clock);
+    m_pages[indexOf(NavItem::insights)] = new InsightsView(store);
+    m_pages[indexOf(NavItem::history)] = new HistoryView(store);
+    m_pages[indexOf(NavItem::dictionary)] = makeTitledPage(NavItem::dictionary);
+    m_pages[indexOf(NavItem::snippets)] = makeTitledPage(NavItem::snippets);
+    m_pages[indexOf(NavItem::settings)] = makeTitledPage(NavItem::settings);
+    for (QWidget* page : m_pages) {
+        m_stack->addWidget(page);
+    }
+    layout->addWidget(m_stack, 1);
+
+    connect(&m_nav, &AppNavState::selectionChanged, this, &MainWindowView::showSelection);
+    showSelection(m_nav.selection());
+}
+
+void MainWindowView::showSelection(NavItem item)
+{
+    for (SidebarRow* row : m_rows) {
+        row->setSelected(row->item() == item);
+    }
+    m_stack->setCurrentWidget(m_pages[indexOf(item)]);
+}
+
+SidebarRow* MainWindowView::sidebarRow(NavItem item) const
+{
+    return m_rows[indexOf(item)];
+}
+
+QWidget* MainWindowView::page(NavItem item) const
+{
+    return m_pages[indexOf(item)];
+}
+
+QWidget* MainWindowView::currentPage() const
+{
+    return m_stack->currentWidget();
+}
+
+} // namespace quillo

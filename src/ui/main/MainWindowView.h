@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+
+#include <QWidget>
+
+#include "app/NavItem.h"
+
+class QStackedWidget;
+
+namespace quillo {
+
+class AppNavState;
+class Clock;
+class DataStore;
+
+// One page entry of the sidebar: icon and title on a rounded fill that marks
+// the selected page, or the row under the pointer.
+class SidebarRow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SidebarRow(NavItem item, QWidget* parent = nullptr);
+
+    NavItem item() const { return m_item; }
+    bool isSelected() const { return m_selected; }
+    bool isHovered() const { return m_hovered; }
+    void setSelected(bool selected);
+    // The fill drawn behind the row now: selected wins over hovered.
+    QColor fill() const;
+
+    QSize sizeHint() const override;
+
+signals:
+    void clicked(quillo::NavItem item);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    NavItem m_item;
+    bool m_selected = false;
+    bool m_hovered = false;
+};
+
+// The main window's content: the sidebar of six pages and the page that
+// AppNavState selects.
+class MainWindowView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMinimumWidth = 960;
+    static constexpr int kMinimumHeight = 640;
+    static constexpr int kSidebarWidth = 240;
+
+    MainWindowView(DataStore& store, AppNavState& nav, const Clock& clock, QWidget* parent = nullptr);
+
+    SidebarRow* sidebarRow(NavItem item) const;
+    QWidget* page(NavItem item) const;
+    QWidget* currentPage() const;
+
+private:
+    void showSelection(NavItem item);
+
+    AppNavState& m_nav;
+    std::array<SidebarRow*, 6> m_rows{};
+    std::array<QWidget*, 6> m_pages{};
+    QStackedWidget* m_stack;
+};
+
+} // namespace quillo

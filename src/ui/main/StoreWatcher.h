@@ -1,0 +1,35 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include <QObject>
+
+#include "store/DataStore.h"
+
+namespace quillo {
+
+// Turns the store's any-thread observer calls into one `changed` signal on
+// the GUI thread. A burst of changes before the GUI thread gets to it
+// coalesces into a single signal, so a screen recomputes once per burst.
+class StoreWatcher final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StoreWatcher(DataStore& store, QObject* parent = nullptr);
+    ~StoreWatcher() override;
+
+    DataStore& store() const { return m_store; }
+
+signals:
+    void changed();
+
+private:
+    DataStore& m_store;
+    DataStore::ObserverToken m_token = 0;
+    // Shared with the observer so a call racing the destructor finds it gone.
+    std::shared_ptr<std::atomic<bool>> m_pending = std::make_shared<std::atomic<bool>>(false);
+};
+
+} // namespace quillo

@@ -1,0 +1,178 @@
+#include "ui/main/HistoryView.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "ui/UiTestSupport.h"
+#include "ui/main/HistoryListModel.h"
+#include "ui/main/HistoryRowDelegate.h"
+
+namespace quillo {
+namespace {
+
+class HistoryViewTest : public ::testing::Test
+{
+protected:
+    void addThree()
+    {
+        const auto now = data.clock.now();
+        data.addAt(now - std::chrono::hours(3), "Hello World from Berlin");
+        data.addAt(now - std::chrono::hours(2), "Grüße aus MÜNCHEN");
+        data.addAt(now - std::chrono::hours(1), "ok");
+    }
+    QStringList shownTexts(const HistoryView& view) const
+    {
+        QStringList texts;
+        for (int row = 0; row < view.model()->rowCount(); ++row) {
+            texts << view.model()->index(row).data().toString();
+        }
+        return texts;
+    }
+    // Presses one of the confirmation's buttons.
+    static void answer(HistoryView& view, const char* buttonName)
+    {
+        QMessageBox* box = view.confirmation();
+        ASSERT_NE(box, nullptr);
+        auto* button = box->findChild<QPushButton*>(QString::fromLatin1(buttonName));
+        ASSERT_NE(button, nullptr);
+        button->click();
+        test::UiStore::settle();
+    }
+
+    test::UiStore data;
+};
+
+TEST_F(HistoryViewTest, EmptyHistoryInvitesTheFirstDictation)
+{
+    HistoryView view(data.store);
+    EXPECT_EQ(view.subtitle(), QStringLiteral("No dictations yet"));
+    EXPECT_TRUE(view.clearAllButton()->isHidden());
+    EXPECT_TRUE(view.showsEmptyState());
+    EXPECT_EQ(view.emptyTitle(), QStringLiteral("No dictations yet"));
+    EXPECT_TRUE(view.emptyHintVisible());
+    EXPECT_EQ(view.searchField()->placeholderText(), QStringLiteral("Search dictations\u2026"));
+
+    view.searchField()->setText(QStringLiteral("x"));
+    EXPECT_EQ(view.emptyTitle(), QStringLiteral("No results"));
+    EXPECT_FALSE(view.emptyHintVisible());
+}
+
+TEST_F(HistoryViewTest, HeaderCountsTheWholeHistoryWhileSearchNarrowsTheList)
+{
+    addThree();
+    HistoryView view(data.store);
+    EXPECT_EQ(view.subtitle(), QStringLiteral("3 dictations \u00B7 8 words"));
+    EXPECT_FALSE(view.clearAllButton()->isHidden());
+    EXPECT_FALSE(view.showsEmptyState());
+    EXPECT_EQ(shownTexts(view),
+              (QStringList{QStringLiteral("ok"),
+                           QStringLiteral("Grüße aus MÜNCHEN"),
+                           QStringLiteral("Hello World from Berlin")}));
+    EXPECT_TRUE(view.searchClearButton()->isHidden());
+
+    struct Case
+    {
+        QString term;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("hello"), {QStringLiteral("Hello World from Berlin")}},
+        {QStringLiteral("münchen"), {QStringLiteral("Grüße aus MÜNCHEN")}},
+        {QStringLiteral("O"), {QStringLiteral("ok"), QStringLiteral("Hello World from Berlin")}},
+        {QStringLiteral(" ok"), {}}, // not trimmed
+        {QStringLiteral("Zürich"), {}},
+    };
+    for (const Case& c : cases) {
+        view.searchField()->setText(c.term);
+        EXPECT_EQ(shownTexts(view), c.expected) << "term " << c.term.toStdString();
+        EXPECT_EQ(view.showsEmptyState(), c.expected.isEmpty()) << "term " << c.term.toStdString();
+        EXPECT_FALSE(view.searchClearButton()->isHidden());
+    }
+    EXPECT_EQ(view.emptyTitle(), QStringLiteral("No results"));
+    EXPECT_FALSE(view.emptyHintVisible());
+    EXPECT_EQ(view.subtitle(), QStringLiteral("3 dictations \u00B7 8 words"));
+
+    view.searchClearButton()->click();
+    EXPECT_TRUE(view.searchField()->text().isEmpty());
+    EXPECT_EQ(view.model()->rowCount(), 3);
+    EXPECT_TRUE(view.searchClearButton()->isHidden());
+}
+
+TEST_F(HistoryViewTest, ClearAllAsksFirstAndCancelKeepsEverything)
+{
+    addThree();
+    HistoryView view(data.store);
+    view.show();
+
+    view.clearAllButton()->click();
+    ASSERT_NE(view.confirmation(), nullptr);
+    EXPECT_EQ(view.confirmation()->text(), QStringLiteral("Clear all history?"));
+    EXPECT_EQ(view.confirmation()->informativeText(), QStringLiteral("This cannot be undone."));
+    answer(view, "cancelClear");
+    EXPECT_EQ(data.store.history().size(), 3U);
+    EXPECT_EQ(view.model()->rowCount(), 3);
+
+    view.clearAllButton()->click();
+    answer(view, "confirmClear");
+    EXPECT_TRUE(data.store.history().empty());
+    EXPECT_EQ(view.subtitle(), QStringLiteral("No dictations yet"));
+    EXPECT_TRUE(view.showsEmptyState());
+    EXPECT_TRUE(view.clearAllButton()->isHidden());
+}
+
+TEST_F(HistoryViewTest, CopyButtonCopiesThatRowsExactTextAndReadsCopiedForAMoment)
+{
+    addThree();
+    HistoryView view(data.store);
+    view.resize(900, 700);
+    view.show();
+    QTest::qWait(50); // the list lays out its rows
+    QListView* list = view.list();
+    const QModelIndex second = view.model()->index(1);
+    const QRect row = list->visualRect(second);
+    ASSERT_TRUE(row.isValid());
+    const QPoint button = view.delegate()->copyButtonRect(row, false).center();
+    const QString id = second.data(HistoryListModel::IdRole).toString();
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, button);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Grüße aus MÜNCHEN"));
+    EXPECT_TRUE(view.delegate()->isCopied(id));
+    EXPECT_FALSE(view.delegate()->isCopied(view.model()->index(0).data(HistoryListModel::IdRole).toString()));
+
+    // A click on the card's text copies nothing.
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.topLeft() + QPoint(70, 30));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view.delegate()->isCopied(id); }, 2500));
+}
+
+TEST_F(HistoryViewTest, NewDictationAppearsOnTopWhileOpen)
+{
+    addThree();
+    HistoryView view(data.store);
+    view.searchField()->setText(QStringLiteral("new"));
+    EXPECT_TRUE(view.showsEmptyState());
+    data.store.addEntry("brand new entry", 2, std::nullopt, std::nullopt);
+    test::UiStore::settle();
+    EXPECT_EQ(shownTexts(view), QStringList{QStringLiteral("brand new entry")});
+    EXPECT_EQ(view.subtitle(), QStringLiteral("4 dictations \u00B7 11 words"));
+}
+
+TEST(HistoryRowText, WordCountIsSingularOnlyForOne)
+{
+    EXPECT_EQ(HistoryRowDelegate::wordCountText(0), QStringLiteral("0 words"));
+    EXPECT_EQ(HistoryRowDelegate::wordCountText(1), QStringLiteral("1 word"));
+    EXPECT_EQ(HistoryRowDelegate::wordCountText(12), QStringLiteral("12 words"));
+}
+
+} // namespace
+} // namespace quillo

@@ -1,0 +1,127 @@
+#include "ui/main/InsightsView.h"
+
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "ui/UiTestSupport.h"
+#include "ui/main/HeatmapView.h"
+#include "ui/main/StatCard.h"
+
+namespace quillo {
+namespace {
+
+using test::localTime;
+
+class InsightsViewTest : public ::testing::Test
+{
+protected:
+    InsightsViewTest() { data.clock.setNow(localTime(2026, 3, 4, 15, 0)); } // a Wednesday
+
+    test::ScopedTimeZone zone{"America/New_York"};
+    test::UiStore data;
+};
+
+TEST_F(InsightsViewTest, EmptyHistoryShowsZerosTheDashAndPluralStreaks)
+{
+    InsightsView view(data.store);
+    EXPECT_EQ(view.card(0)->value(), QStringLiteral("0"));
+    EXPECT_EQ(view.card(0)->label(), QStringLiteral("Total Dictations"));
+    EXPECT_EQ(view.card(1)->value(), QStringLiteral("0"));
+    EXPECT_EQ(view.card(1)->label(), QStringLiteral("Total Words"));
+    EXPECT_EQ(view.card(2)->value(), QStringLiteral("\u2014"));
+    EXPECT_EQ(view.card(2)->label(), QStringLiteral("Avg WPM (record more to see)"));
+    EXPECT_EQ(view.activity()->currentStreakText(), QStringLiteral("0 days streak"));
+    EXPECT_EQ(view.activity()->longestStreakText(), QStringLiteral("LONGEST STREAK | 0 DAYS"));
+    HeatmapView* heatmap = view.activity()->heatmap();
+    EXPECT_FALSE(heatmap->olderButton()->isEnabled());
+    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
+    for (const auto& week : heatmap->model().weeks) {
+        for (const HeatmapCell& cell : week) {
+            EXPECT_EQ(cell.level, 0);
+        }
+    }
+}
+
+TEST_F(InsightsViewTest, RoundsTheSpeedAndUsesTheSingularForOneDay)
+{
+    // 7 words in 4.8 seconds: 87.5 words per minute, dictated only yesterday.
+    data.addAt(localTime(2026, 3, 3, 10, 0), "one two three four five six seven", 4.8);
+    InsightsView view(data.store);
+    EXPECT_EQ(view.card(0)->value(), QStringLiteral("1"));
+    EXPECT_EQ(view.card(1)->value(), QStringLiteral("7"));
+    EXPECT_EQ(view.card(2)->value(), QStringLiteral("88"));
+    EXPECT_EQ(view.card(2)->label(), QStringLiteral("Avg WPM"));
+    EXPECT_EQ(view.activity()->currentStreakText(), QStringLiteral("1 day streak"));
+    EXPECT_EQ(view.activity()->longestStreakText(), QStringLiteral("LONGEST STREAK | 1 DAY"));
+
+    // Today's dictation extends the streak, seen without rebuilding the screen.
+    data.store.addEntry("and today", 2, std::nullopt, std::nullopt);
+    test::UiStore::settle();
+    EXPECT_EQ(view.activity()->currentStreakText(), QStringLiteral("2 days streak"));
+    EXPECT_EQ(view.activity()->longestStreakText(), QStringLiteral("LONGEST STREAK | 2 DAYS"));
+    EXPECT_EQ(view.card(0)->value(), QStringLiteral("2"));
+}
+
+TEST_F(InsightsViewTest, OlderButtonNeedsHistoryBeforeTheShownWeeks)
+{
+    data.addAt(localTime(2026, 2, 20, 9, 0), "inside the shown weeks");
+    InsightsView view(data.store);
+    HeatmapView* heatmap = view.activity()->heatmap();
+    EXPECT_FALSE(heatmap->olderButton()->isEnabled());
+
+    data.addAt(localTime(2025, 3, 4, 9, 0), "a year ago");
+    test::UiStore::settle();
+    EXPECT_TRUE(heatmap->olderButton()->isEnabled());
+}
+
+TEST_F(InsightsViewTest, PageButtonsStepBackAndForward)
+{
+    data.addAt(localTime(2025, 3, 4, 9, 0), "a year ago");
+    InsightsView view(data.store);
+    HeatmapView* heatmap = view.activity()->heatmap();
+    ASSERT_EQ(heatmap->page(), 0);
+    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
+
+    QTest::mouseClick(heatmap->olderButton(), Qt::LeftButton);
+    EXPECT_EQ(heatmap->page(), 1);
+    EXPECT_TRUE(heatmap->newerButton()->isEnabled());
+    // Page 1 ends with the week 22 weeks before this week's Sunday (Mar 1).
+    const HeatmapCell& lastSunday = heatmap->model().weeks.back()[0];
+    ASSERT_TRUE(lastSunday.day.has_value());
+    using namespace std::chrono;
+    EXPECT_EQ(year_month_day(*lastSunday.day), year_month_day(local_days(2026y / March / 1) - weeks(22)));
+
+    // The store changing keeps the page the user went to.
+    data.store.addEntry("today", 1, std::nullopt, std::nullopt);
+    test::UiStore::settle();
+    EXPECT_EQ(heatmap->page(), 1);
+
+    QTest::mouseClick(heatmap->newerButton(), Qt::LeftButton);
+    EXPECT_EQ(heatmap->page(), 0);
+    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
+    // Wednesday: Sunday to Wednesday shown, Thursday to Saturday empty.
+    const auto& thisWeek = heatmap->model().weeks.back();
+    for (int day = 0; day < 7; ++day) {
+        EXPECT_EQ(thisWeek[static_cast<std::size_t>(day)].day.has_value(), day <= 3) << "day " << day;
+    }
+}
+
+TEST(HeatmapColours, LevelsGrowMoreOpaqueAndLevelZeroIsNeutral)
+{
+    const QPalette palette;
+    EXPECT_EQ(HeatmapView::levelColour(0, palette).alpha(), 255);
+    EXPECT_EQ(HeatmapView::levelColour(0, palette).saturation(), 0);
+    int previous = 0;
+    for (int level = 1; level <= 4; ++level) {
+        const QColor colour = HeatmapView::levelColour(level, palette);
+        EXPECT_GT(colour.alpha(), previous) << "level " << level;
+        EXPECT_EQ(colour.rgb(), QColor(229, 72, 63).rgb()) << "level " << level;
+        previous = colour.alpha();
+    }
+    EXPECT_EQ(previous, 255);
+}
+
+} // namespace
+} // namespace quillo

@@ -1,0 +1,114 @@
+#include "ui/main/MainWindowView.h"
+
+#include <QEnterEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "ui/UiTestSupport.h"
+#include "ui/main/AppNavState.h"
+#include "ui/main/HistoryView.h"
+#include "ui/main/HomeView.h"
+#include "ui/main/InsightsView.h"
+#include "ui/main/QuilloTheme.h"
+#include "ui/shell/MainWindowController.h"
+
+namespace quillo {
+namespace {
+
+class MainWindowViewTest : public ::testing::Test
+{
+protected:
+    void expectSelected(const MainWindowView& view, NavItem selected)
+    {
+        for (NavItem item : kAllNavItems) {
+            EXPECT_EQ(view.sidebarRow(item)->isSelected(), item == selected) << navTitle(item).toStdString();
+        }
+        EXPECT_EQ(view.currentPage(), view.page(selected));
+    }
+
+    test::UiStore data;
+    AppNavState nav;
+};
+
+TEST_F(MainWindowViewTest, StartsOnHomeWithTheSixPagesAndTheirScreens)
+{
+    MainWindowView view(data.store, nav, data.clock);
+    EXPECT_GE(view.minimumWidth(), 960);
+    EXPECT_GE(view.minimumHeight(), 640);
+    expectSelected(view, NavItem::home);
+    EXPECT_NE(qobject_cast<HomeView*>(view.page(NavItem::home)), nullptr);
+    EXPECT_NE(qobject_cast<InsightsView*>(view.page(NavItem::insights)), nullptr);
+    EXPECT_NE(qobject_cast<HistoryView*>(view.page(NavItem::history)), nullptr);
+    QStringList titles;
+    for (NavItem item : kAllNavItems) {
+        titles << navTitle(item);
+    }
+    EXPECT_EQ(titles,
+              (QStringList{QStringLiteral("Home"),
+                           QStringLiteral("Insights"),
+                           QStringLiteral("History"),
+                           QStringLiteral("Dictionary"),
+                           QStringLiteral("Snippets"),
+                           QStringLiteral("Settings")}));
+}
+
+TEST_F(MainWindowViewTest, SidebarAndPageFollowTheNavigationStateBothWays)
+{
+    MainWindowView view(data.store, nav, data.clock);
+    view.resize(1040, 700);
+    view.show();
+
+    nav.setSelection(NavItem::history);
+    expectSelected(view, NavItem::history);
+
+    QTest::mouseClick(view.sidebarRow(NavItem::insights), Qt::LeftButton);
+    EXPECT_EQ(nav.selection(), NavItem::insights);
+    expectSelected(view, NavItem::insights);
+
+    // Clicks in the empty right part of a row count too.
+    SidebarRow* settings = view.sidebarRow(NavItem::settings);
+    QTest::mouseClick(settings, Qt::LeftButton, {}, QPoint(settings->width() - 5, settings->height() / 2));
+    expectSelected(view, NavItem::settings);
+}
+
+TEST_F(MainWindowViewTest, HoverFillsOnlyRowsThatAreNotSelected)
+{
+    MainWindowView view(data.store, nav, data.clock);
+    view.show();
+    SidebarRow* home = view.sidebarRow(NavItem::home);
+    SidebarRow* history = view.sidebarRow(NavItem::history);
+    EXPECT_EQ(history->fill().alpha(), 0);
+
+    const QPointF inside(5, 5);
+    QEnterEvent enterHistory(inside, inside, history->mapToGlobal(inside));
+    QCoreApplication::sendEvent(history, &enterHistory);
+    EXPECT_EQ(history->fill(), theme::rowHover(history->palette()));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(history, &leave);
+    EXPECT_EQ(history->fill().alpha(), 0);
+
+    QEnterEvent enterHome(inside, inside, home->mapToGlobal(inside));
+    QCoreApplication::sendEvent(home, &enterHome);
+    EXPECT_EQ(home->fill(), theme::rowSelected(home->palette()));
+}
+
+TEST_F(MainWindowViewTest, OpeningTheWindowOnAPageMovesTheSidebarThere)
+{
+    MainWindowController controller(
+        data.preferences,
+        [this] { return new MainWindowView(data.store, nav, data.clock); },
+        [this](NavItem item) { nav.setSelection(item); });
+    controller.showMainWindow(NavItem::history);
+    auto* view = controller.window()->findChild<MainWindowView*>();
+    ASSERT_NE(view, nullptr);
+    expectSelected(*view, NavItem::history);
+
+    // The tray's "Open Quillo" while another page is shown.
+    controller.showMainWindow(NavItem::home);
+    expectSelected(*view, NavItem::home);
+    EXPECT_EQ(controller.window()->findChildren<MainWindowView*>().size(), 1) << "the window is made once";
+}
+
+} // namespace
+} // namespace quillo

@@ -1,0 +1,121 @@
+// Renders the main window's screens to PNG files for a person to look at:
+// each page empty and with months of history, in a light and a dark palette.
+// Runs only when QUILLO_SCREENSHOT_DIR names the directory for the images.
+
+#include <iterator>
+#include <random>
+
+#include <QApplication>
+#include <QDir>
+#include <QPalette>
+#include <QStyle>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "ui/UiTestSupport.h"
+#include "ui/main/AppNavState.h"
+#include "ui/main/MainWindowView.h"
+
+namespace quillo {
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor window(0x1f, 0x1f, 0x22);
+    const QColor base(0x2a, 0x2a, 0x2e);
+    const QColor text(0xee, 0xee, 0xf0);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Window, window);
+        palette.setColor(group, QPalette::Base, base);
+        palette.setColor(group, QPalette::AlternateBase, base.lighter(110));
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::ButtonText, text);
+        palette.setColor(group, QPalette::Button, base);
+        palette.setColor(group, QPalette::Mid, QColor(0x55, 0x55, 0x5a));
+        palette.setColor(group, QPalette::PlaceholderText, QColor(0x88, 0x88, 0x8c));
+        palette.setColor(group, QPalette::Highlight, QColor(229, 72, 63));
+    }
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x77, 0x77, 0x7a));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x77, 0x77, 0x7a));
+    return palette;
+}
+
+// A few hundred dictations over five months, on most but not all days.
+void fillWithHistory(test::UiStore& data)
+{
+    const char* sentences[] = {
+        "Can you send me the updated slides before the meeting tomorrow?",
+        "Remind me to call the dentist on Monday morning.",
+        "The quarterly numbers look better than expected, especially in the northern region.",
+        "Thanks for the quick reply, I'll review the draft tonight and get back to you with comments.",
+        "Let's move the stand-up to ten thirty.",
+        "Add milk, eggs and coffee beans to the shopping list.",
+        "I think the bug is in the retry logic: it never resets the backoff after a success, so every later "
+        "request waits the full minute even when the server is healthy again.",
+        "Ship it.",
+        "Dear Ms. Novak, thank you for your letter of the fourth. We have looked into the matter and will "
+        "refund the full amount within ten working days.",
+        "Note to self: the train leaves at 7:42 from platform three.",
+    };
+    std::mt19937 rng(42);
+    const auto now = data.clock.now();
+    for (int day = 150; day >= 0; --day) {
+        if (rng() % 5 == 0) {
+            continue; // a day off
+        }
+        const int count = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < count; ++i) {
+            const auto when = now - std::chrono::hours(24 * day) + std::chrono::minutes(static_cast<int>(rng() % 500));
+            if (when > now) {
+                continue;
+            }
+            const std::string text = sentences[rng() % std::size(sentences)];
+            data.addAt(when, text, 2.0 + static_cast<double>(rng() % 200) / 10.0);
+        }
+    }
+    data.store.addSnippet("sig", "Best regards,\nAnna");
+    data.store.addWord("Quillo");
+    data.store.addWord("PulseAudio");
+}
+
+TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
+{
+    const QByteArray directory = qgetenv("QUILLO_SCREENSHOT_DIR");
+    if (directory.isEmpty()) {
+        GTEST_SKIP() << "set QUILLO_SCREENSHOT_DIR to write the screenshots";
+    }
+    QDir().mkpath(QString::fromLocal8Bit(directory));
+    const QPalette original = QApplication::palette();
+    const QPalette light = QApplication::style()->standardPalette();
+
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : light);
+        for (const bool full : {false, true}) {
+            test::UiStore data;
+            if (full) {
+                fillWithHistory(data);
+            }
+            AppNavState nav;
+            MainWindowView view(data.store, nav, data.clock);
+            view.resize(1180, 860);
+            view.show();
+            for (NavItem item : {NavItem::home, NavItem::insights, NavItem::history, NavItem::dictionary}) {
+                nav.setSelection(item);
+                QTest::qWait(100); // the history list lays out in batches
+                const QString name = QStringLiteral("%1/%2-%3-%4.png")
+                                         .arg(QString::fromLocal8Bit(directory),
+                                              navTitle(item).toLower(),
+                                              full ? QStringLiteral("full") : QStringLiteral("empty"),
+                                              dark ? QStringLiteral("dark") : QStringLiteral("light"));
+                ASSERT_TRUE(view.grab().save(name)) << name.toStdString();
+            }
+        }
+    }
+    QApplication::setPalette(original);
+}
+
+} // namespace
+} // namespace quillo

@@ -1,0 +1,52 @@
+#pragma once
+
+// A real DataStore over the in-memory fakes, and helpers to fill it with
+// entries made at chosen times.
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include <QCoreApplication>
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/RecordingLog.h"
+#include "store/DataStore.h"
+#include "unit/StoreTestSupport.h"
+
+namespace quillo::test {
+
+class UiStore
+{
+public:
+    UiStore() : store(disk, preferences, log, clock, "/fake/data/Quillo") {}
+
+    // Adds an entry dated `when`, leaving the clock at `now` afterwards.
+    void addAt(std::chrono::system_clock::time_point when,
+               const std::string& text,
+               double duration = 0,
+               std::optional<std::chrono::system_clock::time_point> now = std::nullopt)
+    {
+        const auto before = clock.now();
+        clock.setNow(when);
+        store.addEntry(text, duration, std::nullopt, std::nullopt);
+        clock.setNow(now.value_or(before));
+    }
+
+    // Lets the screens see the store's queued change notices.
+    static void settle()
+    {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+
+    FakeFileSystem disk;
+    FakePreferences preferences;
+    RecordingLog log;
+    FakeClock clock;
+    DataStore store;
+};
+
+} // namespace quillo::test
