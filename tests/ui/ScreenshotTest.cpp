@@ -2,6 +2,7 @@
 // each page empty and with months of history, in a light and a dark palette.
 // Runs only when QUILLO_SCREENSHOT_DIR names the directory for the images.
 
+#include <algorithm>
 #include <iterator>
 #include <random>
 
@@ -67,8 +68,13 @@ void fillWithHistory(test::UiStore& data)
             continue; // a day off
         }
         const int count = 1 + static_cast<int>(rng() % 4);
+        std::vector<int> minutes;
         for (int i = 0; i < count; ++i) {
-            const auto when = now - std::chrono::hours(24 * day) + std::chrono::minutes(static_cast<int>(rng() % 500));
+            minutes.push_back(static_cast<int>(rng() % 500));
+        }
+        std::sort(minutes.begin(), minutes.end()); // the store keeps them in the order they were made
+        for (int minute : minutes) {
+            const auto when = now - std::chrono::hours(24 * day) + std::chrono::minutes(minute);
             if (when > now) {
                 continue;
             }

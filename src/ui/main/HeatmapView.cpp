@@ -34,7 +34,7 @@ HeatmapView::HeatmapView(DataStore& store, QWidget* parent) : QWidget(parent), m
     m_older->setToolTip(QStringLiteral("Older"));
     m_newer->setToolTip(QStringLiteral("Newer"));
     m_older->move(0, 0);
-    m_newer->move(gridLeft() + gridWidth() + kGap, 0);
+    m_newer->move(newerButtonLeft(), 0);
     connect(m_older, &QToolButton::clicked, this, [this] { showPage(m_model.page + 1); });
     connect(m_newer, &QToolButton::clicked, this, [this] { showPage(std::max(0, m_model.page - 1)); });
     updateButtonIcons();
@@ -47,6 +47,12 @@ int HeatmapView::gridWidth() const
     return HeatmapModel::kNumWeeks * kStep - kGap;
 }
 
+int HeatmapView::newerButtonLeft() const
+{
+    // Past the month strip, with room for a month name that starts in the last column.
+    return gridLeft() + gridWidth() + 24;
+}
+
 int HeatmapView::gridTop() const
 {
     return kButtonSize + 8;
@@ -55,7 +61,7 @@ int HeatmapView::gridTop() const
 QSize HeatmapView::sizeHint() const
 {
     const int gridHeight = HeatmapModel::kDaysPerWeek * kStep - kGap;
-    return {gridLeft() + gridWidth() + kGap + kButtonSize, gridTop() + gridHeight + kLegendGap + kCellSize + 2};
+    return {newerButtonLeft() + kButtonSize, gridTop() + gridHeight + kLegendGap + kCellSize + 2};
 }
 
 void HeatmapView::refresh()

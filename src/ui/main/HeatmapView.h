@@ -51,6 +51,7 @@ private:
     int gridTop() const;
     int gridLeft() const { return kLabelColumn + kLabelGap; }
     int gridWidth() const;
+    int newerButtonLeft() const;
 
     DataStore& m_store;
     HeatmapModel m_model;

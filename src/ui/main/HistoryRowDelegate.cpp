@@ -103,7 +103,8 @@ QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
 
 void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const QPalette& palette = option.palette;
+    // The application's palette: the item view's own Base is the list's background.
+    const QPalette palette = QGuiApplication::palette();
     const QRect card = cardRect(option.rect);
     painter->save();
     theme::paintCard(*painter, QRectF(card).adjusted(0, 0, 0, -1), palette, 12, 2);

@@ -134,8 +134,9 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
     m_list->setLayoutMode(QListView::Batched);
     m_list->setBatchSize(200);
     m_list->setMouseTracking(true);
-    m_list->viewport()->setAutoFillBackground(false);
-    m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setBackgroundRole(QPalette::Window);
+    m_list->viewport()->setBackgroundRole(QPalette::Window);
     m_content->addWidget(m_list);
     layout->addWidget(m_content, 1);
 
