@@ -1,0 +1,122 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/AudioCapture.h"
+#include "platform/WebSocket.h"
+#include "streaming/LiveStreamer.h"
+#include "transcription/QuilloLanguage.h"
+
+namespace quillo {
+
+class Credentials;
+class Preferences;
+class ServiceEndpoints;
+
+// Streams one recording to the live speech-to-text endpoint while the user
+// speaks and collects the transcripts it sends back. Every failure is silent:
+// the stream is marked dead and finish() yields nothing, so the recorded file
+// is uploaded instead.
+//
+// Threads: start() on the main thread; sendBuffer on the capture thread;
+// ping, send and receive completions on the connection's thread; the ping
+// deadline on a short-lived thread of its own; finish() on the dictation's
+// background task. Callbacks hold the streamer weakly.
+class DeepgramLiveStreamer final : public LiveStreamer, public std::enable_shared_from_this<DeepgramLiveStreamer>
+{
+public:
+    struct Dependencies
+    {
+        WebSocketConnector& connector;
+        AudioCapture& capture;
+        const Credentials& credentials;
+        const ServiceEndpoints& endpoints;
+    };
+
+    // Tests shorten these; the defaults are what the app uses.
+    struct Timing
+    {
+        std::chrono::milliseconds connectTimeout{5000};
+        std::chrono::milliseconds pingDeadline{2500};
+        std::chrono::milliseconds flushPoll{50};
+        int flushPolls = 30;
+    };
+
+    static constexpr AudioFormat kFormat{16000, 1};
+    // 85 ms of audio per binary message, the size the service handles well
+    // and small enough that the last words arrive with little delay.
+    static constexpr std::size_t kSamplesPerMessage = 1360;
+    static constexpr const char* kCloseStream = R"({"type":"CloseStream"})";
+    static constexpr const char* kPreferenceKey = "quillo.streamingEnabled";
+
+    // Whether a recording with these enabled languages streams: the switch is
+    // on, the engine resolves to Deepgram, and the set is English alone.
+    static bool shouldStream(const Preferences& preferences, const LanguageSet& languages);
+    // The endpoint with the query the service needs; nothing when the
+    // endpoint is not a ws:// or wss:// URL.
+    static std::optional<std::string> streamURL(const std::string& endpoint);
+
+    static std::shared_ptr<DeepgramLiveStreamer> create(Dependencies deps, Timing timing);
+    static std::shared_ptr<DeepgramLiveStreamer> create(Dependencies deps) { return create(deps, Timing{}); }
+
+    void start() override;
+    std::optional<std::string> finish() override;
+    void cancel() override;
+
+private:
+    DeepgramLiveStreamer(Dependencies deps, Timing timing);
+
+    void capture(std::span<const std::int16_t> samples);
+    void sendBuffer(std::span<const std::int16_t> samples);
+    void receiveLoop(const std::shared_ptr<WebSocket>& socket);
+    void handleMessage(const std::string& text);
+    void stopAudio();
+    void markDead();
+    bool isDead();
+
+    Dependencies m_deps;
+    Timing m_timing;
+
+    std::unique_ptr<AudioCapture::Stream> m_audio;
+    // Captured samples not yet sent; touched only by the capture's sink and,
+    // once the capture has stopped, by finish().
+    std::vector<std::int16_t> m_pending;
+    // Set in start() before capture begins and cleared only after it stopped,
+    // so the capture thread reads it without the lock.
+    std::shared_ptr<WebSocket> m_socket;
+
+    std::mutex m_lock; // guards the five fields below
+    std::vector<std::string> m_finalSegments;
+    std::string m_lastInterim;
+    bool m_connectionOK = false;
+    bool m_streamDead = false;
+    bool m_gotFinalFlush = false;
+};
+
+// Makes a streamer for each recording that should stream.
+class DeepgramLiveStreamerFactory final : public LiveStreamerFactory
+{
+public:
+    DeepgramLiveStreamerFactory(const Preferences& preferences, DeepgramLiveStreamer::Dependencies deps)
+        : m_preferences(preferences), m_deps(deps)
+    {}
+
+    bool shouldStream(const std::set<std::string>& languages) override
+    {
+        return DeepgramLiveStreamer::shouldStream(m_preferences, languages);
+    }
+    std::shared_ptr<LiveStreamer> create() override { return DeepgramLiveStreamer::create(m_deps); }
+
+private:
+    const Preferences& m_preferences;
+    DeepgramLiveStreamer::Dependencies m_deps;
+};
+
+} // namespace quillo

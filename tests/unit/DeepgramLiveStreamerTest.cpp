@@ -1,0 +1,301 @@
+#include "streaming/DeepgramLiveStreamer.h"
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeAudio.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/FakeServiceAccess.h"
+#include "fakes/FakeWebSocket.h"
+
+namespace quillo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(DeepgramStreamerShouldStream, OnlyEnglishAloneRoutedToDeepgramWithTheSwitchOn)
+{
+    FakePreferences preferences;
+    preferences.registerDefaults({{DeepgramLiveStreamer::kPreferenceKey, true}});
+    EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"en", "de"}));
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"de"}));
+
+    preferences.setObject("quillo.transcriptionEngine", "deepgram");
+    EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
+    // Deepgram chosen by hand still streams only English alone.
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"fr"}));
+
+    preferences.setObject("quillo.transcriptionEngine", "openai");
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
+
+    preferences.setObject("quillo.transcriptionEngine", "auto");
+    preferences.setObject(DeepgramLiveStreamer::kPreferenceKey, false);
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
+}
+
+class DeepgramStreamerTest : public ::testing::Test
+{
+protected:
+    DeepgramStreamerTest() { capture = std::make_unique<FakeAudioCapture>(devices); }
+
+    std::shared_ptr<DeepgramLiveStreamer> makeStreamer()
+    {
+        return DeepgramLiveStreamer::create({connector, *capture, credentials, endpoints}, timing);
+    }
+
+    // A started stream whose server has answered the ping.
+    std::shared_ptr<DeepgramLiveStreamer> connected()
+    {
+        auto streamer = makeStreamer();
+        streamer->start();
+        socket().answerPing(true);
+        return streamer;
+    }
+
+    FakeWebSocket& socket() { return *connector.socket; }
+
+    // The server sends Metadata as soon as the close request arrives.
+    void flushOnClose()
+    {
+        socket().onText = [](FakeWebSocket& s) { s.deliverText(R"({"type":"Metadata","duration":1.5})"); };
+    }
+
+    static std::string result(bool isFinal, const std::string& transcript)
+    {
+        return R"({"type":"Results","is_final":)" + std::string(isFinal ? "true" : "false") +
+               R"(,"speech_final":false,"channel":{"alternatives":[{"transcript":")" + transcript +
+               R"(","confidence":0.9}]}})";
+    }
+
+    bool sentCloseStream() const
+    {
+        for (const auto& message : connector.socket->sent()) {
+            if (!message.binary && message.data == DeepgramLiveStreamer::kCloseStream) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    DeepgramLiveStreamer::Timing timing{5000ms, 100ms, 5ms, 30};
+    FakeAudioDevices devices;
+    std::unique_ptr<FakeAudioCapture> capture;
+    FakeCredentials credentials;
+    FakeEndpoints endpoints;
+    FakeWebSocketConnector connector;
+};
+
+TEST_F(DeepgramStreamerTest, ConnectsWithTheQueryAndKeyAndCapturesSixteenKilohertzMono)
+{
+    endpoints.stream = "ws://127.0.0.1:4711/v1/listen";
+    auto streamer = makeStreamer();
+    streamer->start();
+
+    ASSERT_EQ(connector.connects.size(), 1u);
+    EXPECT_EQ(connector.connects[0].url,
+              "ws://127.0.0.1:4711/v1/listen?model=nova-3&encoding=linear16&sample_rate=16000&channels=1"
+              "&language=en&punctuate=true&smart_format=true&interim_results=true");
+    EXPECT_EQ(connector.connects[0].headers,
+              (WebSocketConnector::Headers{{"Authorization", "Token dg-test-deepgram"}}));
+    EXPECT_EQ(connector.connects[0].timeout, 5000ms);
+    ASSERT_EQ(capture->streams.size(), 1u);
+    EXPECT_EQ(capture->streams[0]->format, (AudioFormat{16000, 1}));
+    streamer->cancel();
+}
+
+TEST_F(DeepgramStreamerTest, SendsEightyFiveMillisecondLittleEndianMessagesThenTheTailThenCloseStream)
+{
+    auto streamer = connected();
+    flushOnClose();
+    // 1.5 messages' worth in uneven blocks, as the capture delivers them.
+    std::vector<std::int16_t> samples(2040);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(i % 2 ? -static_cast<int>(i) : static_cast<int>(i));
+    }
+    capture->deliver({samples.begin(), samples.begin() + 700});
+    capture->deliver({samples.begin() + 700, samples.begin() + 1900});
+    capture->deliver({samples.begin() + 1900, samples.end()});
+    EXPECT_EQ(socket().sent().size(), 1u); // only whole messages while recording
+
+    streamer->finish();
+    const auto sent = socket().sent();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_TRUE(sent[0].binary);
+    EXPECT_EQ(sent[0].data.size(), 1360u * 2);
+    EXPECT_EQ(sent[1].data.size(), 680u * 2);
+    EXPECT_FALSE(sent[2].binary);
+    EXPECT_EQ(sent[2].data, R"({"type":"CloseStream"})");
+
+    const std::string bytes = sent[0].data + sent[1].data;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
+        const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
+        ASSERT_EQ(static_cast<std::int16_t>(low | (high << 8)), samples[i]) << "sample " << i;
+    }
+    EXPECT_EQ(socket().closeCodes, std::vector<int>{1000});
+}
+
+TEST_F(DeepgramStreamerTest, JoinsFinalsWithSingleSpacesAndAppendsTheLastInterim)
+{
+    auto streamer = connected();
+    flushOnClose();
+    socket().deliverText(result(false, "Hello"));
+    socket().deliverText(result(true, "Hello there."));
+    socket().deliverText(R"({"type":"SpeechStarted","timestamp":1.2})");
+    socket().deliver(WebSocket::Message{true, "binary is ignored"});
+    socket().deliverText("not json");
+    socket().deliverText(R"({"channel":{"alternatives":[]},"is_final":true})");
+    socket().deliverText(result(true, "How are you?"));
+    socket().deliverText(result(false, "I am"));
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(streamer->finish(), "Hello there. How are you? I am");
+    // Metadata ends the wait at once rather than after the whole flush wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
+}
+
+TEST_F(DeepgramStreamerTest, AnEmptyFinalClearsTheInterimAndAddsNoSegment)
+{
+    auto streamer = connected();
+    flushOnClose();
+    socket().deliverText(result(true, "Hello there."));
+    socket().deliverText(result(false, "uh"));
+    socket().deliverText(result(true, ""));
+    EXPECT_EQ(streamer->finish(), "Hello there.");
+}
+
+TEST_F(DeepgramStreamerTest, AnInterimAloneIsTheTranscriptAndWhitespaceAloneIsNothing)
+{
+    {
+        auto streamer = connected();
+        flushOnClose();
+        socket().deliverText(result(false, "hello world"));
+        EXPECT_EQ(streamer->finish(), "hello world");
+    }
+    connector.socket = std::make_shared<FakeWebSocket>();
+    {
+        auto streamer = connected();
+        flushOnClose();
+        socket().deliverText(result(true, " \\n "));
+        socket().deliverText(result(false, "\\t"));
+        EXPECT_EQ(streamer->finish(), std::nullopt);
+    }
+}
+
+TEST_F(DeepgramStreamerTest, WithoutMetadataTheWaitEndsAfterThirtyPollsWithTheTextSoFar)
+{
+    auto streamer = connected();
+    socket().deliverText(result(false, "still talking"));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(streamer->finish(), "still talking");
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 30 * timing.flushPoll);
+}
+
+TEST_F(DeepgramStreamerTest, AFailedCloseRequestIsNotAFailure)
+{
+    auto streamer = connected();
+    socket().failCloseStream = true;
+    socket().deliverText(result(true, "Kept."));
+    EXPECT_EQ(streamer->finish(), "Kept.");
+}
+
+TEST_F(DeepgramStreamerTest, AReceiveErrorAfterTheFlushKeepsTheResult)
+{
+    auto streamer = connected();
+    socket().onText = [](FakeWebSocket& s) {
+        s.deliverText(R"({"type":"Metadata"})");
+        s.deliver(std::nullopt); // the server closes right after
+    };
+    socket().deliverText(result(true, "Done."));
+    EXPECT_EQ(streamer->finish(), "Done.");
+}
+
+// Each failure leaves the stream dead: finish() yields nothing, and once the
+// failure is known before the end it sends no close request either.
+TEST_F(DeepgramStreamerTest, EveryFailureYieldsNothing)
+{
+    const auto expectNothing = [&](const char* what, auto&& breakIt, bool closeRequestSent) {
+        SCOPED_TRACE(what);
+        connector.socket = std::make_shared<FakeWebSocket>();
+        capture = std::make_unique<FakeAudioCapture>(devices);
+        flushOnClose();
+        auto streamer = makeStreamer();
+        streamer->start();
+        socket().deliverText(result(true, "Lost words."));
+        breakIt(*streamer);
+        EXPECT_EQ(streamer->finish(), std::nullopt);
+        EXPECT_EQ(sentCloseStream(), closeRequestSent);
+        if (!capture->streams.empty()) {
+            EXPECT_TRUE(capture->streams.back()->stopped);
+        }
+    };
+
+    expectNothing(
+        "ping error",
+        [&](auto&) { socket().answerPing(false); },
+        false);
+    expectNothing(
+        "no pong in time",
+        [&](auto&) { std::this_thread::sleep_for(timing.pingDeadline + 50ms); },
+        false);
+    expectNothing(
+        "send error",
+        [&](auto&) {
+            socket().answerPing(true);
+            socket().failSends = true;
+            capture->deliver(std::vector<std::int16_t>(1360));
+        },
+        false);
+    expectNothing(
+        "receive error before the flush",
+        [&](auto&) {
+            socket().answerPing(true);
+            socket().deliver(std::nullopt);
+        },
+        false);
+    // Dropped after the close request but before Metadata.
+    expectNothing(
+        "dropped while flushing",
+        [&](auto&) {
+            socket().answerPing(true);
+            socket().onText = [](FakeWebSocket& s) { s.deliver(std::nullopt); };
+        },
+        true);
+}
+
+TEST_F(DeepgramStreamerTest, CaptureThatCannotStartKillsTheStream)
+{
+    capture->failStart = true;
+    flushOnClose();
+    auto streamer = connected();
+    socket().deliverText(result(true, "Words."));
+    EXPECT_EQ(streamer->finish(), std::nullopt);
+    EXPECT_FALSE(sentCloseStream());
+}
+
+TEST_F(DeepgramStreamerTest, AnEndpointThatIsNoWebSocketURLNeverConnects)
+{
+    for (const auto* endpoint : {"", "https://deepgram.test/v1/listen", "wss://", "wss://host/listen?x=1"}) {
+        SCOPED_TRACE(endpoint);
+        endpoints.stream = endpoint;
+        auto streamer = makeStreamer();
+        streamer->start();
+        EXPECT_EQ(streamer->finish(), std::nullopt);
+    }
+    EXPECT_TRUE(connector.connects.empty());
+}
+
+TEST_F(DeepgramStreamerTest, CancelStopsCaptureAndClosesNormallyWithoutCloseStream)
+{
+    auto streamer = connected();
+    streamer->cancel();
+    EXPECT_TRUE(capture->streams[0]->stopped);
+    EXPECT_EQ(socket().closeCodes, std::vector<int>{1000});
+    EXPECT_FALSE(sentCloseStream());
+}
+
+} // namespace
+} // namespace quillo::test
