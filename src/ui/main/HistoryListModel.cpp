@@ -1,5 +1,7 @@
 #include "ui/main/HistoryListModel.h"
 
+#include <iterator>
+
 #include "ui/main/DateText.h"
 
 namespace quillo {
@@ -9,8 +11,23 @@ HistoryListModel::HistoryListModel(QObject* parent) : QAbstractListModel(parent)
 void HistoryListModel::setHistory(std::vector<DictationEntry> history)
 {
     beginResetModel();
+    // A new dictation only adds entries at the front: keep the folded texts
+    // of the rest instead of folding the whole history again.
+    std::vector<QString> folded;
+    const bool grewAtFront = !m_history.empty() && m_folded.size() == m_history.size() &&
+                             history.size() >= m_history.size() &&
+                             history[history.size() - m_history.size()].id() == m_history.front().id() &&
+                             history.back().id() == m_history.back().id();
+    if (grewAtFront) {
+        const std::size_t added = history.size() - m_history.size();
+        folded.reserve(history.size());
+        for (std::size_t i = 0; i < added; ++i) {
+            folded.push_back(QString::fromStdString(history[i].text()).toCaseFolded());
+        }
+        std::move(m_folded.begin(), m_folded.end(), std::back_inserter(folded));
+    }
     m_history = std::move(history);
-    m_folded.clear();
+    m_folded = std::move(folded);
     applyFilter();
     endResetModel();
 }
