@@ -1,0 +1,283 @@
+// The real X11 key source and the hotkey manager on the test desktop's X
+// server. Another client types with XTest (xdotool, numeric keycodes) while
+// some window has the focus, and the manager must produce exactly the
+// expected callbacks.
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QWidget>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "TestDesktop.h"
+#include "fakes/FakeAlert.h"
+#include "fakes/FakeDesktop.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/FakeRecorder.h"
+#include "fakes/RecordingLog.h"
+#include "hotkeys/HotkeyManager.h"
+#include "hotkeys/HotkeyStore.h"
+#include "platform/KeyCodes.h"
+#include "platform/linux/QtKeyEventPump.h"
+#include "platform/linux/QtMainQueue.h"
+#include "platform/linux/X11Accessibility.h"
+#include "platform/linux/X11KeyEventSource.h"
+
+namespace quillo::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// A Tk window in another process that reports the keys it receives
+// ("press F5", "release F5"). With a key code argument it also binds that key
+// passively on the root window from a connection of its own, as a desktop
+// shortcut of another program would.
+const char* const kTkWindow = R"PY(
+import ctypes, sys, tkinter as tk
+root = tk.Tk()
+root.title(sys.argv[1])
+root.geometry("320x200+400+300")
+def report(kind, event):
+    print(kind, event.keysym, flush=True)
+root.bind_all("<KeyPress>", lambda e: report("press", e))
+root.bind_all("<KeyRelease>", lambda e: report("release", e))
+if len(sys.argv) > 2:
+    x = ctypes.cdll.LoadLibrary("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x.XGrabKey.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_uint, ctypes.c_ulong,
+                           ctypes.c_int, ctypes.c_int, ctypes.c_int]
+    x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    grabber = x.XOpenDisplay(None)
+    x.XGrabKey(grabber, int(sys.argv[2]), 1 << 15, x.XDefaultRootWindow(grabber), 1, 1, 1)
+    x.XSync(grabber, 0)
+def ready():
+    root.focus_force()
+    print("ready", flush=True)
+root.after(300, ready)
+root.mainloop()
+)PY";
+
+class X11KeyEventSourceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run inside scripts/test-desktop.sh";
+        permissions.accessibilityTrusted = isX11AccessibilityTrusted();
+        source = std::make_unique<X11KeyEventSource>(log);
+        pump = std::make_unique<QtKeyEventPump>(*source);
+        auto recorder = std::make_unique<FakeRecorder>(events);
+        manager = std::make_unique<HotkeyManager>(
+            HotkeyManager::Dependencies{preferences, queue, log, permissions, alert, *source, std::move(recorder), {}});
+        HotkeyControl::Callbacks callbacks;
+        callbacks.onStartRecording = [this] { events.push_back("start"); };
+        callbacks.onStopRecording = [this](const std::optional<std::string>& path) {
+            events.push_back("stop:" + path.value_or("none"));
+        };
+        callbacks.onPasteLast = [this] { events.push_back("paste"); };
+        manager->setCallbacks(std::move(callbacks));
+    }
+
+    void TearDown() override
+    {
+        manager.reset();
+        pump.reset();
+        source.reset();
+        if (tk.state() != QProcess::NotRunning) {
+            tk.kill();
+            tk.waitForFinished();
+        }
+    }
+
+    // Starts the Tk window and waits until the window manager has given it
+    // the focus.
+    void showOtherWindow(const QStringList& extraArguments = {})
+    {
+        tk.start(QStringLiteral("python3"),
+                 QStringList{QStringLiteral("-c"), QString::fromUtf8(kTkWindow), kTkTitle} + extraArguments);
+        QDeadlineTimer deadline(10000);
+        while (!tkOutput().contains("ready") && !deadline.hasExpired()) {
+            processEventsFor(50);
+        }
+        ASSERT_TRUE(tkOutput().contains("ready"))
+            << "the Tk window did not come up: " << tk.readAllStandardError().data();
+        while (!deadline.hasExpired()) {
+            const QByteArray active =
+                runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")})
+                    .trimmed();
+            if (active == kTkTitle.toUtf8()) {
+                return;
+            }
+            processEventsFor(100);
+        }
+        FAIL() << "the Tk window never got the focus";
+    }
+
+    QByteArray tkOutput()
+    {
+        m_tkOutput += tk.readAllStandardOutput();
+        return m_tkOutput;
+    }
+
+    // Types with xdotool (another X client) while the main loop keeps running,
+    // then lets the loop run until `count` events arrived, and a little longer
+    // to catch any extra one.
+    void type(const QString& xdotoolCommands, std::size_t count)
+    {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("xdotool ") + xdotoolCommands});
+        QDeadlineTimer deadline(10000);
+        while (xdotool.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            processEventsFor(10);
+        }
+        ASSERT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().data();
+        while (events.size() < count && !deadline.hasExpired()) {
+            processEventsFor(10);
+        }
+        processEventsFor(150);
+    }
+
+    const QString kTkTitle = QStringLiteral("Quillo key test window");
+
+    RecordingLog log;
+    FakePreferences preferences;
+    QtMainQueue queue;
+    FakePermissions permissions;
+    FakeAlert alert;
+    std::unique_ptr<X11KeyEventSource> source;
+    std::unique_ptr<QtKeyEventPump> pump;
+    std::unique_ptr<HotkeyManager> manager;
+    std::vector<std::string> events;
+    QProcess tk;
+    QByteArray m_tkOutput;
+};
+
+TEST_F(X11KeyEventSourceTest, KeysTypedIntoAnotherApplicationDriveTheManager)
+{
+    HotkeyStore(preferences).save({keycode::rightOption, keycode::leftCommand}, HotkeyStore::holdKey);
+    EXPECT_TRUE(permissions.accessibilityTrusted) << "the test desktop has XInput 2 and XTest";
+    manager->start();
+    EXPECT_THAT(log.lines(), ElementsAre("[Quillo] AXIsProcessTrusted = true", "[Quillo] Fn tap created: FAILED"));
+    showOtherWindow();
+
+    std::vector<std::string> expected;
+    auto expect = [&](std::initializer_list<const char*> more) {
+        expected.insert(expected.end(), more.begin(), more.end());
+        return expected.size();
+    };
+
+    // Right Alt held 300 ms: hold to record.
+    type("keydown 108 sleep 0.3 keyup 108", expect({"start", "rec.start", "rec.stop", "stop:clip-1.m4a"}));
+    EXPECT_EQ(events, expected) << "Right Alt held";
+
+    // Right Ctrl pressed twice: toggle on, toggle off.
+    type("key 105 sleep 0.2 key 105", expect({"start", "rec.start", "rec.stop", "stop:clip-2.m4a"}));
+    EXPECT_EQ(events, expected) << "Right Ctrl twice";
+
+    // F5: paste-last.
+    type("key 71", expect({"paste"}));
+    EXPECT_EQ(events, expected) << "F5";
+
+    // F5 held past the server's auto-repeat delay, and pressed again while
+    // down: still one paste-last.
+    const auto tkPressesBefore = tkOutput().count("press F5");
+    type("keydown 71 sleep 1.2 keydown 71 sleep 0.1 keyup 71", expect({"paste"}));
+    EXPECT_EQ(events, expected) << "F5 held";
+    EXPECT_GT(tkOutput().count("press F5") - tkPressesBefore, 1)
+        << "the focused window saw no auto-repeat, so the case proves nothing";
+
+    // Left Super (hold) and Right Super overlapping: the Command flag stays
+    // set, so neither release ends the recording...
+    type("keydown 133 sleep 0.1 keydown 134 sleep 0.1 keyup 133 sleep 0.1 keyup 134", expect({"start", "rec.start"}));
+    EXPECT_EQ(events, expected) << "Supers overlapping";
+    // ...until Left Super is pressed and released on its own.
+    type("keydown 133 sleep 0.1 keyup 133", expect({"rec.stop", "stop:clip-3.m4a"}));
+    EXPECT_EQ(events, expected) << "Left Super again";
+
+    // Caps Lock and a letter do nothing.
+    type("key 66 sleep 0.1 key 66 key 38", expected.size());
+    EXPECT_EQ(events, expected) << "Caps Lock, A";
+
+    // The focused window received every key: nothing was taken from it.
+    for (const char* seen : {"press F5", "release F5", "press Control_R", "press Super_L", "press Super_R"}) {
+        EXPECT_TRUE(tkOutput().contains(seen)) << "the Tk window missed " << seen << "; it saw:\n"
+                                               << tkOutput().toStdString();
+    }
+}
+
+TEST_F(X11KeyEventSourceTest, KeysAnotherApplicationHasBoundStillReachTheManager)
+{
+    manager->start();
+    showOtherWindow({QStringLiteral("71")});
+
+    type("key 71 sleep 0.1 keydown 108 sleep 0.3 keyup 108", 5);
+    EXPECT_THAT(events, ElementsAre("paste", "start", "rec.start", "rec.stop", "stop:clip-1.m4a"));
+    EXPECT_FALSE(tkOutput().contains("press F5")) << "the other program's binding should have taken F5";
+}
+
+TEST_F(X11KeyEventSourceTest, KeysTypedIntoOurOwnWindowDriveTheManager)
+{
+    manager->start();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Quillo own window"));
+    window.setGeometry(200, 150, 320, 200);
+    window.show();
+    window.activateWindow();
+    processEventsFor(500);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed().toULongLong(),
+              static_cast<qulonglong>(window.winId()));
+
+    type("key 105 sleep 0.2 key 105", 4);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a"));
+}
+
+TEST_F(X11KeyEventSourceTest, NothingArrivesOnceStoppedOrDisabled)
+{
+    manager->start();
+    manager->setEnabled(false);
+    type("key 71", 0);
+    EXPECT_THAT(events, IsEmpty()) << "disabled";
+
+    manager->setEnabled(true);
+    manager->stop();
+    type("key 71", 0);
+    EXPECT_THAT(events, IsEmpty()) << "stopped";
+
+    manager->start();
+    type("key 71", 1);
+    EXPECT_THAT(events, ElementsAre("paste")) << "started again";
+}
+
+TEST_F(X11KeyEventSourceTest, WithoutADisplayTheManagerReportsTheMissingPermission)
+{
+    EXPECT_FALSE(isX11AccessibilityTrusted(":187"));
+
+    RecordingLog deadLog;
+    X11KeyEventSource dead(deadLog, ":187");
+    EXPECT_EQ(dead.fileDescriptor(), -1);
+    QtKeyEventPump deadPump(dead);
+    FakePermissions untrusted;
+    untrusted.accessibilityTrusted = isX11AccessibilityTrusted(":187");
+    std::vector<std::string> none;
+    HotkeyManager m({preferences, queue, deadLog, untrusted, alert, dead, std::make_unique<FakeRecorder>(none), {}});
+    m.start();
+    dead.dispatchPending();
+    processEventsFor(700);
+
+    const auto lines = deadLog.lines();
+    EXPECT_THAT(lines, ::testing::Contains("[Quillo] AXIsProcessTrusted = false \u2014 showing alert"));
+    EXPECT_THAT(
+        lines,
+        ::testing::Contains("[Quillo] global flagsChanged monitor is nil \u2014 Accessibility permission missing"));
+    EXPECT_EQ(lines.back(), "[Quillo] Fn tap created: FAILED");
+    ASSERT_EQ(alert.shown.size(), 1u) << "the alert must follow on the main loop";
+    EXPECT_EQ(alert.shown.front().title, "Accessibility Permission Required");
+}
+
+} // namespace
+} // namespace quillo::test
