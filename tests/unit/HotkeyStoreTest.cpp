@@ -1,5 +1,6 @@
 #include "hotkeys/HotkeyStore.h"
 
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -110,119 +111,87 @@ TEST(HotkeyStoreTest, OlderKeyIsOnlyEverReadAndSavedListsPersist)
 
 TEST(HotkeyStoreTest, KeyNames)
 {
-    const std::vector<std::pair<int, std::string>> names = {
-        {63, "Fn"},
-        {61, "Right Option \u2325"},
-        {58, "Left Option \u2325"},
-        {62, "Right Control \u2303"},
-        {59, "Left Control \u2303"},
-        {54, "Right Command \u2318"},
-        {55, "Left Command \u2318"},
-        {60, "Right Shift \u21E7"},
-        {56, "Left Shift \u21E7"},
-        {96, "F5"},
-        {97, "F6"},
-        {98, "F7"},
-        {100, "F8"},
-        {101, "F9"},
-        {109, "F10"},
-        {103, "F11"},
-        {111, "F12"},
-        {57, "Key 57"},
-        {42, "Key 42"},
-        {99, "Key 99"},
-        {-3, "Key -3"},
-    };
-    for (const auto& [code, name] : names) {
-        EXPECT_EQ(HotkeyStore::keyName(code), name) << "code " << code;
+    std::istringstream names("63=Fn|61=Right Option \u2325|58=Left Option \u2325|62=Right Control \u2303|"
+                             "59=Left Control \u2303|54=Right Command \u2318|55=Left Command \u2318|"
+                             "60=Right Shift \u21E7|56=Left Shift \u21E7|96=F5|97=F6|98=F7|100=F8|101=F9|109=F10|"
+                             "103=F11|111=F12|57=Key 57|42=Key 42|99=Key 99|-3=Key -3");
+    for (std::string entry; std::getline(names, entry, '|');) {
+        const auto equals = entry.find('=');
+        EXPECT_EQ(HotkeyStore::keyName(std::stoi(entry.substr(0, equals))), entry.substr(equals + 1));
     }
     EXPECT_EQ(HotkeyStore::keyName(61), "Right Option \xE2\x8C\xA5") << "the symbol is U+2325 in UTF-8";
 }
 
 TEST(HotkeyStoreTest, EditRulesKeepBindingsConsistentAndSaveWhatChanged)
 {
-    using O = KeyEditResult::Outcome;
+    // An edit "<action> +key" adds, "<action> -key" removes. The result is
+    // the bindings afterwards, or the message of a refused key (the bindings
+    // then stay as they were).
     struct Case
     {
         const char* name;
         const char* before;
-        HotkeyAction action;
-        int key; // added, or removed when negative
-        O outcome;
-        const char* message;
-        const char* after;
+        const char* edit;
+        const char* result;
     };
-    using enum HotkeyAction;
     const Case cases[] = {
-        {"a free key is appended", "61 / 62 / 96", hold, 58, O::added, "", "61,58 / 62 / 96"},
-        {"a key already there changes nothing", "61 / 62 / 96", toggle, 62, O::unchanged, "", "61 / 62 / 96"},
+        {"a free key is appended", "61 / 62 / 96", "hold +58", "61,58 / 62 / 96"},
+        {"a key already there changes nothing", "61 / 62 / 96", "toggle +62", "61 / 62 / 96"},
         {"a key of paste-last is refused for hold",
          "61 / 62 / 96",
-         hold,
-         96,
-         O::conflict,
-         "F5 is already used for \"Paste last\". Pick a different key.",
-         "61 / 62 / 96"},
+         "hold +96",
+         "F5 is already used for \"Paste last\". Pick a different key."},
         {"a key of hold is refused for toggle",
          "61 / 62 / 96",
-         toggle,
-         61,
-         O::conflict,
-         "Right Option \u2325 is already used for \"Hold to record\". Pick a different key.",
-         "61 / 62 / 96"},
+         "toggle +61",
+         "Right Option \u2325 is already used for \"Hold to record\". Pick a different key."},
         {"a key of toggle is refused for paste-last",
          "61 / 62 / 96",
-         pasteLast,
-         62,
-         O::conflict,
-         "Right Control \u2303 is already used for \"Hands-free toggle\". Pick a different key.",
-         "61 / 62 / 96"},
+         "pasteLast +62",
+         "Right Control \u2303 is already used for \"Hands-free toggle\". Pick a different key."},
         {"hold names toggle before paste-last",
          "61 / 62,97 / 96,97",
-         hold,
-         97,
-         O::conflict,
-         "F6 is already used for \"Hands-free toggle\". Pick a different key.",
-         "61 / 62,97 / 96,97"},
+         "hold +97",
+         "F6 is already used for \"Hands-free toggle\". Pick a different key."},
         {"toggle names hold before paste-last",
          "61,97 / 62 / 96,97",
-         toggle,
-         97,
-         O::conflict,
-         "F6 is already used for \"Hold to record\". Pick a different key.",
-         "61,97 / 62 / 96,97"},
+         "toggle +97",
+         "F6 is already used for \"Hold to record\". Pick a different key."},
         {"paste-last names hold before toggle",
          "61,97 / 62,97 / 96",
-         pasteLast,
-         97,
-         O::conflict,
-         "F6 is already used for \"Hold to record\". Pick a different key.",
-         "61,97 / 62,97 / 96"},
-        {"the last key cannot be removed", "61 / 62 / 96", hold, -61, O::unchanged, "", "61 / 62 / 96"},
-        {"a key is removed when another remains", "61,58 / 62 / 96", hold, -61, O::removed, "", "58 / 62 / 96"},
-        {"every copy of a key goes", "61 / 62,59,62 / 96", toggle, -62, O::removed, "", "61 / 59 / 96"},
-        {"removing a key the action lacks changes nothing",
-         "61,58 / 62 / 96",
-         hold,
-         -96,
-         O::unchanged,
-         "",
-         "61,58 / 62 / 96"},
+         "pasteLast +97",
+         "F6 is already used for \"Hold to record\". Pick a different key."},
+        {"the last key cannot be removed", "61 / 62 / 96", "hold -61", "61 / 62 / 96"},
+        {"a key is removed when another remains", "61,58 / 62 / 96", "hold -61", "58 / 62 / 96"},
+        {"every copy of a key goes", "61 / 62,59,62 / 96", "toggle -62", "61 / 59 / 96"},
+        {"removing a key the action lacks changes nothing", "61,58 / 62 / 96", "hold -96", "61,58 / 62 / 96"},
     };
+    using O = KeyEditResult::Outcome;
     for (const auto& c : cases) {
+        const std::string edit = c.edit;
+        const auto space = edit.find(' ');
+        const HotkeyAction action = edit.starts_with("hold")     ? HotkeyAction::hold
+                                    : edit.starts_with("toggle") ? HotkeyAction::toggle
+                                                                 : HotkeyAction::pasteLast;
+        const bool adding = edit[space + 1] == '+';
+        const int key = std::stoi(edit.substr(space + 2));
+        const bool refused = !std::isdigit(static_cast<unsigned char>(c.result[0]));
+        const std::string after = refused ? c.before : c.result;
+        const O expected = refused ? O::conflict : after == c.before ? O::unchanged : adding ? O::added : O::removed;
+
         FakePreferences preferences;
         HotkeyStore store(preferences);
         HotkeyBindings bindings = parse(c.before);
-        const KeyEditResult result = c.key >= 0 ? store.addKey(bindings, c.action, c.key, HotkeyStore::keyName(c.key))
-                                                : store.removeKey(bindings, c.action, -c.key);
-        EXPECT_EQ(result.outcome, c.outcome) << "case: " << c.name;
-        EXPECT_EQ(result.message, c.message) << "case: " << c.name;
-        EXPECT_EQ(describe(bindings), c.after) << "case: " << c.name;
-        for (HotkeyAction action : kHotkeyActions) {
-            const auto saved = preferences.object(HotkeyStore::preferenceKey(action));
-            const bool shouldBeSaved = result.changed() && action == c.action;
-            EXPECT_EQ(saved, shouldBeSaved ? std::optional<Json>(bindings.codes(action)) : std::nullopt)
-                << "case: " << c.name << ", saved list of " << displayName(action);
+        const KeyEditResult result = adding ? store.addKey(bindings, action, key, HotkeyStore::keyName(key))
+                                            : store.removeKey(bindings, action, key);
+        EXPECT_EQ(result.outcome, expected) << "case: " << c.name;
+        EXPECT_EQ(result.message, refused ? c.result : "") << "case: " << c.name;
+        EXPECT_EQ(describe(bindings), after) << "case: " << c.name;
+        for (HotkeyAction other : kHotkeyActions) {
+            const auto saved = preferences.object(HotkeyStore::preferenceKey(other));
+            const bool shouldBeSaved = result.changed() && other == action;
+            EXPECT_EQ(saved, shouldBeSaved ? std::optional<Json>(bindings.codes(other)) : std::nullopt)
+                << "case: " << c.name << ", saved list of " << displayName(other);
         }
     }
 }

@@ -2,119 +2,75 @@
 
 #include <cstdio>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "platform/KeyCodes.h"
 
 namespace quillo::test {
 namespace {
 
 TEST(X11KeyTranslatorTest, HardwareCodesBecomeMacCodes)
 {
-    const std::vector<std::pair<int, int>> codes = {
-        {108, keycode::rightOption},
-        {64, keycode::leftOption},
-        {105, keycode::rightControl},
-        {37, keycode::leftControl},
-        {134, keycode::rightCommand},
-        {133, keycode::leftCommand},
-        {62, keycode::rightShift},
-        {50, keycode::leftShift},
-        {66, keycode::capsLock},
-        {71, keycode::f5},
-        {72, keycode::f6},
-        {73, keycode::f7},
-        {74, keycode::f8},
-        {75, keycode::f9},
-        {76, keycode::f10},
-        {95, keycode::f11},
-        {96, keycode::f12},
-        {9, keycode::escape},
-        {36, keycode::returnKey},
-    };
-    for (const auto& [x, mac] : codes) {
-        EXPECT_EQ(X11KeyTranslator::macKeyCode(x), mac) << "X keycode " << x;
+    // X keycode (evdev code + 8) -> macOS code: Alt, Control, Super and Shift
+    // right then left, Caps Lock, F5 to F12, Escape, Return.
+    std::istringstream pairs("108>61 64>58 105>62 37>59 134>54 133>55 62>60 50>56 66>57 "
+                             "71>96 72>97 73>98 74>100 75>101 76>109 95>103 96>111 9>53 36>36");
+    int count = 0;
+    for (std::string pair; pairs >> pair; ++count) {
+        const auto arrow = pair.find('>');
+        EXPECT_EQ(X11KeyTranslator::macKeyCode(std::stoi(pair.substr(0, arrow))), std::stoi(pair.substr(arrow + 1)))
+            << pair;
     }
+    EXPECT_EQ(count, 19);
     // Letters and the rest have no binding to serve; they are dropped.
     X11KeyTranslator translator;
     EXPECT_FALSE(translator.press(38, false)) << "the A key";
     EXPECT_FALSE(translator.release(38));
 }
 
-// One step of a key sequence and the event it must produce ("" for none),
-// written "<type> <code> <flags> [repeat]".
-struct Step
-{
-    bool press;
-    int xKeyCode;
-    bool serverRepeat;
-    std::string expected;
-};
-
+// "flags/61/80000", "down/96/0/repeat", "up/98/0", or "-" for no event.
 std::string describe(const std::optional<KeyEvent>& event)
 {
     if (!event) {
-        return "";
+        return "-";
     }
     const char* type = event->type == KeyEvent::Type::flagsChanged ? "flags"
                        : event->type == KeyEvent::Type::keyDown    ? "down"
                        : event->type == KeyEvent::Type::keyUp      ? "up"
                                                                    : "fn";
-    char flags[16];
+    char flags[20];
     std::snprintf(flags, sizeof flags, "%llx", static_cast<unsigned long long>(event->modifierFlags));
-    return std::string(type) + " " + std::to_string(event->keyCode) + " " + flags + (event->isRepeat ? " repeat" : "");
+    return std::string(type) + "/" + std::to_string(event->keyCode) + "/" + flags + (event->isRepeat ? "/repeat" : "");
 }
 
 TEST(X11KeyTranslatorTest, SequencesCarryFamilyFlagsAndRepeats)
 {
-    struct Sequence
-    {
-        const char* name;
-        std::vector<Step> steps;
-    };
-    const std::vector<Sequence> sequences = {
-        {"Right Alt is a flag change of the Option family",
-         {{true, 108, false, "flags 61 80000"}, {false, 108, false, "flags 61 0"}}},
+    // Steps "+X" (press), "+X!" (press the server marks as repeat) and "-X"
+    // (release) of X keycodes, each followed by the event it must produce.
+    const std::pair<const char*, const char*> sequences[] = {
+        {"Right Alt is a flag change of the Option family", "+108=flags/61/80000 -108=flags/61/0"},
         {"overlapping Supers keep the Command flag until both are up",
-         {{true, 133, false, "flags 55 100000"},
-          {true, 134, false, "flags 54 100000"},
-          {false, 133, false, "flags 55 100000"},
-          {false, 134, false, "flags 54 0"}}},
+         "+133=flags/55/100000 +134=flags/54/100000 -133=flags/55/100000 -134=flags/54/0"},
         {"flags of other families ride along",
-         {{true, 37, false, "flags 59 40000"},
-          {true, 62, false, "flags 60 60000"},
-          {true, 71, false, "down 96 60000"},
-          {false, 71, false, "up 96 60000"},
-          {false, 37, false, "flags 59 20000"},
-          {false, 62, false, "flags 60 0"}}},
+         "+37=flags/59/40000 +62=flags/60/60000 +71=down/96/60000 -71=up/96/60000 -37=flags/59/20000 -62=flags/60/0"},
         {"a function key pressed again while down is a repeat",
-         {{true, 71, false, "down 96 0"},
-          {true, 71, false, "down 96 0 repeat"},
-          {true, 71, true, "down 96 0 repeat"},
-          {false, 71, false, "up 96 0"},
-          {true, 71, false, "down 96 0"}}},
-        {"the server's repeat marker counts on its own", {{true, 72, true, "down 97 0 repeat"}}},
-        {"a held modifier's repeats change nothing",
-         {{true, 105, false, "flags 62 40000"},
-          {true, 105, false, ""},
-          {true, 105, true, ""},
-          {false, 105, false, "flags 62 0"}}},
-        {"Caps Lock is a flag change with no family flag",
-         {{true, 66, false, "flags 57 0"}, {false, 66, false, "flags 57 0"}}},
-        {"a release never seen pressed still reports the key",
-         {{false, 108, false, "flags 61 0"}, {false, 73, false, "up 98 0"}}},
+         "+71=down/96/0 +71=down/96/0/repeat +71!=down/96/0/repeat -71=up/96/0 +71=down/96/0"},
+        {"the server's repeat marker counts on its own", "+72!=down/97/0/repeat"},
+        {"a held modifier's repeats change nothing", "+105=flags/62/40000 +105=- +105!=- -105=flags/62/0"},
+        {"Caps Lock is a flag change with no family flag", "+66=flags/57/0 -66=flags/57/0"},
+        {"a release never seen pressed still reports the key", "-108=flags/61/0 -73=up/98/0"},
     };
-    for (const auto& sequence : sequences) {
+    for (const auto& [name, trace] : sequences) {
         X11KeyTranslator translator;
-        int index = 0;
-        for (const Step& step : sequence.steps) {
-            const auto event =
-                step.press ? translator.press(step.xKeyCode, step.serverRepeat) : translator.release(step.xKeyCode);
-            EXPECT_EQ(describe(event), step.expected) << sequence.name << ", step " << index;
-            ++index;
+        std::istringstream steps(trace);
+        for (std::string step; steps >> step;) {
+            const auto equals = step.find('=');
+            const int xKeyCode = std::stoi(step.substr(1, equals - 1));
+            const bool repeat = step[equals - 1] == '!';
+            const auto event = step[0] == '+' ? translator.press(xKeyCode, repeat) : translator.release(xKeyCode);
+            EXPECT_EQ(describe(event), step.substr(equals + 1)) << name << ", step " << step;
         }
     }
 }
@@ -125,7 +81,7 @@ TEST(X11KeyTranslatorTest, ResetForgetsHeldKeys)
     translator.press(133, false);
     translator.press(73, false);
     translator.reset();
-    EXPECT_EQ(describe(translator.press(73, false)), "down 98 0") << "a fresh press, with no Command flag left";
+    EXPECT_EQ(describe(translator.press(73, false)), "down/98/0") << "a fresh press, with no Command flag left";
 }
 
 } // namespace
