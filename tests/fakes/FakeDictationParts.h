@@ -22,7 +22,7 @@ class FakeHotkeyControl final : public HotkeyControl
 public:
     void setCallbacks(Callbacks c) override { callbacks = std::move(c); }
     void start() override { ++startCount; }
-    void setEnabled(bool enabled) override { this->enabled = enabled; }
+    void setEnabled(bool on) override { enabled = on; }
     void finishRecording() override { ++finishRecordingCount; }
 
     Callbacks callbacks;
