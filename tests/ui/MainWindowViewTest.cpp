@@ -10,6 +10,7 @@
 #include "ui/main/HistoryView.h"
 #include "ui/main/HomeView.h"
 #include "ui/main/InsightsView.h"
+#include "ui/main/MiniHistoryRow.h"
 #include "ui/main/QuilloTheme.h"
 #include "ui/shell/MainWindowController.h"
 
@@ -70,6 +71,29 @@ TEST_F(MainWindowViewTest, SidebarAndPageFollowTheNavigationStateBothWays)
     SidebarRow* settings = view.sidebarRow(NavItem::settings);
     QTest::mouseClick(settings, Qt::LeftButton, {}, QPoint(settings->width() - 5, settings->height() / 2));
     expectSelected(view, NavItem::settings);
+}
+
+TEST_F(MainWindowViewTest, PagesNotShownCatchUpWithTheStoreWhenShown)
+{
+    MainWindowView view(data.store, nav, data.clock);
+    view.show();
+    auto* history = qobject_cast<HistoryView*>(view.page(NavItem::history));
+    auto* home = qobject_cast<HomeView*>(view.page(NavItem::home));
+    data.store.addEntry("while on home", 2, std::nullopt, std::nullopt);
+    test::UiStore::settle();
+    ASSERT_EQ(home->recentRows().size(), 1);
+
+    nav.setSelection(NavItem::history);
+    test::UiStore::settle();
+    EXPECT_EQ(history->subtitle(), QStringLiteral("1 dictations \u00B7 3 words"));
+    data.store.addEntry("on history", 2, std::nullopt, std::nullopt);
+    test::UiStore::settle();
+    EXPECT_EQ(history->subtitle(), QStringLiteral("2 dictations \u00B7 5 words"));
+
+    nav.setSelection(NavItem::home);
+    test::UiStore::settle();
+    ASSERT_EQ(home->recentRows().size(), 2);
+    EXPECT_EQ(home->recentRows().front()->entry().text(), "on history");
 }
 
 TEST_F(MainWindowViewTest, HoverFillsOnlyRowsThatAreNotSelected)

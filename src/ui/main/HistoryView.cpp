@@ -147,7 +147,14 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
     });
     connect(m_searchClear, &QToolButton::clicked, m_search, &QLineEdit::clear);
     connect(m_clearAll, &QPushButton::clicked, this, &HistoryView::askToClear);
-    connect(m_watcher, &StoreWatcher::changed, this, &HistoryView::refresh);
+    connect(m_watcher, &StoreWatcher::changed, this, [this] {
+        // A page the window is not showing catches up when it is shown.
+        if (parentWidget() && isHidden()) {
+            m_stale = true;
+        } else {
+            refresh();
+        }
+    });
     refresh();
 }
 
@@ -201,6 +208,15 @@ void HistoryView::askToClear()
     });
     m_confirmation = box;
     box->open();
+}
+
+void HistoryView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_stale) {
+        m_stale = false;
+        refresh();
+    }
 }
 
 QString HistoryView::subtitle() const

@@ -45,6 +45,9 @@ public slots:
     void refresh();
     void askToClear();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void updateContent();
 
@@ -62,6 +65,7 @@ private:
     QListView* m_list;
     HistoryRowDelegate* m_delegate;
     QPointer<QMessageBox> m_confirmation;
+    bool m_stale = false; // the store changed while the page was not shown
 };
 
 } // namespace quillo

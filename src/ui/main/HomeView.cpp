@@ -68,7 +68,12 @@ HomeView::HomeView(DataStore& store, const Clock& clock, QWidget* parent)
     layout->addStretch(1);
     scroll->setWidget(content);
 
-    connect(m_watcher, &StoreWatcher::changed, this, &HomeView::refresh);
+    connect(m_watcher, &StoreWatcher::changed, this, [this] {
+        // A page the window is not showing catches up when it is shown.
+        if (!(parentWidget() && isHidden())) {
+            refresh();
+        }
+    });
     refresh();
 }
 

@@ -101,8 +101,24 @@ InsightsView::InsightsView(DataStore& store, QWidget* parent)
     layout->addStretch(1);
     scroll->setWidget(content);
 
-    connect(m_watcher, &StoreWatcher::changed, this, &InsightsView::refresh);
+    connect(m_watcher, &StoreWatcher::changed, this, [this] {
+        // A page the window is not showing catches up when it is shown.
+        if (parentWidget() && isHidden()) {
+            m_stale = true;
+        } else {
+            refresh();
+        }
+    });
     refresh();
+}
+
+void InsightsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_stale) {
+        m_stale = false;
+        refresh();
+    }
 }
 
 QString InsightsView::wpmText(std::optional<double> wpm)

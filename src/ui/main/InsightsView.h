@@ -52,9 +52,13 @@ public:
 public slots:
     void refresh();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     DataStore& m_store;
     StoreWatcher* m_watcher;
+    bool m_stale = false; // the store changed while the page was not shown
     InsightCard* m_cards[3];
     ActivityCard* m_activity;
 };
