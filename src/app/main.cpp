@@ -43,6 +43,7 @@
 #include "platform/linux/QtDBusNotifier.h"
 #include "platform/linux/QtKeyEventPump.h"
 #include "platform/linux/QtMainQueue.h"
+#include "platform/linux/QtWebSocket.h"
 #include "platform/linux/StderrLog.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/X11Accessibility.h"
@@ -52,7 +53,7 @@
 #include "platform/linux/XdgPaths.h"
 #include "store/DataStore.h"
 #include "store/StoreCommands.h"
-#include "streaming/LiveStreamer.h"
+#include "streaming/DeepgramLiveStreamer.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/RemoteSpeechServices.h"
 #include "transcription/TranscribeCommand.h"
@@ -142,15 +143,6 @@ private:
     quillo::PulseMicrophoneAccess m_microphone;
 };
 
-// Live transcription while speaking is not part of this build: every
-// recording is uploaded when the key is released.
-class NoLiveStreaming final : public quillo::LiveStreamerFactory
-{
-public:
-    bool shouldStream(const std::set<std::string>&) override { return false; }
-    std::shared_ptr<quillo::LiveStreamer> create() override { return nullptr; }
-};
-
 // SIGTERM and SIGINT (logout, Ctrl+C) end the event loop like "Quit Quillo",
 // so the shutdown below runs instead of the process dying mid-dictation.
 int g_signalPipe[2] = {-1, -1};
@@ -227,12 +219,13 @@ int runDesktopApp(int argc, char** argv)
     quillo::QtClipboard clipboard;
     quillo::XTestKeySynthesizer keySynthesizer;
     quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
-    NoLiveStreaming streamers;
 
     // Microphone and keys.
     auto pulse = std::make_shared<quillo::PulseConnection>();
     quillo::PulseAudioDevices audioDevices(pulse);
     quillo::PulseAudioCapture audioCapture(pulse);
+    quillo::QtWebSocketConnector webSockets;
+    quillo::DeepgramLiveStreamerFactory streamers(preferences, {webSockets, audioCapture, credentials, endpoints});
     quillo::FfmpegAudioFileWriter audioFileWriter;
     quillo::MicrophoneManager microphones(audioDevices, preferences);
     quillo::X11KeyEventSource keyEvents(log);
