@@ -16,17 +16,6 @@ if [ "$#" -eq 0 ]; then
     exit 2
 fi
 
-# Pick a display number nobody uses, so a developer's own desktop or a second
-# run is never disturbed.
-display=""
-for n in $(seq 99 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "test-desktop: no free X display" >&2; exit 1; }
-
 root=$(mktemp -d /tmp/quillo-desktop.XXXXXX)
 chmod 700 "$root"
 mkdir -m 700 -p "$root/runtime" "$root/home" "$root/pulse"
@@ -58,7 +47,6 @@ export XDG_RUNTIME_DIR="$root/runtime"
 export HOME="$root/home"
 export XDG_CONFIG_HOME="$HOME/.config"
 export XDG_DATA_HOME="$HOME/.local/share"
-export DISPLAY="$display"
 export QT_QPA_PLATFORM=xcb
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
 export PULSE_SERVER="unix:$root/pulse/native"
@@ -90,7 +78,12 @@ wait_for() { # description command...
 start dbus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
 wait_for "D-Bus" test -S "$root/bus"
 
-start xvfb Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp
+# Xvfb picks a free display itself and reports it, so two desktops started at
+# the same moment can never end up sharing one X server.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for "Xvfb to choose a display" test -s "$root/display"
+export DISPLAY=":$(tr -d '[:space:]' <"$root/display")"
 wait_for "Xvfb" xdpyinfo
 
 start openbox openbox --sm-disable
