@@ -1,0 +1,42 @@
+#include "ui/settings/KeyCaptureOverlay.h"
+
+#include <QVBoxLayout>
+
+#include "ui/main/CardFrame.h"
+#include "ui/main/QuilloTheme.h"
+#include "ui/settings/KeyCaptureHelperView.h"
+
+namespace quillo {
+
+KeyCaptureOverlay::KeyCaptureOverlay(QWidget* host) : ModalBackdrop(host, 14, CardFill::window)
+{
+    setObjectName(QStringLiteral("keyCaptureOverlay"));
+
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(28, 28, 28, 28);
+    layout->setSpacing(12);
+    auto* title = new ThemedLabel(QStringLiteral("Press the key you want to use"),
+                                  ThemedLabel::Role::primary,
+                                  theme::font(theme::bodySize, QFont::DemiBold));
+    title->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(title);
+    auto* help = new ThemedLabel(QStringLiteral("Modifier keys: Fn, Right Option, Right Control, etc.\n"
+                                                "Function keys: F5\u2013F12.\n"
+                                                "Press Escape to cancel."),
+                                 ThemedLabel::Role::secondary,
+                                 theme::font(theme::captionSize));
+    help->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(help);
+    m_helper = new KeyCaptureHelperView;
+    layout->addWidget(m_helper, 0, Qt::AlignHCenter);
+    setCard(content);
+
+    connect(m_helper, &KeyCaptureHelperView::captured, this, &KeyCaptureOverlay::captured);
+    connect(m_helper, &KeyCaptureHelperView::cancelled, this, &KeyCaptureOverlay::cancelled);
+
+    show();
+    m_helper->setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace quillo

@@ -1,0 +1,208 @@
+#include "ui/settings/LanguagePickerModal.h"
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakePreferences.h"
+#include "streaming/DeepgramLiveStreamer.h"
+
+namespace quillo {
+namespace {
+
+class LanguagePickerModalTest : public ::testing::Test
+{
+protected:
+    LanguagePickerModalTest()
+    {
+        host.resize(1000, 860);
+        host.show();
+    }
+
+    LanguagePickerModal* open()
+    {
+        auto* picker = new LanguagePickerModal(prefs, &host);
+        modal = picker;
+        return picker;
+    }
+
+    // The codes of the grid's cards that are shown, in grid order.
+    QStringList shownCodes() const
+    {
+        QStringList codes;
+        for (const QuilloLanguage& language : QuilloLanguage::all()) {
+            auto* card = modal->findChild<QAbstractButton*>(QStringLiteral("language-") +
+                                                            QString::fromStdString(language.bcp47));
+            if (card != nullptr && !card->isHidden()) {
+                codes << QString::fromStdString(language.bcp47);
+            }
+        }
+        return codes;
+    }
+
+    void search(const QString& text) { modal->findChild<QLineEdit*>(QStringLiteral("search"))->setText(text); }
+    void clickCard(const char* code)
+    {
+        modal->findChild<QAbstractButton*>(QStringLiteral("language-") + QString::fromLatin1(code))->click();
+    }
+    void clickRemove(const char* code)
+    {
+        auto* button = modal->findChild<QToolButton*>(QStringLiteral("remove-") + QString::fromLatin1(code));
+        ASSERT_NE(button, nullptr) << "no chip for " << code;
+        button->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QStringList chips() const
+    {
+        QStringList codes;
+        for (const QuilloLanguage& language : QuilloLanguage::all()) {
+            if (modal->findChild<QWidget*>(QStringLiteral("chip-") + QString::fromStdString(language.bcp47))) {
+                codes << QString::fromStdString(language.bcp47);
+            }
+        }
+        return codes;
+    }
+    void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    test::FakePreferences prefs;
+    QWidget host;
+    QPointer<LanguagePickerModal> modal;
+};
+
+TEST_F(LanguagePickerModalTest, SearchMatchesEnglishOrNativeNamesIgnoringCaseAndPadding)
+{
+    open();
+    struct Case
+    {
+        QString text;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("deu"), {QStringLiteral("de")}},
+        {QStringLiteral(" \tDEU\t "), {QStringLiteral("de")}},
+        // "Deutsch" and "Nederlands", in catalogue order.
+        {QStringLiteral("DE"), {QStringLiteral("de"), QStringLiteral("nl")}},
+        {QStringLiteral("日本"), {QStringLiteral("ja")}},
+        {QStringLiteral("ČEŠTINA"), {QStringLiteral("cs")}},
+        // Codes are not names.
+        {QStringLiteral("zh"), {}},
+    };
+    for (const Case& c : cases) {
+        search(c.text);
+        EXPECT_EQ(shownCodes(), c.expected) << "search '" << c.text.toStdString() << "'";
+    }
+
+    for (const QString& blank : {QStringLiteral("   "), QString()}) {
+        search(blank);
+        const QStringList all = shownCodes();
+        ASSERT_EQ(all.size(), 52) << "search '" << blank.toStdString() << "'";
+        EXPECT_EQ(all.first(), QStringLiteral("en"));
+        EXPECT_EQ(all.last(), QStringLiteral("kk"));
+    }
+}
+
+TEST_F(LanguagePickerModalTest, TheLastSelectedLanguageCannotBeRemoved)
+{
+    open();
+    ASSERT_EQ(chips(), QStringList{QStringLiteral("en")});
+    clickCard("en");
+    clickRemove("en");
+    EXPECT_EQ(chips(), QStringList{QStringLiteral("en")});
+
+    clickCard("fr");
+    clickCard("de");
+    EXPECT_EQ(chips(), (QStringList{QStringLiteral("en"), QStringLiteral("fr"), QStringLiteral("de")}));
+    clickCard("fr");
+    clickRemove("en");
+    EXPECT_EQ(chips(), QStringList{QStringLiteral("de")});
+    clickRemove("de");
+    clickCard("de");
+    EXPECT_EQ(chips(), QStringList{QStringLiteral("de")});
+}
+
+TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAlone)
+{
+    QuilloLanguage::setEnabled(prefs, {"en", "de"});
+    prefs.setObject(DeepgramLiveStreamer::kPreferenceKey, false);
+    open();
+    QSignalSpy saved(modal.data(), &LanguagePickerModal::saved);
+    QSignalSpy closed(modal.data(), &LanguagePickerModal::closed);
+    clickCard("de");
+    modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
+    EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"en"});
+    EXPECT_TRUE(prefs.boolForKey(DeepgramLiveStreamer::kPreferenceKey));
+    EXPECT_EQ(saved.count(), 1);
+    EXPECT_EQ(closed.count(), 1);
+    settle();
+    EXPECT_TRUE(modal.isNull());
+
+    // Return saves too; any selection but English alone turns streaming off.
+    open();
+    clickCard("fr");
+    QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Return);
+    EXPECT_EQ(QuilloLanguage::enabled(prefs), (LanguageSet{"en", "fr"}));
+    EXPECT_FALSE(prefs.boolForKey(DeepgramLiveStreamer::kPreferenceKey));
+    settle();
+    EXPECT_TRUE(modal.isNull());
+
+    open();
+    clickRemove("en");
+    modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
+    EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"fr"});
+    EXPECT_FALSE(prefs.boolForKey(DeepgramLiveStreamer::kPreferenceKey));
+}
+
+TEST_F(LanguagePickerModalTest, EscapeCloseAndBackdropCancelWithoutWriting)
+{
+    QuilloLanguage::setEnabled(prefs, {"en", "de"});
+    const auto before = prefs.object(QuilloLanguage::kPreferenceKey);
+
+    const auto cancelBy = [&](const char* how, const std::function<void()>& act) {
+        open();
+        QSignalSpy saved(modal.data(), &LanguagePickerModal::saved);
+        QSignalSpy closed(modal.data(), &LanguagePickerModal::closed);
+        clickCard("de");
+        clickCard("ja");
+        act();
+        EXPECT_EQ(closed.count(), 1) << how;
+        EXPECT_EQ(saved.count(), 0) << how;
+        settle();
+        EXPECT_TRUE(modal.isNull()) << how;
+        EXPECT_EQ(prefs.object(QuilloLanguage::kPreferenceKey), before) << how;
+        EXPECT_FALSE(prefs.object(DeepgramLiveStreamer::kPreferenceKey)) << how;
+    };
+    cancelBy("escape",
+             [&] { QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Escape); });
+    cancelBy("close button", [&] { modal->findChild<QToolButton*>(QStringLiteral("close"))->click(); });
+    cancelBy("backdrop", [&] { QTest::mouseClick(modal.data(), Qt::LeftButton, {}, QPoint(5, 5)); });
+
+    // A click on the card itself is not a click on the backdrop.
+    open();
+    QSignalSpy closed(modal.data(), &LanguagePickerModal::closed);
+    QTest::mouseClick(modal.data(), Qt::LeftButton, {}, modal->rect().center());
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_FALSE(modal.isNull());
+}
+
+TEST_F(LanguagePickerModalTest, CoversTheHostAndShrinksTheCardToFit)
+{
+    open();
+    const QWidget* card = modal->findChild<QLineEdit*>(QStringLiteral("search"));
+    while (card->parentWidget() != modal) {
+        card = card->parentWidget();
+    }
+    EXPECT_EQ(modal->geometry(), host.rect());
+    EXPECT_EQ(card->size(), QSize(560, 780));
+
+    host.resize(480, 420);
+    EXPECT_EQ(modal->geometry(), host.rect());
+    EXPECT_TRUE(host.rect().contains(card->geometry())) << card->width() << "x" << card->height();
+}
+
+} // namespace
+} // namespace quillo
