@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEnterEvent>
 #include <QPalette>
 #include <QStyle>
 #include <QTest>
@@ -16,6 +17,7 @@
 
 #include "ui/UiTestSupport.h"
 #include "ui/main/AppNavState.h"
+#include "ui/main/DictionaryView.h"
 #include "ui/main/MainWindowView.h"
 
 namespace quillo {
@@ -83,8 +85,23 @@ void fillWithHistory(test::UiStore& data)
         }
     }
     data.store.addSnippet("sig", "Best regards,\nAnna");
-    data.store.addWord("Quillo");
-    data.store.addWord("PulseAudio");
+    for (const char* word : {"Quillo", "PulseAudio", "Kubernetes", "Anna Nowak-Schmidt", "gRPC", "macOS"}) {
+        data.store.addWord(word);
+    }
+}
+
+// Puts the pointer over the second row of a list screen, to show what hover reveals.
+void hoverSecondRow(QWidget* page)
+{
+    QWidget* row = nullptr;
+    if (auto* dictionary = qobject_cast<DictionaryView*>(page); dictionary && dictionary->rows().size() > 1) {
+        row = dictionary->rows()[1];
+    }
+    if (row) {
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(row, &enter);
+        QTest::qWait(300); // the fade
+    }
 }
 
 TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
@@ -111,6 +128,9 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
             for (NavItem item : {NavItem::home, NavItem::insights, NavItem::history, NavItem::dictionary}) {
                 nav.setSelection(item);
                 QTest::qWait(100); // the history list lays out in batches
+                if (full) {
+                    hoverSecondRow(view.page(item));
+                }
                 const QString name = QStringLiteral("%1/%2-%3-%4.png")
                                          .arg(QString::fromLocal8Bit(directory),
                                               navTitle(item).toLower(),

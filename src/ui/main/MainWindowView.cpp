@@ -11,6 +11,7 @@
 
 #include "ui/main/AppNavState.h"
 #include "ui/main/CardFrame.h"
+#include "ui/main/DictionaryView.h"
 #include "ui/main/HistoryView.h"
 #include "ui/main/HomeView.h"
 #include "ui/main/InsightsView.h"
@@ -203,7 +204,7 @@ MainWindowView::MainWindowView(DataStore& store, AppNavState& nav, const Clock& 
     m_pages[indexOf(NavItem::home)] = new HomeView(store, clock);
     m_pages[indexOf(NavItem::insights)] = new InsightsView(store);
     m_pages[indexOf(NavItem::history)] = new HistoryView(store);
-    m_pages[indexOf(NavItem::dictionary)] = makeTitledPage(NavItem::dictionary);
+    m_pages[indexOf(NavItem::dictionary)] = new DictionaryView(store);
     m_pages[indexOf(NavItem::snippets)] = makeTitledPage(NavItem::snippets);
     m_pages[indexOf(NavItem::settings)] = makeTitledPage(NavItem::settings);
     for (QWidget* page : m_pages) {
