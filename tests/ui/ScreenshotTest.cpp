@@ -6,6 +6,7 @@
 #include <iterator>
 #include <random>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
@@ -19,6 +20,8 @@
 #include "ui/main/AppNavState.h"
 #include "ui/main/DictionaryView.h"
 #include "ui/main/MainWindowView.h"
+#include "ui/settings/KeyCaptureOverlay.h"
+#include "ui/settings/LanguagePickerModal.h"
 
 namespace quillo {
 namespace {
@@ -139,6 +142,46 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
                 ASSERT_TRUE(view.grab().save(name)) << name.toStdString();
             }
         }
+    }
+    QApplication::setPalette(original);
+}
+
+// The language picker (with a few languages chosen) and the key capture
+// overlay over the main window.
+TEST(Screenshots, OverlaysInLightAndDark)
+{
+    const QByteArray directory = qgetenv("QUILLO_SCREENSHOT_DIR");
+    if (directory.isEmpty()) {
+        GTEST_SKIP() << "set QUILLO_SCREENSHOT_DIR to write the screenshots";
+    }
+    QDir().mkpath(QString::fromLocal8Bit(directory));
+    const QPalette original = QApplication::palette();
+    const QPalette light = QApplication::style()->standardPalette();
+
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : light);
+        const QString suffix = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        test::UiStore data;
+        fillWithHistory(data);
+        AppNavState nav;
+        MainWindowView view(data.store, nav, data.clock);
+        view.resize(1180, 860);
+        view.show();
+
+        auto* picker = new LanguagePickerModal(data.preferences, &view);
+        for (const char* code : {"de", "fr", "ja", "uk"}) {
+            picker->findChild<QAbstractButton*>(QStringLiteral("language-") + QString::fromLatin1(code))->click();
+        }
+        QTest::qWait(50);
+        QString name = QStringLiteral("%1/language-picker-%2.png").arg(QString::fromLocal8Bit(directory), suffix);
+        ASSERT_TRUE(view.grab().save(name)) << name.toStdString();
+        delete picker;
+
+        auto* overlay = new KeyCaptureOverlay(&view);
+        QTest::qWait(50);
+        name = QStringLiteral("%1/key-capture-%2.png").arg(QString::fromLocal8Bit(directory), suffix);
+        ASSERT_TRUE(view.grab().save(name)) << name.toStdString();
+        delete overlay;
     }
     QApplication::setPalette(original);
 }

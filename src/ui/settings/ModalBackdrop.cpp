@@ -48,8 +48,13 @@ QRect ModalBackdrop::cardRect() const
 
 bool ModalBackdrop::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == parentWidget() && event->type() == QEvent::Resize) {
-        setGeometry(parentWidget()->rect());
+    if (watched == parentWidget()) {
+        if (event->type() == QEvent::Resize) {
+            setGeometry(parentWidget()->rect());
+        } else if (event->type() == QEvent::ChildAdded && static_cast<QChildEvent*>(event)->child() != this) {
+            // A widget the host creates later would be stacked above the backdrop.
+            QMetaObject::invokeMethod(this, &QWidget::raise, Qt::QueuedConnection);
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
