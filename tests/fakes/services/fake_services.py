@@ -3,7 +3,8 @@
 
 Speaks the services' wire formats: OpenAI's POST /v1/audio/transcriptions
 (multipart form) and /v1/chat/completions (JSON), Deepgram's POST /v1/listen
-(raw audio). Answers come from the project's fixtures in
+(raw audio) and its live endpoint, a WebSocket on GET /v1/listen (ws:// on the
+same port). Answers come from the project's fixtures in
 tests/fixtures/services/. Requests are checked the way the real services check
 them: a wrong key gets the vendor's 401 body, a malformed request its 400 body.
 
@@ -11,7 +12,7 @@ Usage:
   fake_services.py [--port N] [--port-file PATH] [--log PATH]
                    [--openai-key KEY] [--deepgram-key KEY]
                    [--transcription-text TEXT] [--deepgram-transcript TEXT]
-                   [--cleanup-content TEXT]
+                   [--cleanup-content TEXT] [--stream-transcript TEXT]
                    [--answer ENDPOINT=STATUS[:FIXTURE]]...
                    [--drop ENDPOINT=COUNT]... [--delay SECONDS]
 
@@ -22,13 +23,25 @@ without an answer for the first COUNT requests to the endpoint. --port-file
 receives the port once the server listens; --log receives one JSON object per
 request (endpoint, path, query, headers, body size and, when they parse, the
 form fields or the JSON body).
+
+The live endpoint answers as the service does: "Results" messages while audio
+arrives (after the first second of audio an interim with the first half of the
+transcript, after the second that half as final, then interims of the rest),
+and on {"type":"CloseStream"} the remaining final, "Metadata" and a close with
+code 1000. Its log entry, written when the connection ends, holds what the
+client sent: the byte count and arrival times of the audio, the text messages,
+and how long the speech in it lasts when read as 16 kHz mono s16le.
 """
 
 import argparse
+import array
+import base64
 import hashlib
 import json
+import math
 import os
 import re
+import struct
 import sys
 import threading
 import time
@@ -90,6 +103,176 @@ def parse_multipart(content_type, body):
     return parts
 
 
+# ----------------------------------------------------------------- WebSocket
+# The server side of RFC 6455 on the standard library alone, so the fake runs
+# under whichever python3 runs the tests, with nothing to install.
+
+WEBSOCKET_GUID = b"258EAFA5-E914-47DA-95CA-C5AB0DC85B11"
+OP_CONTINUATION, OP_TEXT, OP_BINARY, OP_CLOSE, OP_PING, OP_PONG = 0x0, 0x1, 0x2, 0x8, 0x9, 0xA
+PCM_BYTES_PER_SECOND = 16000 * 2
+
+
+def read_frame(stream):
+    """(fin, opcode, masked, payload) of the next frame; EOFError when the peer is gone."""
+    head = stream.read(2)
+    if len(head) < 2:
+        raise EOFError
+    fin, opcode = bool(head[0] & 0x80), head[0] & 0x0F
+    masked, length = bool(head[1] & 0x80), head[1] & 0x7F
+    if length == 126:
+        length = struct.unpack("!H", stream.read(2))[0]
+    elif length == 127:
+        length = struct.unpack("!Q", stream.read(8))[0]
+    mask = stream.read(4) if masked else b""
+    payload = stream.read(length)
+    if len(payload) < length:
+        raise EOFError
+    if masked and length:
+        key = (mask * (length // 4 + 1))[:length]
+        payload = (int.from_bytes(payload, "big") ^ int.from_bytes(key, "big")).to_bytes(length, "big")
+    return fin, opcode, masked, payload
+
+
+def write_frame(stream, opcode, payload=b""):
+    length = len(payload)
+    if length < 126:
+        head = struct.pack("!BB", 0x80 | opcode, length)
+    elif length < 1 << 16:
+        head = struct.pack("!BBH", 0x80 | opcode, 126, length)
+    else:
+        head = struct.pack("!BBQ", 0x80 | opcode, 127, length)
+    stream.write(head + payload)
+    stream.flush()
+
+
+def speech_span(pcm, threshold=300, window=320):
+    """Seconds from the first to the last loud 20 ms window of 16 kHz mono s16le audio.
+
+    Read at another rate, channel count or byte order, the same speech comes
+    out longer or shorter (or as noise throughout), so comparing this with the
+    recording that was played checks the format of what arrived.
+    """
+    samples = array.array("h")
+    samples.frombytes(pcm[:len(pcm) - len(pcm) % 2])
+    if sys.byteorder == "big":
+        samples.byteswap()
+    loud = [i for i in range(0, len(samples) - window + 1, window)
+            if math.sqrt(sum(x * x for x in samples[i:i + window]) / window) > threshold]
+    return (loud[-1] - loud[0] + window) / 16000 if loud else 0.0
+
+
+class LiveSession:
+    """One connection to the live endpoint: what the client sent and what it is told."""
+
+    def __init__(self, handler, transcript):
+        self.handler = handler
+        words = transcript.split()
+        half = (len(words) + 1) // 2
+        self.segments = [" ".join(words[:half]), " ".join(words[half:])]
+        self.finalised = 0  # segments already sent as final
+        self.audio = bytearray()
+        self.entry = {"audio_bytes": 0, "audio_messages": 0, "odd_messages": 0, "unmasked_frames": 0,
+                      "first_audio_at": None, "last_audio_at": None, "texts": [], "sent": [],
+                      "client_close_code": None}
+
+    def send(self, opcode, payload):
+        write_frame(self.handler.wfile, opcode, payload)
+
+    def send_json(self, message):
+        self.entry["sent"].append({"type": message["type"], "is_final": message.get("is_final"),
+                                   "transcript": message.get("channel", {}).get("alternatives", [{}])[0]
+                                   .get("transcript")})
+        self.send(OP_TEXT, json.dumps(message).encode())
+
+    def result(self, index, is_final, from_finalize=False):
+        message = fixture_json("deepgram_stream_results.json")
+        seconds = len(self.audio) / PCM_BYTES_PER_SECOND
+        message.update({"is_final": is_final, "speech_final": is_final and not from_finalize,
+                        "from_finalize": from_finalize, "start": 0.0, "duration": round(seconds, 3)})
+        alternative = message["channel"]["alternatives"][0]
+        alternative["transcript"] = self.segments[index]
+        alternative["words"] = [{"word": w.lower().strip(".,!?"), "punctuated_word": w, "confidence": 0.98,
+                                 "start": round(i * 0.3, 2), "end": round(i * 0.3 + 0.25, 2)}
+                                for i, w in enumerate(self.segments[index].split())]
+        self.send_json(message)
+
+    def on_audio(self, payload):
+        now = time.monotonic()
+        entry = self.entry
+        before = len(self.audio) // PCM_BYTES_PER_SECOND
+        self.audio += payload
+        entry["audio_messages"] += 1
+        entry["odd_messages"] += len(payload) % 2
+        entry["first_audio_at"] = entry["first_audio_at"] or now
+        entry["last_audio_at"] = now
+        # Results come about once a second of audio, like the service's.
+        for second in range(before + 1, len(self.audio) // PCM_BYTES_PER_SECOND + 1):
+            if second == 1:
+                self.result(0, False)
+            elif second == 2:
+                self.result(0, True)
+                self.finalised = 1
+            elif self.segments[1]:
+                self.result(1, False)
+
+    def on_close_stream(self):
+        for index in range(self.finalised, 2):
+            if self.segments[index]:
+                self.result(index, True, from_finalize=True)
+        self.finalised = 2
+        metadata = fixture_json("deepgram_stream_metadata.json")
+        metadata["duration"] = round(len(self.audio) / PCM_BYTES_PER_SECOND, 3)
+        self.send_json(metadata)
+        self.send(OP_CLOSE, struct.pack("!H", 1000))
+
+    def run(self):
+        """Reads frames until the client closes or goes away."""
+        stream = self.handler.rfile
+        message, message_opcode = b"", None
+        closing = False
+        try:
+            while True:
+                fin, opcode, masked, payload = read_frame(stream)
+                if not masked:
+                    self.entry["unmasked_frames"] += 1
+                if opcode == OP_PING:
+                    self.send(OP_PONG, payload)
+                    continue
+                if opcode == OP_PONG:
+                    continue
+                if opcode == OP_CLOSE:
+                    self.entry["client_close_code"] = struct.unpack("!H", payload[:2])[0] if len(payload) >= 2 \
+                        else None
+                    if not closing:
+                        self.send(OP_CLOSE, payload[:2])
+                    return
+                if opcode != OP_CONTINUATION:
+                    message, message_opcode = b"", opcode
+                message += payload
+                if not fin:
+                    continue
+                if message_opcode == OP_BINARY:
+                    self.on_audio(message)
+                elif message_opcode == OP_TEXT:
+                    text = message.decode("utf-8", errors="replace")
+                    self.entry["texts"].append(text)
+                    if text == '{"type":"CloseStream"}' and not closing:
+                        self.on_close_stream()
+                        closing = True
+        except (EOFError, OSError, struct.error):
+            pass
+
+    def summary(self):
+        entry = dict(self.entry)
+        entry["audio_bytes"] = len(self.audio)
+        span = (entry["last_audio_at"] or 0) - (entry["first_audio_at"] or 0)
+        # The first message's bytes were captured before the clock started.
+        first = len(self.audio) / entry["audio_messages"] if entry["audio_messages"] else 0
+        entry["bytes_per_second"] = round((len(self.audio) - first) / span) if span > 0 else None
+        entry["speech_seconds"] = round(speech_span(bytes(self.audio)), 3)
+        return entry
+
+
 class Behaviour:
     def __init__(self, options):
         self.options = options
@@ -119,6 +302,45 @@ class Handler(BaseHTTPRequestHandler):
 
     def log_message(self, format, *args):
         pass
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        entry = {
+            "endpoint": "stream" if url.path == "/v1/listen" else None,
+            "path": url.path,
+            "query": urllib.parse.parse_qsl(url.query, keep_blank_values=True),
+            "headers": dict(self.headers.items()),
+        }
+        key = self.headers.get("Sec-WebSocket-Key")
+        if entry["endpoint"] is None or (self.headers.get("Upgrade") or "").lower() != "websocket" or not key:
+            self.record(entry, 404 if entry["endpoint"] is None else 400)
+            return self.reply(404 if entry["endpoint"] is None else 400, b'{"error":"not a WebSocket request"}')
+        expected = self.server.behaviour.options.deepgram_key
+        if expected is not None and self.headers.get("Authorization") != "Token " + expected:
+            # The service refuses the upgrade itself.
+            self.record(entry, 401)
+            return self.reply(401, fixture_bytes("deepgram_error_401.json"))
+
+        accept = base64.b64encode(hashlib.sha1(key.encode() + WEBSOCKET_GUID).digest()).decode()
+        self.send_response(101)
+        self.send_header("Upgrade", "websocket")
+        self.send_header("Connection", "Upgrade")
+        self.send_header("Sec-WebSocket-Accept", accept)
+        self.send_header("dg-request-id", "5be0d7a3-94c2-4f1e-8a6d-2c71e9f04b38")
+        self.end_headers()
+        self.wfile.flush()
+        # A client that vanishes without closing must not keep this thread forever.
+        self.connection.settimeout(30)
+
+        options = self.server.behaviour.options
+        transcript = options.stream_transcript
+        if transcript is None:
+            transcript = fixture_json("deepgram_stream_results.json")["channel"]["alternatives"][0]["transcript"]
+        session = LiveSession(self, transcript)
+        session.run()
+        entry.update(session.summary())
+        self.record(entry, 101)
+        self.close_connection = True
 
     def do_POST(self):
         behaviour = self.server.behaviour
@@ -241,6 +463,7 @@ def main(argv=None):
     parser.add_argument("--transcription-text")
     parser.add_argument("--deepgram-transcript")
     parser.add_argument("--cleanup-content")
+    parser.add_argument("--stream-transcript")
     parser.add_argument("--answer", action="append", default=[])
     parser.add_argument("--drop", action="append", default=[])
     parser.add_argument("--delay", type=float, default=0.0)
