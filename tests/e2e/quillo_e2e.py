@@ -18,6 +18,7 @@ import unittest
 SOURCE_DIR = os.environ.get("QUILLO_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BINARY = os.environ.get("QUILLO_BINARY", os.path.join(SOURCE_DIR, "build", "quillo"))
 SPEECH = "/usr/share/pocketsphinx/test/data/goforward.raw"  # 16 kHz mono s16le: "go forward ten meters"
+FAKE_SERVICES = os.path.join(SOURCE_DIR, "tests", "fakes", "services", "fake_services.py")
 
 # X keycodes (evdev + 8); xdotool is given numbers because "Alt_R" also presses Alt_L.
 KEY_ALT_R = 108
@@ -79,7 +80,7 @@ class TextTarget:
     """A Tk text widget in another process: the application the user dictates into."""
 
     SCRIPT = r"""
-import sys, tkinter as tk
+import sys, time, tkinter as tk
 out = sys.argv[1]
 root = tk.Tk(className="QuilloTarget")
 root.title("Quillo target")
@@ -87,15 +88,23 @@ root.geometry("600x300+40+60")
 text = tk.Text(root)
 text.pack(fill="both", expand=True)
 returns = [0]
+changed_at = [0.0]
 def on_return(event):
     returns[0] += 1
+def on_modified(event):
+    # The moment the text changed, for latency measurements; the flag is
+    # cleared so the next change is reported too.
+    if text.edit_modified():
+        changed_at[0] = time.monotonic()
+        text.edit_modified(False)
 def dump():
     with open(out + ".tmp", "w", encoding="utf-8") as f:
-        f.write(str(returns[0]) + "\n" + text.get("1.0", "end-1c"))
+        f.write("%d %.6f\n" % (returns[0], changed_at[0]) + text.get("1.0", "end-1c"))
     import os
     os.replace(out + ".tmp", out)
     root.after(50, dump)
 text.bind("<Return>", on_return, add="+")
+text.bind("<<Modified>>", on_modified, add="+")
 root.after(50, dump)
 root.after(100, lambda: (root.focus_force(), text.focus_set()))
 root.mainloop()
@@ -118,20 +127,120 @@ root.mainloop()
         self.window = window
 
     def state(self):
+        """(Returns pressed, monotonic time of the last change, text)."""
         try:
             with open(self.out, encoding="utf-8") as f:
-                returns, _, text = f.read().partition("\n")
-            return int(returns), text
+                head, _, text = f.read().partition("\n")
+            returns, changed_at = head.split()
+            return int(returns), float(changed_at), text
         except (OSError, ValueError):
-            return 0, ""
+            return 0, 0.0, ""
 
     def text(self):
-        return self.state()[1]
+        return self.state()[2]
 
     def close(self):
         self.process.terminate()
         self.process.wait(timeout=5)
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class FakeServices:
+    """The loopback fake of both speech services, HTTP and the live WebSocket on one port."""
+
+    def __init__(self, *extra, transcript="Go forward ten meters."):
+        self.dir = tempfile.mkdtemp(prefix="quillo-fake-")
+        self.port_file = os.path.join(self.dir, "port")
+        self.log = os.path.join(self.dir, "requests.log")
+        self.process = subprocess.Popen(
+            [sys.executable, FAKE_SERVICES, "--port-file", self.port_file, "--log", self.log,
+             "--openai-key", "sk-test", "--deepgram-key", "dg-test", "--deepgram-transcript", transcript, *extra],
+            stdout=subprocess.DEVNULL)
+        port = wait_until(self.read_port, what="the fake services")
+        self.base = f"http://127.0.0.1:{port}/v1"
+        self.stream_url = f"ws://127.0.0.1:{port}/v1/listen"
+
+    def read_port(self):
+        try:
+            with open(self.port_file) as f:
+                return f.read().strip()
+        except OSError:
+            return None
+
+    def requests(self, endpoint=None):
+        """Every request so far (a live stream is logged when it ends)."""
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log) as f:
+            found = [json.loads(line) for line in f if line.strip()]
+        return [r for r in found if endpoint is None or r["endpoint"] == endpoint]
+
+    def env(self):
+        # The live endpoint too, so no test ever reaches the real service.
+        return {"OPENAI_API_KEY": "sk-test", "DEEPGRAM_API_KEY": "dg-test",
+                "QUILLO_OPENAI_BASE_URL": self.base, "QUILLO_DEEPGRAM_BASE_URL": self.base,
+                "QUILLO_DEEPGRAM_STREAM_URL": self.stream_url}
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=5)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def speak_while(press, release, path=SPEECH):
+    """Presses, plays the whole recording into the test microphone, releases.
+
+    Returns the monotonic times of the press and the release."""
+    press()
+    pressed_at = time.monotonic()
+    time.sleep(0.3)
+    player = play_speech(path)
+    player.wait(timeout=20)
+    time.sleep(0.3)
+    release()
+    return pressed_at, time.monotonic()
+
+
+def recording_streams():
+    """Capture streams that clients hold open on the test audio server (a recording holds one).
+
+    The test microphones' own streams belong to modules, not clients."""
+    lines = run("pactl", "list", "short", "source-outputs").stdout.splitlines()
+    return [line for line in lines if line.split("\t")[2] != "-"]
+
+
+def tray_icon():
+    """Window id of Quillo's icon inside the tray host."""
+    def find():
+        for panel in run("xdotool", "search", "--class", "trayer", check=False).stdout.split():
+            tree = run("xwininfo", "-tree", "-id", panel, check=False).stdout
+            for line in tree.splitlines():
+                fields = line.split()
+                if len(fields) > 1 and fields[1] == '"Quillo":':
+                    return fields[0]
+        return None
+    return wait_until(find, timeout=15, what="the tray icon")
+
+
+def tray_icon_pixels(icon):
+    return subprocess.run(["import", "-silent", "-window", icon, "rgb:-"], capture_output=True, check=True).stdout
+
+
+def choose_from_tray_menu(steps_down):
+    """Clicks the tray icon and picks the menu entry that many steps down.
+
+    The keyboard picks the entry: the menu's geometry depends on the style and
+    fonts, while the order of its entries does not. Disabled entries and
+    separators are skipped by the arrow key, as for a user."""
+    icon = tray_icon()
+    visible = lambda: set(run("xdotool", "search", "--onlyvisible", "--class", "quillo", check=False).stdout.split())
+    before = visible()
+    run("xdotool", "mousemove", "--window", icon, "10", "12", "click", "1")
+    menu = wait_until(lambda: visible() - before, timeout=10, what="the tray menu to open")
+    for _ in range(steps_down):
+        run("xdotool", "key", "Down")
+    run("xdotool", "key", "Return")
+    wait_until(lambda: not (visible() & menu), timeout=10, what="the tray menu to close")
 
 
 def clipboard(target="UTF8_STRING"):

@@ -6,63 +6,19 @@ application's text widget, the history file must hold it and the clipboard
 must come back.
 """
 
-import json
 import os
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from quillo_e2e import (KEY_ALT_R, KEY_CONTROL_R, KEY_F5, SOURCE_DIR, QuilloProcess, TextTarget, clipboard,
-                        key_down, key_up, notifications, play_speech, run, tap, wait_until)
+from quillo_e2e import (KEY_ALT_R, KEY_CONTROL_R, KEY_F5, FakeServices, QuilloProcess, TextTarget, clipboard,
+                        key_down, key_up, notifications, speak_while, tap, wait_until)
 
-FAKE_SERVICES = os.path.join(SOURCE_DIR, "tests", "fakes", "services", "fake_services.py")
 TRANSCRIPT = "Go forward ten meters."
-
-
-class FakeServices:
-    def __init__(self, *extra):
-        self.dir = tempfile.mkdtemp(prefix="quillo-fake-")
-        self.port_file = os.path.join(self.dir, "port")
-        self.log = os.path.join(self.dir, "requests.log")
-        self.process = subprocess.Popen(
-            [sys.executable, FAKE_SERVICES, "--port-file", self.port_file, "--log", self.log,
-             "--openai-key", "sk-test", "--deepgram-key", "dg-test", "--deepgram-transcript", TRANSCRIPT, *extra])
-        port = wait_until(self.read_port, what="the fake services")
-        self.base = f"http://127.0.0.1:{port}/v1"
-
-    def read_port(self):
-        try:
-            with open(self.port_file) as f:
-                return f.read().strip()
-        except OSError:
-            return None
-
-    def requests(self):
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log) as f:
-            return [json.loads(line) for line in f if line.strip()]
-
-    def env(self):
-        return {"OPENAI_API_KEY": "sk-test", "DEEPGRAM_API_KEY": "dg-test",
-                "QUILLO_OPENAI_BASE_URL": self.base, "QUILLO_DEEPGRAM_BASE_URL": self.base}
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=5)
-
-
-def speak_while(press, release):
-    """Presses, plays the whole recording, releases."""
-    press()
-    time.sleep(0.3)
-    player = play_speech()
-    player.wait(timeout=20)
-    time.sleep(0.3)
-    release()
+# These dictations take the upload route; the live route has its own test.
+UPLOAD_ONLY = {"quillo.streamingEnabled": False}
 
 
 class DictationEndToEnd(unittest.TestCase):
@@ -70,7 +26,7 @@ class DictationEndToEnd(unittest.TestCase):
     def setUpClass(cls):
         cls.services = FakeServices()
         cls.target = TextTarget()
-        cls.quillo = QuilloProcess(env_extra=cls.services.env()).start()
+        cls.quillo = QuilloProcess(env_extra=cls.services.env(), preferences=UPLOAD_ONLY).start()
         cls.target.focus()
 
     @classmethod
@@ -132,7 +88,7 @@ class RejectedKeyEndToEnd(unittest.TestCase):
     def test_a_rejected_key_is_notified_and_nothing_is_pasted(self):
         services = FakeServices("--answer", "listen=401:deepgram_error_401.json")
         target = TextTarget()
-        quillo = QuilloProcess(env_extra=services.env()).start()
+        quillo = QuilloProcess(env_extra=services.env(), preferences=UPLOAD_ONLY).start()
         try:
             target.focus()
             seen = len(notifications())
