@@ -40,8 +40,12 @@ format:
 format-check:
 	@git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 
-bench: build
+# The programs in build/bench, then the real app's dictation latency inside a
+# throw-away test desktop.
+bench: deps build
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done
+	@echo "== bench/bench_dictation_latency.py"
+	@scripts/test-desktop.sh python3 bench/bench_dictation_latency.py
 
 clean:
 	rm -rf build build-asan build-tsan
