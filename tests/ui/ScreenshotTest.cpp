@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QStyle>
 #include <QTest>
@@ -20,6 +21,8 @@
 #include "ui/main/AppNavState.h"
 #include "ui/main/DictionaryView.h"
 #include "ui/main/MainWindowView.h"
+#include "ui/main/SnippetFormSheet.h"
+#include "ui/main/SnippetsView.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
 
@@ -88,6 +91,11 @@ void fillWithHistory(test::UiStore& data)
         }
     }
     data.store.addSnippet("sig", "Best regards,\nAnna");
+    data.store.addSnippet("my email", "anna.nowak@example.com");
+    data.store.addSnippet("standup update",
+                          "Yesterday I finished the retry logic and reviewed two pull requests. Today I am "
+                          "pairing on the audio pipeline and writing the release notes. No blockers, but I "
+                          "will need a review of the settings screen before Friday so that it can ship.");
     for (const char* word : {"Quillo", "PulseAudio", "Kubernetes", "Anna Nowak-Schmidt", "gRPC", "macOS"}) {
         data.store.addWord(word);
     }
@@ -99,6 +107,8 @@ void hoverSecondRow(QWidget* page)
     QWidget* row = nullptr;
     if (auto* dictionary = qobject_cast<DictionaryView*>(page); dictionary && dictionary->rows().size() > 1) {
         row = dictionary->rows()[1];
+    } else if (auto* snippets = qobject_cast<SnippetsView*>(page); snippets && snippets->rows().size() > 1) {
+        row = snippets->rows()[1];
     }
     if (row) {
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -128,7 +138,8 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
             MainWindowView view(data.store, nav, data.clock);
             view.resize(1180, 860);
             view.show();
-            for (NavItem item : {NavItem::home, NavItem::insights, NavItem::history, NavItem::dictionary}) {
+            for (NavItem item :
+                 {NavItem::home, NavItem::insights, NavItem::history, NavItem::dictionary, NavItem::snippets}) {
                 nav.setSelection(item);
                 QTest::qWait(100); // the history list lays out in batches
                 if (full) {
@@ -141,6 +152,36 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
                                               dark ? QStringLiteral("dark") : QStringLiteral("light"));
                 ASSERT_TRUE(view.grab().save(name)) << name.toStdString();
             }
+
+            // The snippet form over the dimmed screen: a new snippet when
+            // there is none, else the first one being edited.
+            auto* snippets = qobject_cast<SnippetsView*>(view.page(NavItem::snippets));
+            ASSERT_NE(snippets, nullptr);
+            if (full) {
+                snippets->edit(snippets->rows()[0]->snippet());
+            } else {
+                snippets->showAdd();
+            }
+            ASSERT_NE(snippets->sheet(), nullptr);
+            QTest::qWait(50);
+            QPixmap shot = view.grab();
+            const QPixmap form = snippets->sheet()->grab();
+            {
+                QPainter painter(&shot);
+                painter.fillRect(shot.rect(), QColor(0, 0, 0, 60));
+                const QRect where(QPoint((shot.width() - form.width()) / 2, (shot.height() - form.height()) / 2),
+                                  form.size());
+                painter.drawPixmap(where.topLeft(), form);
+                // The window manager's frame, which the form's own image lacks.
+                painter.setPen(QColor(0x80, 0x80, 0x80));
+                painter.drawRect(where.adjusted(-1, -1, 0, 0));
+            }
+            const QString name = QStringLiteral("%1/snippets-sheet-%2-%3.png")
+                                     .arg(QString::fromLocal8Bit(directory),
+                                          full ? QStringLiteral("edit") : QStringLiteral("new"),
+                                          dark ? QStringLiteral("dark") : QStringLiteral("light"));
+            ASSERT_TRUE(shot.save(name)) << name.toStdString();
+            snippets->sheet()->reject();
         }
     }
     QApplication::setPalette(original);

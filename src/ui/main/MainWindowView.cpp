@@ -16,6 +16,7 @@
 #include "ui/main/HomeView.h"
 #include "ui/main/InsightsView.h"
 #include "ui/main/QuilloTheme.h"
+#include "ui/main/SnippetsView.h"
 
 namespace quillo {
 
@@ -205,7 +206,7 @@ MainWindowView::MainWindowView(DataStore& store, AppNavState& nav, const Clock& 
     m_pages[indexOf(NavItem::insights)] = new InsightsView(store);
     m_pages[indexOf(NavItem::history)] = new HistoryView(store);
     m_pages[indexOf(NavItem::dictionary)] = new DictionaryView(store);
-    m_pages[indexOf(NavItem::snippets)] = makeTitledPage(NavItem::snippets);
+    m_pages[indexOf(NavItem::snippets)] = new SnippetsView(store);
     m_pages[indexOf(NavItem::settings)] = makeTitledPage(NavItem::settings);
     for (QWidget* page : m_pages) {
         m_stack->addWidget(page);

@@ -60,7 +60,7 @@ QColor PillButton::fillColour() const
         break;
     case Kind::destructive:
         colour = theme::red();
-        colour.setAlphaF(0.07F);
+        colour.setAlphaF(theme::isDark(palette()) ? 0.14F : 0.07F);
         break;
     }
     if (isDown()) {
@@ -80,7 +80,8 @@ QColor PillButton::textColour() const
         colour = theme::textSecondary(palette());
         break;
     case Kind::destructive:
-        colour = theme::red();
+        // The light red keeps its contrast on a dark background.
+        colour = theme::isDark(palette()) ? QColor(248, 113, 113) : theme::red();
         colour.setAlphaF(0.75F);
         break;
     }

@@ -1,0 +1,166 @@
+#include "ui/main/SnippetsView.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEnterEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "ui/UiTestSupport.h"
+#include "ui/main/SnippetFormSheet.h"
+
+namespace quillo {
+namespace {
+
+class SnippetsViewTest : public ::testing::Test
+{
+protected:
+    // Opens the sheet with `open`, fills both fields and presses Save.
+    static void saveThroughSheet(SnippetsView& view, const QString& trigger, const QString& expansion)
+    {
+        SnippetFormSheet* sheet = view.sheet();
+        ASSERT_NE(sheet, nullptr);
+        sheet->triggerField()->setText(trigger);
+        sheet->expansionEditor()->setPlainText(expansion);
+        ASSERT_TRUE(sheet->saveButton()->isEnabled()) << trigger.toStdString();
+        sheet->saveButton()->click();
+        test::UiStore::settle();
+    }
+    static QStringList shownTriggers(const SnippetsView& view)
+    {
+        QStringList triggers;
+        for (SnippetRow* row : view.rows()) {
+            triggers << QString::fromStdString(row->snippet().trigger);
+        }
+        return triggers;
+    }
+
+    test::UiStore data;
+};
+
+TEST_F(SnippetsViewTest, SaveNeedsBothFieldsAndStoresThemTrimmed)
+{
+    SnippetsView view(data.store);
+    view.show();
+    EXPECT_TRUE(view.showsEmptyState());
+    view.newSnippetButton()->click();
+    SnippetFormSheet* sheet = view.sheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(view.showingAdd());
+    EXPECT_EQ(sheet->title(), QStringLiteral("New Snippet"));
+    EXPECT_EQ(sheet->triggerField()->placeholderText(), QStringLiteral("e.g. my email address"));
+
+    struct Case
+    {
+        const char* name;
+        QString trigger;
+        QString expansion;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"both empty", QString(), QString(), false},
+        {"blank trigger", QStringLiteral(" \t "), QStringLiteral("text"), false},
+        {"blank expansion", QStringLiteral("sig"), QStringLiteral("  \t"), false},
+        // Would be stored as an empty expansion once its line breaks are trimmed.
+        {"expansion of line breaks", QStringLiteral("sig"), QStringLiteral("\n \n"), false},
+        {"both filled", QStringLiteral("sig"), QStringLiteral("x"), true},
+    };
+    for (const Case& c : cases) {
+        sheet->triggerField()->setText(c.trigger);
+        sheet->expansionEditor()->setPlainText(c.expansion);
+        EXPECT_EQ(sheet->saveButton()->isEnabled(), c.allowed) << "case " << c.name;
+    }
+
+    // The trigger loses spaces and tabs, the expansion all surrounding white space.
+    saveThroughSheet(view, QStringLiteral("  my email\t"), QStringLiteral("\n anna@example.com\n\n"));
+    EXPECT_EQ(view.sheet(), nullptr);
+    EXPECT_FALSE(view.showingAdd());
+    ASSERT_EQ(data.store.snippets().size(), 1U);
+    EXPECT_EQ(data.store.snippets()[0].trigger, "my email");
+    EXPECT_EQ(data.store.snippets()[0].expansion, "anna@example.com");
+    EXPECT_FALSE(view.showsEmptyState());
+
+    // The same trigger again makes a second snippet; Cancel adds nothing.
+    view.newSnippetButton()->click();
+    saveThroughSheet(view, QStringLiteral("my email"), QStringLiteral("work@example.com"));
+    view.newSnippetButton()->click();
+    view.sheet()->triggerField()->setText(QStringLiteral("dropped"));
+    view.sheet()->expansionEditor()->setPlainText(QStringLiteral("dropped"));
+    view.sheet()->cancelButton()->click();
+    test::UiStore::settle();
+    EXPECT_FALSE(view.showingAdd());
+    EXPECT_EQ(shownTriggers(view), (QStringList{QStringLiteral("my email"), QStringLiteral("my email")}));
+}
+
+TEST_F(SnippetsViewTest, EditKeepsIdentityAndPlaceAndDeleteGoesById)
+{
+    data.store.addSnippet("one", "first");
+    data.store.addSnippet("two", "second");
+    data.store.addSnippet("three", "third");
+    const std::vector<Snippet> before = data.store.snippets();
+    SnippetsView view(data.store);
+    view.resize(900, 700);
+    view.show();
+    ASSERT_EQ(view.rows().size(), 3U);
+
+    SnippetRow* middle = view.rows()[1];
+    EXPECT_FALSE(middle->editButton()->isVisible());
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(middle, &enter);
+    EXPECT_TRUE(middle->editButton()->isVisible());
+    EXPECT_TRUE(middle->deleteButton()->isVisible());
+
+    // Cancel leaves the snippet as it was.
+    middle->editButton()->click();
+    ASSERT_NE(view.sheet(), nullptr);
+    EXPECT_EQ(view.sheet()->title(), QStringLiteral("Edit Snippet"));
+    EXPECT_EQ(view.sheet()->triggerField()->text(), QStringLiteral("two"));
+    EXPECT_EQ(view.sheet()->expansionEditor()->toPlainText(), QStringLiteral("second"));
+    ASSERT_TRUE(view.editingSnippet().has_value());
+    EXPECT_EQ(view.editingSnippet()->id, before[1].id);
+    view.sheet()->reject();
+    test::UiStore::settle();
+    EXPECT_FALSE(view.editingSnippet().has_value());
+    EXPECT_EQ(data.store.snippets(), before);
+
+    view.rows()[1]->editButton()->click();
+    saveThroughSheet(view, QStringLiteral("TWO "), QStringLiteral("second, edited"));
+    const std::vector<Snippet> after = data.store.snippets();
+    ASSERT_EQ(after.size(), 3U);
+    EXPECT_EQ(after[0], before[0]);
+    EXPECT_EQ(after[1], (Snippet{before[1].id, "TWO", "second, edited"}));
+    EXPECT_EQ(after[2], before[2]);
+    EXPECT_EQ(shownTriggers(view),
+              (QStringList{QStringLiteral("one"), QStringLiteral("TWO"), QStringLiteral("three")}));
+
+    // Delete goes by id: a card whose snippet is gone from the store deletes nothing.
+    SnippetRow* first = view.rows()[0];
+    data.store.removeSnippet({0});
+    first->deleteButton()->click();
+    EXPECT_EQ(data.store.snippets().size(), 2U);
+    view.rows()[0]->deleteButton()->click();
+    view.rows()[0]->deleteButton()->click();
+    EXPECT_TRUE(data.store.snippets().empty());
+    EXPECT_TRUE(view.showsEmptyState());
+}
+
+TEST_F(SnippetsViewTest, FollowsTheStoreAtOnce)
+{
+    SnippetsView view(data.store);
+    data.store.addSnippet("addr", "1 Main Street");
+    test::UiStore::settle();
+    EXPECT_EQ(shownTriggers(view), QStringList{QStringLiteral("addr")});
+    SnippetRow* row = view.rows()[0];
+    data.store.addWord("unrelated");
+    test::UiStore::settle();
+    EXPECT_EQ(view.rows()[0], row);
+    data.store.removeSnippet({0});
+    test::UiStore::settle();
+    EXPECT_TRUE(view.showsEmptyState());
+}
+
+} // namespace
+} // namespace quillo
