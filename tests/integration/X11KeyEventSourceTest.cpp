@@ -23,6 +23,7 @@
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/X11Accessibility.h"
 #include "platform/linux/X11KeyEventSource.h"
+#include "ui/settings/KeyCaptureOverlay.h"
 
 namespace quillo::test {
 namespace {
@@ -234,6 +235,46 @@ TEST_F(X11KeyEventSourceTest, KeysTypedIntoOurOwnWindowDriveTheManager)
 
     type("key 105 sleep 0.2 key 105", 4);
     EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a"));
+}
+
+TEST_F(X11KeyEventSourceTest, TheKeyCaptureOverlaySeesTheSideAndLeavesTheGlobalKeysWorking)
+{
+    manager->start();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Quillo capture window"));
+    window.setGeometry(200, 150, 480, 320);
+    window.show();
+    window.activateWindow();
+    processEventsFor(500);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed().toULongLong(),
+              static_cast<qulonglong>(window.winId()));
+
+    std::vector<std::pair<int, QString>> captured;
+    auto open = [&] {
+        auto overlay = std::make_unique<KeyCaptureOverlay>(&window);
+        QObject::connect(overlay.get(), &KeyCaptureOverlay::captured, [&](int code, const QString& name) {
+            captured.emplace_back(code, name);
+        });
+        processEventsFor(100);
+        return overlay;
+    };
+
+    // Left Shift, then Right Shift, released in that order: only the last
+    // release clears the Shift flag, and it is the right-hand key.
+    auto overlay = open();
+    type("keydown 50 sleep 0.1 keydown 62 sleep 0.1 keyup 50 sleep 0.1 keyup 62", 0);
+    ASSERT_EQ(captured.size(), 1u);
+    EXPECT_EQ(captured[0].first, keycode::rightShift);
+
+    // Right Control is bound to the toggle: the manager starts a recording
+    // while the overlay reports the key, which is how the settings screen
+    // comes to show its conflict message.
+    overlay = open();
+    type("key 105", 2);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start"));
+    ASSERT_EQ(captured.size(), 2u);
+    EXPECT_EQ(captured[1].first, keycode::rightControl);
+    EXPECT_EQ(captured[1].second, QStringLiteral("Right Control \u2303"));
 }
 
 TEST_F(X11KeyEventSourceTest, NothingArrivesOnceStoppedOrDisabled)
