@@ -156,8 +156,6 @@ const DispatchCase kDispatchCases[] = {
      "hold=f6 +f6:start,rec.start rf6 rf6 -f6:rec.stop,stop=clip-1.m4a"},
     {"only the release of the starting hold key ends the recording",
      "hold=ropt,f6 +ropt:start,rec.start +f6 -f6 -ropt:rec.stop,stop=clip-1.m4a"},
-    {"... also for a function key as the starting key",
-     "hold=ropt,f6 +f6:start,rec.start +ropt -ropt -f6:rec.stop,stop=clip-1.m4a"},
     {"the starting function key ends the recording even after it was unbound",
      "hold=f6 +f6:start,rec.start hold=ropt -f6:rec.stop,stop=clip-1.m4a"},
     {"with both Commands down neither release ends the hold; the next press and release does",
@@ -174,22 +172,16 @@ const DispatchCase kDispatchCases[] = {
      "toggle=rctrl,f7 +rctrl:start,rec.start -rctrl +f7:rec.stop,stop=clip-1.m4a -f7"},
     {"a hold key during a toggle recording does nothing",
      "+rctrl:start,rec.start -rctrl +ropt -ropt +rctrl:rec.stop,stop=clip-1.m4a"},
-    {"a toggle key during a hold recording does nothing",
-     "+ropt:start,rec.start +rctrl -rctrl -ropt:rec.stop,stop=clip-1.m4a"},
     {"a released toggle key whose twin is held reads as another press",
      "+lctrl +rctrl:start,rec.start -rctrl:rec.stop,stop=clip-1.m4a"},
     {"a hold key's release cannot end a toggle recording", "toggle=f7 hold=f6 +f7:start,rec.start -f7 +f6 -f6"},
 
     // Paste-last.
     {"paste-last pastes on press only, never on repeats", "+f5:paste rf5 rf5 -f5"},
-    {"paste-last on a modifier pastes on press only", "paste=rshift +rshift:paste -rshift"},
     {"paste-last during a hold recording leaves it running",
      "+ropt:start,rec.start +f5:paste -f5 -ropt:rec.stop,stop=clip-1.m4a"},
-    {"paste-last during a toggle recording leaves it running",
-     "+rctrl:start,rec.start -rctrl +f5:paste +rctrl:rec.stop,stop=clip-1.m4a"},
 
     // One key in several lists: paste-last, then hold, then toggle decide.
-    {"a key bound to paste-last and hold only pastes", "hold=ropt paste=ropt +ropt:paste -ropt"},
     {"a key bound to all three only pastes", "hold=f6 toggle=f6 paste=f6 +f6:paste -f6 +f6:paste"},
     {"a key bound to hold and toggle holds",
      "hold=rctrl toggle=rctrl +rctrl:start,rec.start -rctrl:rec.stop,stop=clip-1.m4a"},
@@ -272,43 +264,16 @@ TEST_F(HotkeyManagerTest, RecordsWithoutCallbacksAndHearsNothingAfterStop)
     EXPECT_EQ(play("+ropt -ropt"), "+ropt -ropt");
 }
 
-TEST_F(HotkeyManagerTest, StartUpLogsPermissionKeyWatchingAndFnChannel)
-{
-    struct Case
-    {
-        bool trusted;
-        KeyEventSource::Started started;
-        std::vector<std::string> lines;
-    };
-    const Case cases[] = {
-        {true, {true, std::nullopt}, {"[Quillo] AXIsProcessTrusted = true", "[Quillo] Fn tap created: FAILED"}},
-        {true, {true, "hid"}, {"[Quillo] AXIsProcessTrusted = true", "[Quillo] Fn tap created: hid"}},
-        {false,
-         {false, std::nullopt},
-         {"[Quillo] AXIsProcessTrusted = false \u2014 showing alert",
-          "[Quillo] global flagsChanged monitor is nil \u2014 Accessibility permission missing",
-          "[Quillo] Fn tap created: FAILED"}},
-    };
-    for (const auto& c : cases) {
-        RecordingLog caseLog;
-        permissions.accessibilityTrusted = c.trusted;
-        keys.startAnswer = c.started;
-        std::vector<std::string> none;
-        HotkeyManager m(
-            {preferences, queue, caseLog, permissions, alert, keys, std::make_unique<FakeRecorder>(none), {}});
-        m.start();
-        EXPECT_EQ(caseLog.lines(), c.lines);
-        queue.advance(std::chrono::seconds(1));
-        EXPECT_EQ(alert.shown.size(), c.trusted ? 0u : 1u) << "alert when trusted is " << c.trusted;
-        alert.shown.clear();
-    }
-}
-
 TEST_F(HotkeyManagerTest, MissingPermissionAlertComesHalfASecondLaterAndItsFirstButtonOpensSettings)
 {
     permissions.accessibilityTrusted = false;
     alert.answer = 0;
+    keys.startAnswer = {false, std::nullopt};
     startManager();
+    EXPECT_THAT(log.lines(),
+                ElementsAre("[Quillo] AXIsProcessTrusted = false \u2014 showing alert",
+                            "[Quillo] global flagsChanged monitor is nil \u2014 Accessibility permission missing",
+                            "[Quillo] Fn tap created: FAILED"));
 
     queue.advance(std::chrono::milliseconds(499));
     EXPECT_THAT(alert.shown, IsEmpty()) << "the alert came too early";
