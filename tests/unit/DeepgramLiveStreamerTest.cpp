@@ -138,79 +138,72 @@ TEST_F(DeepgramStreamerTest, SendsEightyFiveMillisecondLittleEndianMessagesThenT
     EXPECT_EQ(socket().closeCodes, std::vector<int>{1000});
 }
 
-TEST_F(DeepgramStreamerTest, JoinsFinalsWithSingleSpacesAndAppendsTheLastInterim)
+TEST_F(DeepgramStreamerTest, TranscriptIsTheFinalsJoinedWithSingleSpacesThenTheLastInterim)
 {
-    auto streamer = connected();
-    flushOnClose();
-    socket().deliverText(result(false, "Hello"));
-    socket().deliverText(result(true, "Hello there."));
-    socket().deliverText(R"({"type":"SpeechStarted","timestamp":1.2})");
-    socket().deliver(WebSocket::Message{true, "binary is ignored"});
-    socket().deliverText("not json");
-    socket().deliverText(R"({"channel":{"alternatives":[]},"is_final":true})");
-    socket().deliverText(result(true, "How are you?"));
-    socket().deliverText(result(false, "I am"));
-
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(streamer->finish(), "Hello there. How are you? I am");
-    // Metadata ends the wait at once rather than after the whole flush wait.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
-}
-
-TEST_F(DeepgramStreamerTest, AnEmptyFinalClearsTheInterimAndAddsNoSegment)
-{
-    auto streamer = connected();
-    flushOnClose();
-    socket().deliverText(result(true, "Hello there."));
-    socket().deliverText(result(false, "uh"));
-    socket().deliverText(result(true, ""));
-    EXPECT_EQ(streamer->finish(), "Hello there.");
-}
-
-TEST_F(DeepgramStreamerTest, AnInterimAloneIsTheTranscriptAndWhitespaceAloneIsNothing)
-{
+    struct Case
     {
-        auto streamer = connected();
-        flushOnClose();
-        socket().deliverText(result(false, "hello world"));
-        EXPECT_EQ(streamer->finish(), "hello world");
-    }
-    connector.socket = std::make_shared<FakeWebSocket>();
-    {
-        auto streamer = connected();
-        flushOnClose();
-        socket().deliverText(result(true, " \\n "));
-        socket().deliverText(result(false, "\\t"));
-        EXPECT_EQ(streamer->finish(), std::nullopt);
-    }
-}
-
-TEST_F(DeepgramStreamerTest, WithoutMetadataTheWaitEndsAfterThirtyPollsWithTheTextSoFar)
-{
-    auto streamer = connected();
-    socket().deliverText(result(false, "still talking"));
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(streamer->finish(), "still talking");
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 30 * timing.flushPoll);
-}
-
-TEST_F(DeepgramStreamerTest, AFailedCloseRequestIsNotAFailure)
-{
-    auto streamer = connected();
-    socket().failCloseStream = true;
-    socket().deliverText(result(true, "Kept."));
-    EXPECT_EQ(streamer->finish(), "Kept.");
-}
-
-TEST_F(DeepgramStreamerTest, AReceiveErrorAfterTheFlushKeepsTheResult)
-{
-    auto streamer = connected();
-    socket().onText = [](FakeWebSocket& s) {
-        s.deliverText(R"({"type":"Metadata"})");
-        s.deliver(std::nullopt); // the server closes right after
+        const char* name;
+        std::vector<std::string> messages; // "<binary>" stands for a binary message
+        std::optional<std::string> expected;
     };
-    socket().deliverText(result(true, "Done."));
-    EXPECT_EQ(streamer->finish(), "Done.");
+    const Case cases[] = {
+        {"finals, noise and a trailing interim",
+         {result(false, "Hello"),
+          result(true, "Hello there."),
+          R"({"type":"SpeechStarted","timestamp":1.2})",
+          "<binary>",
+          "not json",
+          R"({"channel":{"alternatives":[]},"is_final":true})",
+          result(true, "How are you?"),
+          result(false, "I am")},
+         "Hello there. How are you? I am"},
+        {"an empty final clears the interim and adds no segment",
+         {result(true, "Hello there."), result(false, "uh"), result(true, "")},
+         "Hello there."},
+        {"an interim alone", {result(false, "hello world")}, "hello world"},
+        {"white space alone is nothing", {result(true, " \\n "), result(false, "\\t")}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        connector.socket = std::make_shared<FakeWebSocket>();
+        auto streamer = connected();
+        flushOnClose();
+        for (const auto& message : c.messages) {
+            socket().deliver(WebSocket::Message{message == "<binary>", message});
+        }
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(streamer->finish(), c.expected);
+        // Metadata ends the wait at once rather than after the whole flush wait.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
+    }
+}
+
+TEST_F(DeepgramStreamerTest, TroubleAtTheEndKeepsTheWordsSoFar)
+{
+    const auto finishWith = [&](auto&& arrange) {
+        connector.socket = std::make_shared<FakeWebSocket>();
+        auto streamer = connected();
+        arrange(socket());
+        socket().deliverText(result(true, "Kept."));
+        socket().deliverText(result(false, "still talking"));
+        return streamer->finish();
+    };
+
+    // Without Metadata the wait ends after thirty polls.
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(finishWith([](FakeWebSocket&) {}), "Kept. still talking");
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 30 * timing.flushPoll);
+
+    EXPECT_EQ(finishWith([](FakeWebSocket& s) { s.failCloseStream = true; }), "Kept. still talking")
+        << "a failed close request";
+    EXPECT_EQ(finishWith([](FakeWebSocket& s) {
+                  s.onText = [](FakeWebSocket& server) {
+                      server.deliverText(R"({"type":"Metadata"})");
+                      server.deliver(std::nullopt); // the server closes right after
+                  };
+              }),
+              "Kept. still talking")
+        << "a receive error after the flush";
 }
 
 // Each failure leaves the stream dead: finish() yields nothing, and once the

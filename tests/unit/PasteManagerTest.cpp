@@ -102,12 +102,10 @@ TEST(PasteManagerTest, OffersOnlyThePrivateTextThenRestoresEveryItemAndTypeInOrd
     };
     const Case cases[] = {
         {"empty clipboard", {}},
-        {"one item, HTML and plain text", kUserClipboard},
-        {"binary bytes", {{{"image/png", std::string("\x89PNG\0\xff\x00", 7)}}}},
-        {"several items",
+        {"several items, one of them binary",
          {{{"text/uri-list", "file:///tmp/a"}, {"text/plain", "/tmp/a"}},
-          {{"text/plain", "second"}},
-          {{"image/png", "png"}, {"text/plain", "third"}}}},
+          {{"image/png", std::string("\x89PNG\0\xff\x00", 7)}},
+          {{"text/html", "<b>third</b>"}, {"text/plain", "third"}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,7 +133,6 @@ TEST(PasteManagerTest, LeavesAnythingCopiedAfterThePasteAlone)
     };
     const Case cases[] = {
         {"copy before the paste key", 50, newer},
-        {"copy between paste key and restore", 500, newer},
         {"copy just before the restore", 790, newer},
         {"another program empties the clipboard", 500, {}},
     };
@@ -161,10 +158,6 @@ TEST(PasteManagerTest, SerialisesOverlappingPastesAndRestoresTheUsersClipboardOn
         ClipboardContents after;
     };
     const Case cases[] = {
-        {"second paste while the first is under way",
-         {{0, [](Rig& r) { r.manager->paste("A", false); }}, {300, [](Rig& r) { r.manager->paste("B", false); }}},
-         {"0 read", "0 write text A", "100 press paste", "800 write text B", "900 press paste", "1600 write 1 items"},
-         kUserClipboard},
         {"three pastes at once",
          {{0,
            [](Rig& r) {
