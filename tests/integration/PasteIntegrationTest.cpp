@@ -178,38 +178,17 @@ TEST_F(PasteInDesktop, PastesUnderADvorakLayout)
     processEventsFor(kPasteSettlesMs);
 }
 
-// Holds a key (by X keycode) until released or destroyed.
-class HeldKey
-{
-public:
-    explicit HeldKey(int keycode) : m_keycode(QString::number(keycode))
-    {
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), m_keycode});
-    }
-    ~HeldKey() { release(); }
-    void release()
-    {
-        if (!m_released) {
-            runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), m_keycode});
-            m_released = true;
-        }
-    }
-
-private:
-    QString m_keycode;
-    bool m_released = false;
-};
-
 TEST_F(PasteInDesktop, WaitsUntilTheUserLetsGoOfAModifier)
 {
     TkEntryWindow target(QStringLiteral("Paste target"));
     ASSERT_TRUE(target.waitUntilFocused());
 
-    HeldKey leftShift(50);
+    const QString leftShift = QStringLiteral("50");
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), leftShift});
     manager.paste("after Shift", false);
     processEventsFor(400);
     EXPECT_EQ(target.text(), QString()) << "pasted while Shift was held";
-    leftShift.release();
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), leftShift});
     EXPECT_TRUE(target.waitForText(QStringLiteral("after Shift")))
         << "the entry holds \"" << target.text().toStdString() << '"';
     processEventsFor(kPasteSettlesMs);
