@@ -167,6 +167,72 @@ TEST_F(HistoryViewTest, NewDictationAppearsOnTopWhileOpen)
     EXPECT_EQ(view.subtitle(), QStringLiteral("4 dictations \u00B7 11 words"));
 }
 
+// Past the inline limit the list loads when first shown and searches on
+// another thread; what it ends up showing must be what an inline search shows.
+TEST_F(HistoryViewTest, LongHistoryLoadsWhenShownAndSearchesInTheBackground)
+{
+    for (std::size_t i = 0; i < HistoryView::kInlineEntries; ++i) {
+        data.store.addEntry(i % 2 == 0 ? "Even entry" : "odd one", 1, std::nullopt, std::nullopt);
+    }
+    data.store.addEntry("Über alles", 1, std::nullopt, std::nullopt);
+    const int total = static_cast<int>(HistoryView::kInlineEntries) + 1;
+    QWidget window;
+    auto* view = new HistoryView(data.store, &window);
+    auto settled = [&](auto condition) {
+        return QTest::qWaitFor([&] { return !view->isUpdating() && condition(); }, 10000);
+    };
+
+    window.show();
+    ASSERT_TRUE(settled([&] { return view->model()->rowCount() == total; }));
+    EXPECT_EQ(view->subtitle(), QStringLiteral("2001 dictations \u00B7 4002 words"));
+
+    // Only the last of quick keystrokes counts.
+    view->searchField()->setText(QStringLiteral("e"));
+    view->searchField()->setText(QStringLiteral("EVEN"));
+    ASSERT_TRUE(settled([&] { return view->model()->filter() == QStringLiteral("EVEN"); }));
+    EXPECT_EQ(view->model()->rowCount(), 1000);
+    EXPECT_EQ(view->model()->index(0).data().toString(), QStringLiteral("Even entry"));
+
+    // A dictation while searching: the folded texts kept up, the new one matched.
+    view->searchField()->setText(QStringLiteral("über"));
+    data.store.addEntry("even ÜBERMORGEN", 2, std::nullopt, std::nullopt);
+    test::UiStore::settle();
+    ASSERT_TRUE(settled([&] { return view->model()->rowCount() == 2; }));
+    EXPECT_EQ(shownTexts(*view), (QStringList{QStringLiteral("even ÜBERMORGEN"), QStringLiteral("Über alles")}));
+    EXPECT_EQ(view->subtitle(), QStringLiteral("2002 dictations \u00B7 4004 words"));
+
+    view->searchField()->setText(QStringLiteral("even"));
+    ASSERT_TRUE(settled([&] { return view->model()->filter() == QStringLiteral("even"); }));
+    EXPECT_EQ(view->model()->rowCount(), 1001);
+}
+
+TEST(HistoryListContent, ReusesFoldedTextsOnlyForAHistoryThatGrewAtTheFront)
+{
+    auto history = [](std::initializer_list<std::pair<const char*, const char*>> entries) {
+        std::vector<DictationEntry> list;
+        for (const auto& [id, text] : entries) {
+            list.emplace_back(id, text, 0.0);
+        }
+        return std::make_shared<const std::vector<DictationEntry>>(std::move(list));
+    };
+    const auto first =
+        HistoryListModel::makeContent(history({{"B", "Éclair"}, {"A", "apple"}}), QStringLiteral("ÉCLAIR"), {});
+    EXPECT_EQ(first.rows, std::vector<int>{0});
+
+    // One new entry: only its text is folded, the others are the same strings.
+    const auto grown = HistoryListModel::makeContent(history({{"C", "Apple pie"}, {"B", "Éclair"}, {"A", "apple"}}),
+                                                     QStringLiteral("apple"),
+                                                     first);
+    EXPECT_EQ(grown.rows, (std::vector<int>{0, 2}));
+    EXPECT_EQ((*grown.folded)[1].constData(), (*first.folded)[0].constData());
+
+    // Cleared and refilled: nothing from before may be reused.
+    const auto refilled =
+        HistoryListModel::makeContent(history({{"D", "pear"}, {"A", "apple"}}), QStringLiteral("pear"), grown);
+    EXPECT_EQ(refilled.rows, std::vector<int>{0});
+    EXPECT_EQ(refilled.folded->size(), 2U);
+}
+
 TEST(HistoryRowText, WordCountIsSingularOnlyForOne)
 {
     EXPECT_EQ(HistoryRowDelegate::wordCountText(0), QStringLiteral("0 words"));

@@ -1,73 +1,96 @@
 #include "ui/main/HistoryListModel.h"
 
-#include <iterator>
-
 #include "ui/main/DateText.h"
 
 namespace quillo {
 
+namespace {
+
+QString folded(const DictationEntry& entry)
+{
+    return QString::fromStdString(entry.text()).toCaseFolded();
+}
+
+// The folded texts of `history`, taken from `previous` where `history` is
+// `previousHistory` with entries added at the front (the only way a history
+// grows).
+HistoryListModel::Folded foldAll(const std::vector<DictationEntry>& history,
+                                 const std::vector<DictationEntry>& previousHistory,
+                                 const HistoryListModel::Folded& previous)
+{
+    const bool grewAtFront = previous && previous->size() == previousHistory.size() && !previousHistory.empty() &&
+                             history.size() >= previousHistory.size() &&
+                             history[history.size() - previousHistory.size()].id() == previousHistory.front().id() &&
+                             history.back().id() == previousHistory.back().id();
+    auto result = std::make_shared<std::vector<QString>>();
+    result->reserve(history.size());
+    const std::size_t fresh = grewAtFront ? history.size() - previousHistory.size() : history.size();
+    for (std::size_t i = 0; i < fresh; ++i) {
+        result->push_back(folded(history[i]));
+    }
+    if (grewAtFront) {
+        result->insert(result->end(), previous->begin(), previous->end()); // QStrings share their text
+    }
+    return result;
+}
+
+} // namespace
+
+HistoryListModel::Content HistoryListModel::makeContent(History history, const QString& term, const Content& previous)
+{
+    Content content;
+    content.filter = term;
+    if (history == previous.history) {
+        content.folded = previous.folded;
+    } else if (previous.folded) {
+        // Once searched, keep the folded texts current so the next search
+        // costs only the comparison.
+        content.folded = foldAll(*history, *previous.history, previous.folded);
+    }
+    content.history = std::move(history);
+    if (term.isEmpty()) {
+        return content;
+    }
+    if (!content.folded) {
+        content.folded = foldAll(*content.history, {}, nullptr);
+    }
+    const QString needle = term.toCaseFolded();
+    const std::vector<QString>& texts = *content.folded;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (texts[i].contains(needle)) {
+            content.rows.push_back(static_cast<int>(i));
+        }
+    }
+    return content;
+}
+
 HistoryListModel::HistoryListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+void HistoryListModel::setContent(Content content)
+{
+    beginResetModel();
+    m_content = std::move(content);
+    endResetModel();
+}
 
 void HistoryListModel::setHistory(std::vector<DictationEntry> history)
 {
-    beginResetModel();
-    // A new dictation only adds entries at the front: keep the folded texts
-    // of the rest instead of folding the whole history again.
-    std::vector<QString> folded;
-    const bool grewAtFront = !m_history.empty() && m_folded.size() == m_history.size() &&
-                             history.size() >= m_history.size() &&
-                             history[history.size() - m_history.size()].id() == m_history.front().id() &&
-                             history.back().id() == m_history.back().id();
-    if (grewAtFront) {
-        const std::size_t added = history.size() - m_history.size();
-        folded.reserve(history.size());
-        for (std::size_t i = 0; i < added; ++i) {
-            folded.push_back(QString::fromStdString(history[i].text()).toCaseFolded());
-        }
-        std::move(m_folded.begin(), m_folded.end(), std::back_inserter(folded));
-    }
-    m_history = std::move(history);
-    m_folded = std::move(folded);
-    applyFilter();
-    endResetModel();
+    setContent(makeContent(std::make_shared<const std::vector<DictationEntry>>(std::move(history)),
+                           m_content.filter,
+                           m_content));
 }
 
 void HistoryListModel::setFilter(const QString& term)
 {
-    if (term == m_filter) {
-        return;
-    }
-    beginResetModel();
-    m_filter = term;
-    applyFilter();
-    endResetModel();
-}
-
-void HistoryListModel::applyFilter()
-{
-    m_rows.clear();
-    if (m_filter.isEmpty()) {
-        return;
-    }
-    if (m_folded.size() != m_history.size()) {
-        m_folded.clear();
-        m_folded.reserve(m_history.size());
-        for (const DictationEntry& entry : m_history) {
-            m_folded.push_back(QString::fromStdString(entry.text()).toCaseFolded());
-        }
-    }
-    const QString needle = m_filter.toCaseFolded();
-    for (std::size_t i = 0; i < m_folded.size(); ++i) {
-        if (m_folded[i].contains(needle)) {
-            m_rows.push_back(static_cast<int>(i));
-        }
+    if (term != m_content.filter) {
+        setContent(makeContent(m_content.history, term, m_content));
     }
 }
 
 const DictationEntry& HistoryListModel::entryAt(int row) const
 {
-    const int position = m_filter.isEmpty() ? row : m_rows[static_cast<std::size_t>(row)];
-    return m_history[static_cast<std::size_t>(position)];
+    const int position = m_content.filter.isEmpty() ? row : m_content.rows[static_cast<std::size_t>(row)];
+    return (*m_content.history)[static_cast<std::size_t>(position)];
 }
 
 int HistoryListModel::rowCount(const QModelIndex& parent) const
@@ -75,7 +98,7 @@ int HistoryListModel::rowCount(const QModelIndex& parent) const
     if (parent.isValid()) {
         return 0;
     }
-    return static_cast<int>(m_filter.isEmpty() ? m_history.size() : m_rows.size());
+    return static_cast<int>(m_content.filter.isEmpty() ? m_content.history->size() : m_content.rows.size());
 }
 
 QVariant HistoryListModel::data(const QModelIndex& index, int role) const

@@ -10,8 +10,8 @@
 namespace quillo {
 
 // The history (newest first) as a list model, narrowed by a search term.
-// Holds one snapshot of the store's list; the text is converted and
-// case-folded only when a search first needs it.
+// Shows one immutable snapshot of the store's list, so a snapshot and its
+// search can be prepared on another thread and swapped in whole.
 class HistoryListModel final : public QAbstractListModel
 {
     Q_OBJECT
@@ -25,26 +25,41 @@ public:
         WordCountRole,
     };
 
+    using History = std::shared_ptr<const std::vector<DictationEntry>>;
+    using Folded = std::shared_ptr<const std::vector<QString>>;
+
+    // What the list shows.
+    struct Content
+    {
+        History history = std::make_shared<const std::vector<DictationEntry>>();
+        // The case-folded texts, parallel to `history`; made by the first
+        // search and carried on from snapshot to snapshot.
+        Folded folded;
+        QString filter;
+        std::vector<int> rows; // positions in `history` shown while filtering
+    };
+
+    // The content for `history` searched for `term` (an empty term, not
+    // trimmed, keeps all; otherwise the texts that contain it, ignoring
+    // case). Folds only the texts `previous` has not folded yet: a new
+    // dictation costs one text, not the whole history. Safe on any thread.
+    static Content makeContent(History history, const QString& term, const Content& previous);
+
     explicit HistoryListModel(QObject* parent = nullptr);
 
+    void setContent(Content content);
+    const Content& content() const { return m_content; }
     void setHistory(std::vector<DictationEntry> history);
-    // Keeps the entries whose text contains `term`, ignoring case; an empty
-    // term (not trimmed) keeps all.
     void setFilter(const QString& term);
-    QString filter() const { return m_filter; }
-    std::size_t totalCount() const { return m_history.size(); }
+    QString filter() const { return m_content.filter; }
+    std::size_t totalCount() const { return m_content.history->size(); }
     const DictationEntry& entryAt(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    void applyFilter();
-
-    std::vector<DictationEntry> m_history;
-    mutable std::vector<QString> m_folded; // case-folded texts, built on the first search
-    QString m_filter;
-    std::vector<int> m_rows; // positions in m_history shown while filtering
+    Content m_content;
 };
 
 } // namespace quillo

@@ -20,25 +20,17 @@ constexpr int kExtraLineSpacing = 5;
 constexpr int kMetaGap = 7;
 constexpr int kIconSize = 14;
 
-QFont bodyFont()
-{
-    return theme::font(theme::bodySize);
-}
-QFont captionFont()
-{
-    return theme::font(theme::captionSize);
-}
-QFont buttonFont()
-{
-    return theme::font(theme::captionSize, QFont::Medium);
-}
 QString buttonWord(bool copied)
 {
     return copied ? QStringLiteral("Copied") : QStringLiteral("Copy");
 }
 } // namespace
 
-HistoryRowDelegate::HistoryRowDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), m_view(view) {}
+HistoryRowDelegate::HistoryRowDelegate(QAbstractItemView* view)
+    : QStyledItemDelegate(view), m_view(view), m_bodyFont(theme::font(theme::bodySize)),
+      m_captionFont(theme::font(theme::captionSize)), m_buttonFont(theme::font(theme::captionSize, QFont::Medium)),
+      m_body(m_bodyFont), m_caption(m_captionFont), m_button(m_buttonFont)
+{}
 
 QString HistoryRowDelegate::wordCountText(qulonglong count)
 {
@@ -52,9 +44,8 @@ QRect HistoryRowDelegate::cardRect(const QRect& rowRect) const
 
 QRect HistoryRowDelegate::copyButtonRect(const QRect& rowRect, bool copied) const
 {
-    const QFontMetrics metrics(buttonFont());
-    const int width = 12 + kIconSize + 5 + metrics.horizontalAdvance(buttonWord(copied)) + 12;
-    const int height = 6 + metrics.height() + 6;
+    const int width = 12 + kIconSize + 5 + m_button.horizontalAdvance(buttonWord(copied)) + 12;
+    const int height = 6 + m_button.height() + 6;
     const QRect card = cardRect(rowRect);
     return {card.right() - kPadding - width + 1, card.top() + kPadding + 2, width, height};
 }
@@ -71,8 +62,7 @@ HistoryRowDelegate::Lines HistoryRowDelegate::layoutText(const QString& source, 
     Lines lines;
     QString text = source;
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    const QFontMetrics metrics(bodyFont());
-    QTextLayout layout(text, bodyFont());
+    QTextLayout layout(text, m_bodyFont);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -88,17 +78,30 @@ HistoryRowDelegate::Lines HistoryRowDelegate::layoutText(const QString& source, 
         lines.text << QString();
     }
     const int count = static_cast<int>(lines.text.size());
-    lines.height = count * metrics.height() + (count - 1) * kExtraLineSpacing;
+    lines.height = count * m_body.height() + (count - 1) * kExtraLineSpacing;
     return lines;
 }
 
 QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int rowWidth = m_view ? m_view->viewport()->width() : option.rect.width();
+    // The list measures every row again after each change of the history or
+    // the search; an entry's text never changes, so its height at this width
+    // is measured once.
+    if (rowWidth != m_heightsWidth) {
+        m_heights.clear();
+        m_heightsWidth = rowWidth;
+    }
+    const QString id = index.data(HistoryListModel::IdRole).toString();
+    if (const auto known = m_heights.constFind(id); known != m_heights.constEnd()) {
+        return {rowWidth, *known};
+    }
     const Lines lines = layoutText(index.data(HistoryListModel::TextRole).toString(), textWidth(rowWidth));
-    const int textBlock = lines.height + kMetaGap + QFontMetrics(captionFont()).height();
+    const int textBlock = lines.height + kMetaGap + m_caption.height();
     const int buttonBlock = 2 + copyButtonRect(QRect(0, 0, rowWidth, 100), true).height();
-    return {rowWidth, kRowGap + 2 * kPadding + std::max(textBlock, buttonBlock)};
+    const int height = kRowGap + 2 * kPadding + std::max(textBlock, buttonBlock);
+    m_heights.insert(id, height);
+    return {rowWidth, height};
 }
 
 void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -114,9 +117,9 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 
     // The text, every line of it.
     const Lines lines = layoutText(index.data(HistoryListModel::TextRole).toString(), textWidth(option.rect.width()));
-    painter->setFont(bodyFont());
+    painter->setFont(m_bodyFont);
     painter->setPen(theme::textPrimary(palette));
-    const QFontMetrics body(bodyFont());
+    const QFontMetrics& body = m_body;
     const int left = card.left() + kPadding;
     int y = card.top() + kPadding;
     for (const QString& line : lines.text) {
@@ -126,9 +129,9 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     y = card.top() + kPadding + lines.height + kMetaGap;
 
     // Date · word count.
-    painter->setFont(captionFont());
+    painter->setFont(m_captionFont);
     painter->setPen(theme::textTertiary(palette));
-    const QFontMetrics caption(captionFont());
+    const QFontMetrics& caption = m_caption;
     const QString meta = index.data(HistoryListModel::DateTextRole).toString() + QStringLiteral("  \u00B7  ") +
                          wordCountText(index.data(HistoryListModel::WordCountRole).toULongLong());
     painter->drawText(left, y + caption.ascent(), meta);
@@ -154,7 +157,7 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
                                                     painter->device()->devicePixelRatioF());
     const int iconTop = button.top() + (button.height() - kIconSize) / 2;
     painter->drawPixmap(QRect(button.left() + 12, iconTop, kIconSize, kIconSize), icon);
-    painter->setFont(buttonFont());
+    painter->setFont(m_buttonFont);
     painter->setPen(ink);
     painter->drawText(button.adjusted(12 + kIconSize + 5, 0, 0, 0),
                       Qt::AlignLeft | Qt::AlignVCenter,

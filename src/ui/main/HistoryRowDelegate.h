@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
 #include <QSet>
 #include <QStyledItemDelegate>
 
@@ -50,7 +53,16 @@ private:
     void copy(const QModelIndex& index);
 
     QAbstractItemView* m_view;
-    QSet<QString> m_copied; // ids of the rows showing "Copied"
+    // Made once: sizeHint and paint run for every row laid out or painted.
+    const QFont m_bodyFont;
+    const QFont m_captionFont;
+    const QFont m_buttonFont;
+    const QFontMetrics m_body;
+    const QFontMetrics m_caption;
+    const QFontMetrics m_button;
+    QSet<QString> m_copied;
+    mutable QHash<QString, int> m_heights; // row heights by entry id, at m_heightsWidth
+    mutable int m_heightsWidth = -1;       // ids of the rows showing "Copied"
 };
 
 } // namespace quillo

@@ -1,5 +1,7 @@
 #include "ui/main/HistoryView.h"
 
+#include <algorithm>
+
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -14,6 +16,7 @@
 #include "ui/main/CardFrame.h"
 #include "ui/main/HistoryListModel.h"
 #include "ui/main/HistoryRowDelegate.h"
+#include "ui/main/LatestJob.h"
 #include "ui/main/QuilloTheme.h"
 #include "ui/main/StoreWatcher.h"
 
@@ -34,8 +37,16 @@ public:
 };
 } // namespace
 
+struct HistoryView::Result
+{
+    quint64 storeVersion = 0;
+    std::size_t totalWords = 0;
+    HistoryListModel::Content content;
+};
+
 HistoryView::HistoryView(DataStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this)), m_model(new HistoryListModel(this))
+    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this)), m_model(new HistoryListModel(this)),
+      m_job(std::make_unique<LatestJob>(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -132,7 +143,7 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
     // Lays out a batch of rows per event-loop turn, so a long history shows
     // its first screen at once and the rest is measured in the background.
     m_list->setLayoutMode(QListView::Batched);
-    m_list->setBatchSize(200);
+    m_list->setBatchSize(100);
     m_list->setMouseTracking(true);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setBackgroundRole(QPalette::Window);
@@ -142,12 +153,12 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
 
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_searchClear->setVisible(!text.isEmpty());
-        m_model->setFilter(text);
-        updateContent();
+        catchUp();
     });
     connect(m_searchClear, &QToolButton::clicked, m_search, &QLineEdit::clear);
     connect(m_clearAll, &QPushButton::clicked, this, &HistoryView::askToClear);
     connect(m_watcher, &StoreWatcher::changed, this, [this] {
+        ++m_storeVersion;
         // A page the window is not showing catches up when it is shown.
         if (parentWidget() && isHidden()) {
             m_stale = true;
@@ -155,20 +166,68 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
             refresh();
         }
     });
-    refresh();
+    // A long history waits until the page is first shown.
+    if (m_store.totalDictations() <= kInlineEntries) {
+        refresh();
+    } else {
+        m_stale = true;
+        m_clearAll->hide();
+        m_content->setCurrentWidget(m_list);
+    }
 }
+
+HistoryView::~HistoryView() = default;
 
 void HistoryView::refresh()
 {
-    m_model->setHistory(m_store.history());
+    catchUp();
+}
+
+void HistoryView::catchUp()
+{
+    const bool reload = m_shownVersion != m_storeVersion;
+    auto work = [store = &m_store,
+                 reload,
+                 version = m_storeVersion,
+                 words = m_totalWords,
+                 term = m_search->text(),
+                 previous = m_model->content()] {
+        Result result{version, words, {}};
+        HistoryListModel::History history = previous.history;
+        if (reload) {
+            auto loaded = std::make_shared<const std::vector<DictationEntry>>(store->history());
+            result.totalWords = statistics::totalWords(*loaded);
+            history = std::move(loaded);
+        }
+        result.content = HistoryListModel::makeContent(std::move(history), term, previous);
+        return result;
+    };
+    if (std::max(m_model->totalCount(), m_store.totalDictations()) <= kInlineEntries) {
+        m_job->cancel();
+        present(work());
+    } else {
+        m_job->start(work, [this](Result result) { present(std::move(result)); });
+    }
+}
+
+void HistoryView::present(Result result)
+{
+    m_shownVersion = result.storeVersion;
+    m_totalWords = result.totalWords;
+    m_model->setContent(std::move(result.content));
     const std::size_t count = m_model->totalCount();
     if (count == 0) {
         m_subtitle->setText(QStringLiteral("No dictations yet"));
     } else {
-        m_subtitle->setText(QStringLiteral("%1 dictations \u00B7 %2 words").arg(count).arg(m_store.totalWords()));
+        m_subtitle->setText(QStringLiteral("%1 dictations \u00B7 %2 words").arg(count).arg(m_totalWords));
     }
     m_clearAll->setVisible(count != 0);
     updateContent();
+}
+
+bool HistoryView::isUpdating() const
+{
+    return m_job->isPending();
 }
 
 void HistoryView::updateContent()

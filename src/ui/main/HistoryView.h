@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
+
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -15,18 +18,28 @@ namespace quillo {
 class DataStore;
 class HistoryListModel;
 class HistoryRowDelegate;
+class LatestJob;
 class StoreWatcher;
 class SymbolLabel;
 class ThemedLabel;
 
 // Every dictation, newest first, searchable, each with a Copy button; the
 // whole history can be cleared after a confirmation.
+//
+// A short history is loaded and searched at once. A long one is loaded and
+// searched on another thread, the list swapping to the result when it is
+// ready, and not before the page is first shown; the GUI thread only swaps
+// snapshots.
 class HistoryView final : public QWidget
 {
     Q_OBJECT
 
 public:
+    // Histories up to this many entries are handled on the GUI thread.
+    static constexpr std::size_t kInlineEntries = 2000;
+
     explicit HistoryView(DataStore& store, QWidget* parent = nullptr);
+    ~HistoryView() override;
 
     QString subtitle() const;
     QPushButton* clearAllButton() const { return m_clearAll; }
@@ -40,6 +53,8 @@ public:
     bool showsEmptyState() const;
     QString emptyTitle() const;
     bool emptyHintVisible() const;
+    // A load or search is running on the other thread.
+    bool isUpdating() const;
 
 public slots:
     void refresh();
@@ -49,6 +64,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct Result;
+    // Brings the list up to the store (when it changed) and the search term.
+    void catchUp();
+    void present(Result result);
     void updateContent();
 
     DataStore& m_store;
@@ -66,6 +85,11 @@ private:
     HistoryRowDelegate* m_delegate;
     QPointer<QMessageBox> m_confirmation;
     bool m_stale = false; // the store changed while the page was not shown
+    // Store changes seen and the one the list shows.
+    quint64 m_storeVersion = 1;
+    quint64 m_shownVersion = 0;
+    std::size_t m_totalWords = 0;
+    std::unique_ptr<LatestJob> m_job;
 };
 
 } // namespace quillo
