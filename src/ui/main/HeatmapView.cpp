@@ -39,7 +39,9 @@ HeatmapView::HeatmapView(DataStore& store, QWidget* parent) : QWidget(parent), m
     connect(m_newer, &QToolButton::clicked, this, [this] { showPage(std::max(0, m_model.page - 1)); });
     updateButtonIcons();
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    refresh();
+    // Empty until the screen hands over its first page.
+    m_older->setEnabled(false);
+    m_newer->setEnabled(false);
 }
 
 int HeatmapView::gridWidth() const
@@ -71,7 +73,12 @@ void HeatmapView::refresh()
 
 void HeatmapView::showPage(int page)
 {
-    m_model = m_store.heatmap(page);
+    setModel(m_store.heatmap(page));
+}
+
+void HeatmapView::setModel(HeatmapModel model)
+{
+    m_model = std::move(model);
     m_older->setEnabled(m_model.olderPagesAvailable);
     m_newer->setEnabled(m_model.page > 0);
     update();

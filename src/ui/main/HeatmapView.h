@@ -37,6 +37,9 @@ public:
     // The cell colour of a level, 0 to 4.
     static QColor levelColour(int level, const QPalette& palette);
 
+    // Shows a page computed elsewhere (for the page shown now).
+    void setModel(HeatmapModel model);
+
 public slots:
     // Rebuilds the current page from the store.
     void refresh();

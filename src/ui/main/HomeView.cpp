@@ -42,16 +42,11 @@ HomeView::HomeView(DataStore& store, const Clock& clock, QWidget* parent)
                                       theme::font(theme::bodySize)));
     layout->addLayout(header);
 
-    auto* cards = new QHBoxLayout;
-    cards->setSpacing(16);
     m_cards[0] = new StatCard({"audio-input-microphone-symbolic"}, QStringLiteral("Dictations"));
     m_cards[1] = new StatCard({"format-justify-left-symbolic", "format-text-symbolic"}, QStringLiteral("Words Spoken"));
     m_cards[2] = new StatCard({"insert-text-symbolic"}, QStringLiteral("Snippets"));
     m_cards[3] = new StatCard({"accessories-dictionary-symbolic"}, QStringLiteral("Custom Words"));
-    for (StatCard* card : m_cards) {
-        cards->addWidget(card, 1);
-    }
-    layout->addLayout(cards);
+    layout->addLayout(makeCardRow({m_cards[0], m_cards[1], m_cards[2], m_cards[3]}));
 
     m_recentSection = new QWidget;
     m_recentSection->setObjectName(QStringLiteral("recent"));
@@ -99,9 +94,9 @@ void HomeView::refresh()
     const auto now = m_clock.now();
     m_greeting->setText(greeting(datetext::localHour(now)));
 
-    const DictationStatistics stats = m_store.statistics();
-    m_cards[0]->setValue(QString::number(stats.totalDictations));
-    m_cards[1]->setValue(QString::number(stats.totalWords));
+    // Only the two counters: the streaks and speed are Insights' to compute.
+    m_cards[0]->setValue(QString::number(m_store.totalDictations()));
+    m_cards[1]->setValue(QString::number(m_store.totalWords()));
     m_cards[2]->setValue(QString::number(m_store.snippets().size()));
     m_cards[3]->setValue(QString::number(m_store.dictionaryWords().size()));
 

@@ -7,6 +7,7 @@
 
 #include "store/DataStore.h"
 #include "ui/main/HeatmapView.h"
+#include "ui/main/LatestJob.h"
 #include "ui/main/QuilloTheme.h"
 #include "ui/main/StatCard.h"
 #include "ui/main/StoreWatcher.h"
@@ -50,7 +51,6 @@ void ActivityCard::setStreaks(int current, int longest)
 {
     m_current->setText(currentStreakText(current));
     m_longest->setText(longestStreakText(longest));
-    m_heatmap->refresh();
 }
 
 QString ActivityCard::currentStreakText() const
@@ -63,8 +63,15 @@ QString ActivityCard::longestStreakText() const
     return m_longest->text();
 }
 
+struct InsightsView::Figures
+{
+    DictationStatistics statistics;
+    HeatmapModel heatmap;
+};
+
 InsightsView::InsightsView(DataStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this))
+    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this)),
+      m_job(std::make_unique<LatestJob>(this))
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -86,16 +93,11 @@ InsightsView::InsightsView(DataStore& store, QWidget* parent)
                                       theme::font(theme::bodySize)));
     layout->addLayout(header);
 
-    auto* cards = new QHBoxLayout;
-    cards->setSpacing(16);
     m_cards[0] = new InsightCard({"audio-input-microphone-symbolic"});
     m_cards[1] = new InsightCard({"format-justify-left-symbolic", "format-text-symbolic"});
     m_cards[2] = new InsightCard(
         {"speedometer-symbolic", "power-profile-performance-symbolic", "org.gnome.Settings-power-symbolic"});
-    for (InsightCard* card : m_cards) {
-        cards->addWidget(card, 1);
-    }
-    layout->addLayout(cards);
+    layout->addLayout(makeCardRow({m_cards[0], m_cards[1], m_cards[2]}));
     m_activity = new ActivityCard(store);
     layout->addWidget(m_activity);
     layout->addStretch(1);
@@ -109,8 +111,14 @@ InsightsView::InsightsView(DataStore& store, QWidget* parent)
             refresh();
         }
     });
-    refresh();
+    if (m_store.totalDictations() <= kInlineEntries) {
+        refresh();
+    } else {
+        m_stale = true; // a long history waits until the page is first shown
+    }
 }
+
+InsightsView::~InsightsView() = default;
 
 void InsightsView::showEvent(QShowEvent* event)
 {
@@ -131,12 +139,36 @@ QString InsightsView::wpmText(std::optional<double> wpm)
 
 void InsightsView::refresh()
 {
-    const DictationStatistics stats = m_store.statistics();
+    auto work = [store = &m_store, page = m_activity->heatmap()->page()] {
+        return Figures{store->statistics(), store->heatmap(page)};
+    };
+    if (m_store.totalDictations() <= kInlineEntries) {
+        m_job->cancel();
+        present(work());
+    } else {
+        m_job->start(work, [this](Figures figures) { present(std::move(figures)); });
+    }
+}
+
+bool InsightsView::isUpdating() const
+{
+    return m_job->isPending();
+}
+
+void InsightsView::present(Figures figures)
+{
+    const DictationStatistics& stats = figures.statistics;
     m_cards[0]->setContent(QString::number(stats.totalDictations), QStringLiteral("Total Dictations"));
     m_cards[1]->setContent(QString::number(stats.totalWords), QStringLiteral("Total Words"));
     m_cards[2]->setContent(wpmText(stats.avgWPM),
                            stats.avgWPM ? QStringLiteral("Avg WPM") : QStringLiteral("Avg WPM (record more to see)"));
     m_activity->setStreaks(stats.currentStreak, stats.longestStreak);
+    HeatmapView* heatmap = m_activity->heatmap();
+    if (figures.heatmap.page == heatmap->page()) {
+        heatmap->setModel(std::move(figures.heatmap));
+    } else {
+        heatmap->refresh(); // the user paged while the figures were computed
+    }
 }
 
 } // namespace quillo

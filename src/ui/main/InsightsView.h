@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 
 #include <QWidget>
@@ -11,6 +13,7 @@ namespace quillo {
 class DataStore;
 class HeatmapView;
 class InsightCard;
+class LatestJob;
 class StoreWatcher;
 
 // The streaks and the activity calendar, on one card.
@@ -35,19 +38,26 @@ private:
 };
 
 // The statistics page: three summary cards and the activity card, all
-// recomputed once per store change.
+// recomputed once per store change, on another thread for a long history
+// (and for a long history not before the page is first shown).
 class InsightsView final : public QWidget
 {
     Q_OBJECT
 
 public:
+    // Histories up to this many entries are summed up on the GUI thread.
+    static constexpr std::size_t kInlineEntries = 2000;
+
     explicit InsightsView(DataStore& store, QWidget* parent = nullptr);
+    ~InsightsView() override;
 
     InsightCard* card(int index) const { return m_cards[index]; }
     ActivityCard* activity() const { return m_activity; }
 
     // "88" for 87.5 words per minute; the em dash when there is no average.
     static QString wpmText(std::optional<double> wpm);
+    // Figures are being computed on the other thread.
+    bool isUpdating() const;
 
 public slots:
     void refresh();
@@ -56,11 +66,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct Figures;
+    void present(Figures figures);
+
     DataStore& m_store;
     StoreWatcher* m_watcher;
     bool m_stale = false; // the store changed while the page was not shown
     InsightCard* m_cards[3];
     ActivityCard* m_activity;
+    std::unique_ptr<LatestJob> m_job;
 };
 
 } // namespace quillo

@@ -7,6 +7,16 @@
 
 namespace quillo {
 
+QHBoxLayout* makeCardRow(std::initializer_list<QWidget*> cards)
+{
+    auto* row = new QHBoxLayout;
+    row->setSpacing(16);
+    for (QWidget* card : cards) {
+        row->addWidget(card, 1);
+    }
+    return row;
+}
+
 StatCard::StatCard(const std::vector<const char*>& icon, const QString& label, QWidget* parent)
     : CardFrame(12, 3, parent)
 {

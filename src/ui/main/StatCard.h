@@ -1,8 +1,11 @@
 #pragma once
 
+#include <initializer_list>
 #include <vector>
 
 #include "ui/main/CardFrame.h"
+
+class QHBoxLayout;
 
 namespace quillo {
 
@@ -35,5 +38,9 @@ private:
     ThemedLabel* m_value;
     ThemedLabel* m_label;
 };
+
+// A row of cards sharing the width equally, 16 apart: Home's counters and
+// Insights' summaries.
+QHBoxLayout* makeCardRow(std::initializer_list<QWidget*> cards);
 
 } // namespace quillo
