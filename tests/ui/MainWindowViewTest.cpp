@@ -1,6 +1,7 @@
 #include "ui/main/MainWindowView.h"
 
 #include <QEnterEvent>
+#include <QLabel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -94,6 +95,23 @@ TEST_F(MainWindowViewTest, PagesNotShownCatchUpWithTheStoreWhenShown)
     test::UiStore::settle();
     ASSERT_EQ(home->recentRows().size(), 2);
     EXPECT_EQ(home->recentRows().front()->entry().text(), "on history");
+}
+
+TEST_F(MainWindowViewTest, HeaderShowsTheRedMicrophoneWithoutALogo)
+{
+    MainWindowView view(data.store, nav, data.clock);
+    auto* logo = view.findChild<QLabel*>(QStringLiteral("logo"));
+    ASSERT_NE(logo, nullptr);
+    const QImage image = logo->pixmap().toImage();
+    ASSERT_FALSE(image.isNull());
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            red += pixel.alpha() > 128 && pixel.red() > 200 && pixel.green() < 100 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(red, image.width() * image.height() / 12) << "an accent-coloured glyph fills the logo's place";
 }
 
 TEST_F(MainWindowViewTest, HoverFillsOnlyRowsThatAreNotSelected)

@@ -39,6 +39,52 @@ QWidget* makeTitledPage(NavItem item)
     return page;
 }
 
+// A microphone in the accent colour, `size` pixels square: the icon theme's
+// when it has one, else drawn here so the header never shows a blank.
+QPixmap microphone(int size, qreal ratio)
+{
+    if (QPixmap icon = theme::tintedIcon({"audio-input-microphone-symbolic"}, theme::accent(), size, ratio);
+        !icon.isNull()) {
+        return icon;
+    }
+    QPixmap pixmap(QSize(size, size) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(theme::accent());
+    painter.drawRoundedRect(QRectF(0.34 * s, 0.04 * s, 0.32 * s, 0.56 * s), 0.16 * s, 0.16 * s); // the head
+    QPen pen(theme::accent(), 0.09 * s, Qt::SolidLine, Qt::RoundCap);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(0.2 * s, 0.2 * s, 0.6 * s, 0.52 * s), 180 * 16, 180 * 16); // the holder
+    painter.drawLine(QPointF(0.5 * s, 0.72 * s), QPointF(0.5 * s, 0.88 * s));         // the stem
+    painter.drawLine(QPointF(0.32 * s, 0.92 * s), QPointF(0.68 * s, 0.92 * s));       // the foot
+    return pixmap;
+}
+
+// The application's logo, 30 × 30 with rounded corners, or the red
+// microphone when the logo resource is not built in.
+QPixmap sidebarLogo(qreal ratio)
+{
+    const QPixmap logo(QStringLiteral(":/quillo-sidebar.png"));
+    if (logo.isNull()) {
+        return microphone(21, ratio);
+    }
+    QPixmap rounded(QSize(30, 30) * ratio);
+    rounded.setDevicePixelRatio(ratio);
+    rounded.fill(Qt::transparent);
+    QPainter painter(&rounded);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(0, 0, 30, 30), 7, 7);
+    painter.setClipPath(clip);
+    painter.drawPixmap(QRect(0, 0, 30, 30), logo.scaled(rounded.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return rounded;
+}
+
 // Paints the sidebar's background and the divider below the header.
 class SidebarPanel final : public QWidget
 {
@@ -157,26 +203,10 @@ MainWindowView::MainWindowView(DataStore& store, AppNavState& nav, const Clock& 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(22, 30, 22, 24);
     header->setSpacing(12);
-    if (QPixmap logo(QStringLiteral(":/quillo-sidebar.png")); !logo.isNull()) {
-        // The logo, scaled into 30 × 30 with rounded corners.
-        const qreal ratio = devicePixelRatioF();
-        QPixmap rounded(QSize(30, 30) * ratio);
-        rounded.setDevicePixelRatio(ratio);
-        rounded.fill(Qt::transparent);
-        QPainter painter(&rounded);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(0, 0, 30, 30), 7, 7);
-        painter.setClipPath(clip);
-        painter.drawPixmap(QRect(0, 0, 30, 30),
-                           logo.scaled(rounded.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-        painter.end();
-        auto* logoLabel = new QLabel;
-        logoLabel->setPixmap(rounded);
-        header->addWidget(logoLabel);
-    } else {
-        header->addWidget(new SymbolLabel({"audio-input-microphone-symbolic"}, SymbolLabel::Tint::accent, 21));
-    }
+    auto* logo = new QLabel;
+    logo->setObjectName(QStringLiteral("logo"));
+    logo->setPixmap(sidebarLogo(devicePixelRatioF()));
+    header->addWidget(logo);
     header->addWidget(
         new ThemedLabel(QStringLiteral("Quillo"), ThemedLabel::Role::primary, theme::font(21, QFont::DemiBold)));
     header->addStretch(1);
