@@ -136,6 +136,16 @@ QSize ClampedText::minimumSizeHint() const
     return {100, QFontMetrics(font()).height()};
 }
 
+void ClampedText::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Nested layouts in a scroll area size this by its one-line minimum, not
+    // by heightForWidth: hold the height its lines need at the width it got.
+    if (const int needed = heightForWidth(width()); minimumHeight() != needed) {
+        setMinimumHeight(needed);
+    }
+}
+
 void ClampedText::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
