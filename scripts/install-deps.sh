@@ -14,11 +14,13 @@ build_pkgs=(
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 )
 # The throw-away test desktop: X server, window manager, session bus, notification
-# daemon, tray host, audio server, and recorded speech to play into the microphone.
+# daemon, tray host, audio server, recorded speech to play into the microphone, and
+# the validator that checks the autostart entry Quillo writes.
 desktop_pkgs=(
     xvfb x11-utils x11-xkb-utils imagemagick xdotool xclip openbox trayer dunst dbus
     fonts-dejavu-core python3 python3-tk pulseaudio pulseaudio-utils sox ffmpeg espeak-ng
     pocketsphinx-testdata procps psmisc
+    desktop-file-utils
 )
 
 want=("${build_pkgs[@]}")

@@ -56,6 +56,11 @@ std::string dataDirectory()
     return dataHome() + "/Quillo";
 }
 
+std::string autostartDirectory()
+{
+    return configHome() + "/autostart";
+}
+
 std::string recordingsDirectory()
 {
     if (auto runtime = absoluteEnv("XDG_RUNTIME_DIR"); !runtime.empty()) {

@@ -16,5 +16,6 @@ std::string preferencesPath();     // <config>/quillo/preferences.json
 std::string credentialsPath();     // <config>/quillo/credentials.json
 std::string dataDirectory();       // <data>/Quillo
 std::string recordingsDirectory(); // $XDG_RUNTIME_DIR/quillo, else <tmp>/quillo-<uid>
+std::string autostartDirectory();  // <config>/autostart
 
 } // namespace quillo::xdg
