@@ -30,8 +30,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "audio/MicrophoneManager.h"
+#include "fakes/FakeAudio.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeFileSystem.h"
+#include "fakes/FakeLoginItem.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/RecordingLog.h"
 #include "store/DataStore.h"
@@ -107,6 +110,9 @@ struct Data
     test::RecordingLog log;
     test::FakeClock clock;
     std::unique_ptr<DataStore> store;
+    test::FakeAudioDevices audioDevices;
+    MicrophoneManager microphones{audioDevices, preferences};
+    test::FakeLoginItem loginItem;
 };
 
 double millisecondsSince(Clock::time_point start)
@@ -187,7 +193,11 @@ void report(benchmark::State& state, const std::vector<Timing>& runs)
 
 struct Window
 {
-    explicit Window(Data& data) : view(*data.store, nav, data.clock) { view.resize(1180, 860); }
+    explicit Window(Data& data)
+        : view({*data.store, nav, data.clock, data.preferences, data.microphones, data.loginItem})
+    {
+        view.resize(1180, 860);
+    }
     AppNavState nav;
     MainWindowView view;
     HistoryView& history() const { return *qobject_cast<HistoryView*>(view.page(NavItem::history)); }

@@ -50,6 +50,7 @@
 #include "platform/linux/X11KeyEventSource.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeySynthesizer.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/linux/XdgPaths.h"
 #include "store/DataStore.h"
 #include "store/StoreCommands.h"
@@ -204,12 +205,6 @@ int runDesktopApp(int argc, char** argv)
 
     // Transcription, history and paste.
     quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
-    // After the store: the window's screens observe it until the window goes.
-    quillo::AppNavState navState;
-    quillo::MainWindowController mainWindow(
-        preferences,
-        [&] { return new quillo::MainWindowView(store, navState, clock); },
-        [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::CurlHttpClient http;
     quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
     quillo::EnvironmentEndpoints endpoints;
@@ -228,6 +223,19 @@ int runDesktopApp(int argc, char** argv)
     quillo::DeepgramLiveStreamerFactory streamers(preferences, {webSockets, audioCapture, credentials, endpoints});
     quillo::FfmpegAudioFileWriter audioFileWriter;
     quillo::MicrophoneManager microphones(audioDevices, preferences);
+    quillo::XdgAutostartLoginItem loginItem(fileSystem,
+                                            quillo::xdg::autostartDirectory(),
+                                            quillo::XdgAutostartLoginItem::runningExecutable());
+
+    // After everything its screens observe (the store, the preferences, the
+    // microphones), so the window goes first.
+    quillo::AppNavState navState;
+    quillo::MainWindowController mainWindow(
+        preferences,
+        [&] {
+            return new quillo::MainWindowView({store, navState, clock, preferences, microphones, loginItem});
+        },
+        [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::X11KeyEventSource keyEvents(log);
     quillo::QtKeyEventPump keyPump(keyEvents);
 

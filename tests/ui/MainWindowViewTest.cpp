@@ -13,6 +13,7 @@
 #include "ui/main/InsightsView.h"
 #include "ui/main/MiniHistoryRow.h"
 #include "ui/main/QuilloTheme.h"
+#include "ui/settings/SettingsView.h"
 #include "ui/shell/MainWindowController.h"
 
 namespace quillo {
@@ -35,13 +36,14 @@ protected:
 
 TEST_F(MainWindowViewTest, StartsOnHomeWithTheSixPagesAndTheirScreens)
 {
-    MainWindowView view(data.store, nav, data.clock);
+    MainWindowView view(data.windowDependencies(nav));
     EXPECT_GE(view.minimumWidth(), 960);
     EXPECT_GE(view.minimumHeight(), 640);
     expectSelected(view, NavItem::home);
     EXPECT_NE(qobject_cast<HomeView*>(view.page(NavItem::home)), nullptr);
     EXPECT_NE(qobject_cast<InsightsView*>(view.page(NavItem::insights)), nullptr);
     EXPECT_NE(qobject_cast<HistoryView*>(view.page(NavItem::history)), nullptr);
+    EXPECT_NE(qobject_cast<SettingsView*>(view.page(NavItem::settings)), nullptr);
     QStringList titles;
     for (NavItem item : kAllNavItems) {
         titles << navTitle(item);
@@ -57,7 +59,7 @@ TEST_F(MainWindowViewTest, StartsOnHomeWithTheSixPagesAndTheirScreens)
 
 TEST_F(MainWindowViewTest, SidebarAndPageFollowTheNavigationStateBothWays)
 {
-    MainWindowView view(data.store, nav, data.clock);
+    MainWindowView view(data.windowDependencies(nav));
     view.resize(1040, 700);
     view.show();
 
@@ -76,7 +78,7 @@ TEST_F(MainWindowViewTest, SidebarAndPageFollowTheNavigationStateBothWays)
 
 TEST_F(MainWindowViewTest, PagesNotShownCatchUpWithTheStoreWhenShown)
 {
-    MainWindowView view(data.store, nav, data.clock);
+    MainWindowView view(data.windowDependencies(nav));
     view.show();
     auto* history = qobject_cast<HistoryView*>(view.page(NavItem::history));
     auto* home = qobject_cast<HomeView*>(view.page(NavItem::home));
@@ -99,7 +101,7 @@ TEST_F(MainWindowViewTest, PagesNotShownCatchUpWithTheStoreWhenShown)
 
 TEST_F(MainWindowViewTest, HeaderShowsTheRedMicrophoneWithoutALogo)
 {
-    MainWindowView view(data.store, nav, data.clock);
+    MainWindowView view(data.windowDependencies(nav));
     auto* logo = view.findChild<QLabel*>(QStringLiteral("logo"));
     ASSERT_NE(logo, nullptr);
     const QImage image = logo->pixmap().toImage();
@@ -116,7 +118,7 @@ TEST_F(MainWindowViewTest, HeaderShowsTheRedMicrophoneWithoutALogo)
 
 TEST_F(MainWindowViewTest, HoverFillsOnlyRowsThatAreNotSelected)
 {
-    MainWindowView view(data.store, nav, data.clock);
+    MainWindowView view(data.windowDependencies(nav));
     view.show();
     SidebarRow* home = view.sidebarRow(NavItem::home);
     SidebarRow* history = view.sidebarRow(NavItem::history);
@@ -139,7 +141,7 @@ TEST_F(MainWindowViewTest, OpeningTheWindowOnAPageMovesTheSidebarThere)
 {
     MainWindowController controller(
         data.preferences,
-        [this] { return new MainWindowView(data.store, nav, data.clock); },
+        [this] { return new MainWindowView(data.windowDependencies(nav)); },
         [this](NavItem item) { nav.setSelection(item); });
     controller.showMainWindow(NavItem::history);
     auto* view = controller.window()->findChild<MainWindowView*>();

@@ -1,5 +1,6 @@
 // Renders the main window's screens to PNG files for a person to look at:
-// each page empty and with months of history, in a light and a dark palette.
+// each page empty and with months of history, in a light and a dark palette,
+// and the whole settings page with its optional parts showing.
 // Runs only when QUILLO_SCREENSHOT_DIR names the directory for the images.
 
 #include <algorithm>
@@ -17,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include "hotkeys/HotkeyStore.h"
+#include "transcription/QuilloLanguage.h"
 #include "ui/UiTestSupport.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/DictionaryView.h"
@@ -135,11 +138,15 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
                 fillWithHistory(data);
             }
             AppNavState nav;
-            MainWindowView view(data.store, nav, data.clock);
+            MainWindowView view(data.windowDependencies(nav));
             view.resize(1180, 860);
             view.show();
-            for (NavItem item :
-                 {NavItem::home, NavItem::insights, NavItem::history, NavItem::dictionary, NavItem::snippets}) {
+            for (NavItem item : {NavItem::home,
+                                 NavItem::insights,
+                                 NavItem::history,
+                                 NavItem::dictionary,
+                                 NavItem::snippets,
+                                 NavItem::settings}) {
                 nav.setSelection(item);
                 QTest::qWait(100); // the history list lays out in batches
                 if (full) {
@@ -182,6 +189,24 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
                                           dark ? QStringLiteral("dark") : QStringLiteral("light"));
             ASSERT_TRUE(shot.save(name)) << name.toStdString();
             snippets->sheet()->reject();
+
+            if (full) {
+                // The whole settings page in one image, with the Deepgram warning showing.
+                data.preferences.setObject("quillo.transcriptionEngine", "deepgram");
+                QuilloLanguage::setEnabled(data.preferences, {"en", "de", "fr"});
+                data.preferences.setObject("cleanupInstructions", "Keep technical jargon as-is.");
+                HotkeyStore(data.preferences).save({61, 58}, HotkeyStore::holdKey);
+                data.audioDevices.devices = {{"usb", "usb", "USB Desk Microphone", 1}};
+                data.audioDevices.defaultID = 1;
+                nav.setSelection(NavItem::home);
+                view.resize(1180, 1860);
+                nav.setSelection(NavItem::settings);
+                QTest::qWait(50);
+                const QString whole = QStringLiteral("%1/settings-whole-%2.png")
+                                          .arg(QString::fromLocal8Bit(directory),
+                                               dark ? QStringLiteral("dark") : QStringLiteral("light"));
+                ASSERT_TRUE(view.grab().save(whole)) << whole.toStdString();
+            }
         }
     }
     QApplication::setPalette(original);
@@ -205,7 +230,7 @@ TEST(Screenshots, OverlaysInLightAndDark)
         test::UiStore data;
         fillWithHistory(data);
         AppNavState nav;
-        MainWindowView view(data.store, nav, data.clock);
+        MainWindowView view(data.windowDependencies(nav));
         view.resize(1180, 860);
         view.show();
 

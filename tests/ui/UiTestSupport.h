@@ -1,7 +1,7 @@
 #pragma once
 
-// A real DataStore over the in-memory fakes, and helpers to fill it with
-// entries made at chosen times.
+// A real DataStore over the in-memory fakes, helpers to fill it with entries
+// made at chosen times, and the rest of what the main window's screens use.
 
 #include <chrono>
 #include <memory>
@@ -9,11 +9,15 @@
 
 #include <QCoreApplication>
 
+#include "audio/MicrophoneManager.h"
+#include "fakes/FakeAudio.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeFileSystem.h"
+#include "fakes/FakeLoginItem.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/RecordingLog.h"
 #include "store/DataStore.h"
+#include "ui/main/MainWindowView.h"
 #include "unit/StoreTestSupport.h"
 
 namespace quillo::test {
@@ -35,6 +39,11 @@ public:
         clock.setNow(now.value_or(before));
     }
 
+    MainWindowView::Dependencies windowDependencies(AppNavState& nav)
+    {
+        return {store, nav, clock, preferences, microphones, loginItem};
+    }
+
     // Lets the screens see the store's queued change notices.
     static void settle()
     {
@@ -47,6 +56,9 @@ public:
     RecordingLog log;
     FakeClock clock;
     DataStore store;
+    FakeAudioDevices audioDevices;
+    MicrophoneManager microphones{audioDevices, preferences};
+    FakeLoginItem loginItem;
 };
 
 } // namespace quillo::test

@@ -17,6 +17,7 @@
 #include "ui/main/InsightsView.h"
 #include "ui/main/QuilloTheme.h"
 #include "ui/main/SnippetsView.h"
+#include "ui/settings/SettingsView.h"
 
 namespace quillo {
 
@@ -25,18 +26,6 @@ namespace {
 std::size_t indexOf(NavItem item)
 {
     return static_cast<std::size_t>(item);
-}
-
-// The pages that have no screen of their own yet: just their title.
-QWidget* makeTitledPage(NavItem item)
-{
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(40, 36, 40, 40);
-    layout->addWidget(
-        new ThemedLabel(navTitle(item), ThemedLabel::Role::primary, theme::font(theme::pageTitleSize, QFont::Bold)));
-    layout->addStretch(1);
-    return page;
 }
 
 // A microphone in the accent colour, `size` pixels square: the icon theme's
@@ -183,9 +172,10 @@ void SidebarRow::mouseReleaseEvent(QMouseEvent* event)
     QWidget::mouseReleaseEvent(event);
 }
 
-MainWindowView::MainWindowView(DataStore& store, AppNavState& nav, const Clock& clock, QWidget* parent)
-    : QWidget(parent), m_nav(nav)
+MainWindowView::MainWindowView(const Dependencies& dependencies, QWidget* parent)
+    : QWidget(parent), m_nav(dependencies.nav)
 {
+    DataStore& store = dependencies.store;
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -232,12 +222,13 @@ MainWindowView::MainWindowView(DataStore& store, AppNavState& nav, const Clock& 
 
     m_stack = new QStackedWidget;
     m_stack->setObjectName(QStringLiteral("pages"));
-    m_pages[indexOf(NavItem::home)] = new HomeView(store, clock);
+    m_pages[indexOf(NavItem::home)] = new HomeView(store, dependencies.clock);
     m_pages[indexOf(NavItem::insights)] = new InsightsView(store);
     m_pages[indexOf(NavItem::history)] = new HistoryView(store);
     m_pages[indexOf(NavItem::dictionary)] = new DictionaryView(store);
     m_pages[indexOf(NavItem::snippets)] = new SnippetsView(store);
-    m_pages[indexOf(NavItem::settings)] = makeTitledPage(NavItem::settings);
+    m_pages[indexOf(NavItem::settings)] =
+        new SettingsView({dependencies.preferences, dependencies.microphones, store, dependencies.loginItem});
     for (QWidget* page : m_pages) {
         m_stack->addWidget(page);
     }

@@ -13,6 +13,9 @@ namespace quillo {
 class AppNavState;
 class Clock;
 class DataStore;
+class LoginItem;
+class MicrophoneManager;
+class Preferences;
 
 // One page entry of the sidebar: icon and title on a rounded fill that marks
 // the selected page, or the row under the pointer.
@@ -58,7 +61,18 @@ public:
     static constexpr int kMinimumHeight = 640;
     static constexpr int kSidebarWidth = 240;
 
-    MainWindowView(DataStore& store, AppNavState& nav, const Clock& clock, QWidget* parent = nullptr);
+    // What the screens read and edit; everything must outlive the view.
+    struct Dependencies
+    {
+        DataStore& store;
+        AppNavState& nav;
+        const Clock& clock;
+        Preferences& preferences;
+        MicrophoneManager& microphones;
+        LoginItem& loginItem;
+    };
+
+    explicit MainWindowView(const Dependencies& dependencies, QWidget* parent = nullptr);
 
     SidebarRow* sidebarRow(NavItem item) const;
     QWidget* page(NavItem item) const;

@@ -1,0 +1,243 @@
+#include "ui/settings/SettingsView.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "platform/linux/PosixFileSystem.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
+#include "platform/linux/XdgPaths.h"
+#include "ui/UiTestSupport.h"
+#include "ui/settings/ToggleSwitch.h"
+
+namespace quillo {
+namespace {
+
+std::vector<int> storedCodes(const Preferences& preferences, const char* key)
+{
+    std::vector<int> codes;
+    for (const auto& value : preferences.arrayForKey(key).value_or(std::vector<Preferences::Value>{})) {
+        codes.push_back(value.get<int>());
+    }
+    return codes;
+}
+
+std::vector<int> pillCodes(const SettingsView& view, HotkeyAction action)
+{
+    std::vector<int> codes;
+    for (const ShortcutPill* pill : view.pills(action)) {
+        codes.push_back(pill->keyCode());
+    }
+    return codes;
+}
+
+class SettingsViewTest : public ::testing::Test
+{
+protected:
+    SettingsView::Dependencies dependencies() { return {data.preferences, data.microphones, data.store, loginItem()}; }
+    virtual LoginItem& loginItem() { return data.loginItem; }
+
+    test::UiStore data;
+};
+
+TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
+{
+    HotkeyStore(data.preferences).save({61, 58}, HotkeyStore::holdKey);
+    SettingsView view(dependencies());
+    view.show();
+
+    EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{61, 58}));
+    for (const ShortcutPill* pill : view.pills(HotkeyAction::hold)) {
+        EXPECT_NE(pill->removeButton(), nullptr) << pill->keyName().toStdString();
+    }
+    ASSERT_EQ(view.pills(HotkeyAction::toggle).size(), 1u);
+    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->removeButton(), nullptr);
+    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->keyName(), QStringLiteral("Right Control ⌃"));
+
+    QTest::mouseClick(view.pills(HotkeyAction::hold)[0]->removeButton(), Qt::LeftButton);
+    test::UiStore::settle();
+    EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{58}));
+    EXPECT_EQ(storedCodes(data.preferences, HotkeyStore::holdKey), (std::vector<int>{58}));
+    EXPECT_EQ(view.pills(HotkeyAction::hold)[0]->removeButton(), nullptr);
+
+    // A change made elsewhere while the page was hidden shows when it is shown again.
+    view.hide();
+    HotkeyStore(data.preferences).save({62, 59}, HotkeyStore::toggleKey);
+    view.show();
+    EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 59}));
+}
+
+TEST_F(SettingsViewTest, DeepgramWarningNeedsDeepgramAndMoreThanEnglishAlone)
+{
+    QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
+    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "deepgram");
+    SettingsView view(dependencies());
+    view.show();
+    EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English · German (Deutsch)"));
+    EXPECT_TRUE(view.deepgramWarning()->isVisible());
+    EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Deepgram nova-3"));
+
+    // Choosing Auto in the picker stores it and takes the warning away.
+    QComboBox* engines = view.enginePicker();
+    const int autoIndex = engines->findData(QStringLiteral("auto"));
+    engines->setCurrentIndex(autoIndex);
+    emit engines->activated(autoIndex);
+    EXPECT_EQ(data.preferences.stringForKey(TranscriptionEngine::kPreferenceKey), "auto");
+    EXPECT_FALSE(view.deepgramWarning()->isVisible());
+
+    // English alone is what Deepgram serves well.
+    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "deepgram");
+    QuilloLanguage::setEnabled(data.preferences, {"en"});
+    view.hide();
+    view.show();
+    test::UiStore::settle();
+    EXPECT_FALSE(view.deepgramWarning()->isVisible());
+    EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English"));
+}
+
+TEST_F(SettingsViewTest, UnknownEngineValueShowsAsAutoEverywhere)
+{
+    QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
+    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "whisper-9000");
+    SettingsView view(dependencies());
+    view.show();
+
+    QComboBox* engines = view.enginePicker();
+    ASSERT_EQ(static_cast<std::size_t>(engines->count()), TranscriptionEngine::allCases().size());
+    for (std::size_t i = 0; i < TranscriptionEngine::allCases().size(); ++i) {
+        const TranscriptionEngine engine = TranscriptionEngine::allCases()[i];
+        EXPECT_EQ(engines->itemText(static_cast<int>(i)).toStdString(), engine.displayName());
+        EXPECT_EQ(engines->itemData(static_cast<int>(i)).toString().toStdString(), engine.rawValue());
+    }
+    EXPECT_EQ(engines->currentText(), QStringLiteral("Auto (recommended)"));
+    EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(),
+              QStringLiteral("Auto → Deepgram nova-3 (English) / OpenAI gpt-4o-mini-transcribe (other languages)"));
+    EXPECT_FALSE(view.deepgramWarning()->isVisible());
+    // Showing the value is not choosing it: the stored text stays until the user picks.
+    EXPECT_EQ(data.preferences.stringForKey(TranscriptionEngine::kPreferenceKey), "whisper-9000");
+}
+
+TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges)
+{
+    SettingsView view(dependencies());
+    view.show();
+    QPlainTextEdit* editor = view.instructionsEditor();
+    editor->setFocus();
+    QTest::keyClicks(editor, QStringLiteral("Use"));
+    EXPECT_EQ(data.preferences.stringForKey(SettingsView::kCleanupInstructionsKey), "Use");
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    EXPECT_EQ(data.preferences.stringForKey(SettingsView::kCleanupInstructionsKey), "Us");
+
+    data.preferences.setObject(SettingsView::kCleanupInstructionsKey, "Use British spelling");
+    test::UiStore::settle();
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Use British spelling"));
+}
+
+TEST_F(SettingsViewTest, MicrophonePickerListsAutomaticThenTheDevicesFoundWhenShown)
+{
+    data.audioDevices.devices = {{"mic-a", "mic-a", "Desk Microphone", 3}};
+    data.audioDevices.defaultID = 99; // not an input the list knows
+    SettingsView view(dependencies());
+    data.audioDevices.devices.push_back({"mic-b", "mic-b", "Headset", 4});
+    view.show();
+
+    QComboBox* picker = view.microphonePicker();
+    ASSERT_EQ(picker->count(), 3);
+    EXPECT_EQ(picker->itemText(0), QStringLiteral("Automatic (system default)"));
+    EXPECT_EQ(picker->itemText(2), QStringLiteral("Headset"));
+    EXPECT_EQ(picker->currentIndex(), 0);
+
+    emit picker->activated(2);
+    EXPECT_EQ(data.microphones.selectedUID(), "mic-b");
+    test::UiStore::settle();
+    EXPECT_EQ(picker->currentText(), QStringLiteral("Headset"));
+}
+
+TEST_F(SettingsViewTest, AboutShowsVersionAndTotalDictations)
+{
+    data.store.addEntry("one", 1, std::nullopt, std::nullopt);
+    data.store.addEntry("two", 1, std::nullopt, std::nullopt);
+    SettingsView view(dependencies());
+    view.show();
+    EXPECT_EQ(view.aboutValue(QStringLiteral("Version"))->text(), QStringLiteral("Quillo v1.3"));
+    EXPECT_EQ(view.aboutValue(QStringLiteral("Total dictations"))->text(), QStringLiteral("2"));
+    EXPECT_EQ(view.aboutValue(QStringLiteral("Cleanup"))->text(), QStringLiteral("OpenAI gpt-4o-mini"));
+}
+
+// "Launch at Login" against the real autostart directory of a scratch
+// XDG_CONFIG_HOME, checked by the freedesktop validator.
+class LaunchAtLoginTest : public SettingsViewTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(config.isValid());
+        previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        item = std::make_unique<XdgAutostartLoginItem>(disk, xdg::autostartDirectory(), executable);
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", previous); }
+    LoginItem& loginItem() override { return *item; }
+
+    static QString validate(const QString& path)
+    {
+        QProcess validator;
+        validator.start(QStringLiteral("desktop-file-validate"), {path});
+        if (!validator.waitForFinished(10000)) {
+            return QStringLiteral("desktop-file-validate did not run (scripts/install-deps.sh installs it)");
+        }
+        const QString output = QString::fromUtf8(validator.readAll());
+        return validator.exitCode() == 0 ? output : QStringLiteral("exit %1: ").arg(validator.exitCode()) + output;
+    }
+
+    QTemporaryDir config;
+    QByteArray previous;
+    PosixFileSystem disk;
+    // Spaces, quotes, a dollar sign and a percent sign all need escaping in Exec.
+    std::string executable = "/opt/My \"Apps\"/$HOME/quillo 100%";
+    std::unique_ptr<XdgAutostartLoginItem> item;
+};
+
+TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
+{
+    SettingsView view(dependencies());
+    view.show();
+    const QString entry = config.path() + QStringLiteral("/autostart/quillo.desktop");
+    ASSERT_FALSE(view.launchAtLoginSwitch()->isChecked());
+
+    QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
+    EXPECT_TRUE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    ASSERT_TRUE(QFile::exists(entry));
+    EXPECT_EQ(validate(entry), QString());
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(R"(Exec="/opt/My \\"Apps\\"/\\$HOME/quillo 100%%")"));
+
+    QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
+    EXPECT_FALSE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_TRUE(QDir(config.path() + QStringLiteral("/autostart")).isEmpty()) << "no temporary file left behind";
+}
+
+TEST_F(SettingsViewTest, LaunchAtLoginKeepsTheChoiceWhenRegistrationFails)
+{
+    data.loginItem.fail = true;
+    SettingsView view(dependencies());
+    view.show();
+    QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
+    EXPECT_EQ(data.loginItem.requests, (std::vector<bool>{true}));
+    EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked());
+    EXPECT_TRUE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+}
+
+} // namespace
+} // namespace quillo
