@@ -13,6 +13,7 @@
 #include <QEnterEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 #include <QStyle>
 #include <QTest>
 
@@ -28,6 +29,7 @@
 #include "ui/main/SnippetsView.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
+#include "ui/settings/SettingsView.h"
 
 namespace quillo {
 namespace {
@@ -201,6 +203,12 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
                 nav.setSelection(NavItem::home);
                 view.resize(1180, 1860);
                 nav.setSelection(NavItem::settings);
+                // A refused key, so the conflict message shows too.
+                auto* settings = qobject_cast<SettingsView*>(view.page(NavItem::settings));
+                QTest::mouseClick(settings->addShortcutButton(HotkeyAction::toggle), Qt::LeftButton);
+                emit qobject_cast<KeyCaptureOverlay*>(settings->captureOverlay())
+                    ->captured(61, QStringLiteral("Right Option ⌥"));
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
                 QTest::qWait(50);
                 const QString whole = QStringLiteral("%1/settings-whole-%2.png")
                                           .arg(QString::fromLocal8Bit(directory),

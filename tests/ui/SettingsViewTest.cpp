@@ -17,6 +17,8 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/linux/XdgPaths.h"
 #include "ui/UiTestSupport.h"
+#include "ui/settings/KeyCaptureOverlay.h"
+#include "ui/settings/LanguagePickerModal.h"
 #include "ui/settings/ToggleSwitch.h"
 
 namespace quillo {
@@ -38,6 +40,13 @@ std::vector<int> pillCodes(const SettingsView& view, HotkeyAction action)
         codes.push_back(pill->keyCode());
     }
     return codes;
+}
+
+// Runs queued calls and the deletions the overlays asked for.
+void settle()
+{
+    test::UiStore::settle();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 class SettingsViewTest : public ::testing::Test
@@ -64,7 +73,7 @@ TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
     EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->keyName(), QStringLiteral("Right Control ⌃"));
 
     QTest::mouseClick(view.pills(HotkeyAction::hold)[0]->removeButton(), Qt::LeftButton);
-    test::UiStore::settle();
+    settle();
     EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{58}));
     EXPECT_EQ(storedCodes(data.preferences, HotkeyStore::holdKey), (std::vector<int>{58}));
     EXPECT_EQ(view.pills(HotkeyAction::hold)[0]->removeButton(), nullptr);
@@ -74,6 +83,74 @@ TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
     HotkeyStore(data.preferences).save({62, 59}, HotkeyStore::toggleKey);
     view.show();
     EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 59}));
+}
+
+TEST_F(SettingsViewTest, CapturedKeyIsAddedOrRefusedWithTheConflictMessage)
+{
+    SettingsView view(dependencies());
+    view.resize(900, 700);
+    view.show();
+    const auto capture = [&](HotkeyAction action, int keyCode, const QString& name) {
+        QTest::mouseClick(view.addShortcutButton(action), Qt::LeftButton);
+        auto* overlay = qobject_cast<KeyCaptureOverlay*>(view.captureOverlay());
+        ASSERT_NE(overlay, nullptr);
+        EXPECT_EQ(view.capturingFor(), action);
+        emit overlay->captured(keyCode, name);
+        settle();
+        EXPECT_EQ(view.captureOverlay(), nullptr) << "the overlay goes after one key";
+        EXPECT_EQ(view.capturingFor(), std::nullopt);
+    };
+
+    // Right Option belongs to hold: refused for toggle, with the message.
+    capture(HotkeyAction::toggle, 61, QStringLiteral("Right Option ⌥"));
+    EXPECT_TRUE(view.duplicateWarning()->isVisible());
+    EXPECT_EQ(view.duplicateWarning()->text(),
+              QStringLiteral("⚠ Right Option ⌥ is already used for \"Hold to record\". Pick a different key."));
+    EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62}));
+    EXPECT_FALSE(data.preferences.object(HotkeyStore::toggleKey).has_value()) << "nothing saved";
+
+    // Pressing "Add shortcut" again hides it; a free key is appended and saved.
+    QTest::mouseClick(view.addShortcutButton(HotkeyAction::toggle), Qt::LeftButton);
+    EXPECT_FALSE(view.duplicateWarning()->isVisible());
+    emit qobject_cast<KeyCaptureOverlay*>(view.captureOverlay())->captured(97, QStringLiteral("F6"));
+    settle();
+    EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 97}));
+    EXPECT_EQ(storedCodes(data.preferences, HotkeyStore::toggleKey), (std::vector<int>{62, 97}));
+
+    // A key the action already has changes nothing and says nothing.
+    capture(HotkeyAction::toggle, 97, QStringLiteral("F6"));
+    EXPECT_FALSE(view.duplicateWarning()->isVisible());
+    EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 97}));
+
+    // Escape closes the overlay and binds nothing.
+    QTest::mouseClick(view.addShortcutButton(HotkeyAction::hold), Qt::LeftButton);
+    emit qobject_cast<KeyCaptureOverlay*>(view.captureOverlay())->cancelled();
+    settle();
+    EXPECT_EQ(view.captureOverlay(), nullptr);
+    EXPECT_EQ(view.capturingFor(), std::nullopt);
+    EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{61}));
+}
+
+TEST_F(SettingsViewTest, LanguagePickerSaveRefreshesTheRowStreamingAndWarning)
+{
+    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "deepgram");
+    SettingsView view(dependencies());
+    view.resize(900, 900);
+    view.show();
+    EXPECT_TRUE(view.streamingSwitch()->isChecked());
+    EXPECT_FALSE(view.deepgramWarning()->isVisible());
+
+    QTest::mouseClick(view.changeLanguagesButton(), Qt::LeftButton);
+    QWidget* picker = view.languagePicker();
+    ASSERT_NE(qobject_cast<LanguagePickerModal*>(picker), nullptr);
+    QTest::mouseClick(picker->findChild<QWidget*>(QStringLiteral("language-de")), Qt::LeftButton);
+    QTest::mouseClick(picker->findChild<QPushButton*>(QStringLiteral("save")), Qt::LeftButton);
+    settle();
+
+    EXPECT_EQ(view.languagePicker(), nullptr);
+    EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English · German (Deutsch)"));
+    EXPECT_FALSE(view.streamingSwitch()->isChecked());
+    EXPECT_TRUE(view.deepgramWarning()->isVisible());
 }
 
 TEST_F(SettingsViewTest, DeepgramWarningNeedsDeepgramAndMoreThanEnglishAlone)
@@ -99,7 +176,7 @@ TEST_F(SettingsViewTest, DeepgramWarningNeedsDeepgramAndMoreThanEnglishAlone)
     QuilloLanguage::setEnabled(data.preferences, {"en"});
     view.hide();
     view.show();
-    test::UiStore::settle();
+    settle();
     EXPECT_FALSE(view.deepgramWarning()->isVisible());
     EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English"));
 }
@@ -138,7 +215,7 @@ TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges
     EXPECT_EQ(data.preferences.stringForKey(SettingsView::kCleanupInstructionsKey), "Us");
 
     data.preferences.setObject(SettingsView::kCleanupInstructionsKey, "Use British spelling");
-    test::UiStore::settle();
+    settle();
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("Use British spelling"));
 }
 
@@ -158,7 +235,7 @@ TEST_F(SettingsViewTest, MicrophonePickerListsAutomaticThenTheDevicesFoundWhenSh
 
     emit picker->activated(2);
     EXPECT_EQ(data.microphones.selectedUID(), "mic-b");
-    test::UiStore::settle();
+    settle();
     EXPECT_EQ(picker->currentText(), QStringLiteral("Headset"));
 }
 

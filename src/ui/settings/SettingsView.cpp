@@ -19,6 +19,8 @@
 #include "ui/main/CardFrame.h"
 #include "ui/main/QuilloTheme.h"
 #include "ui/main/StoreWatcher.h"
+#include "ui/settings/KeyCaptureOverlay.h"
+#include "ui/settings/LanguagePickerModal.h"
 #include "ui/settings/ToggleSwitch.h"
 
 namespace quillo {
@@ -664,13 +666,22 @@ void SettingsView::startCapture(HotkeyAction action)
 {
     hideDuplicateWarning();
     m_capturingFor = action;
+    if (m_captureOverlay) {
+        return; // already open: the key it reports goes to the row pressed last
+    }
+    auto* overlay = new KeyCaptureOverlay(this);
+    m_captureOverlay = overlay;
+    connect(overlay, &KeyCaptureOverlay::captured, this, &SettingsView::finishCapture);
+    connect(overlay, &KeyCaptureOverlay::cancelled, this, &SettingsView::cancelCapture);
+    overlay->show();
 }
 
 void SettingsView::finishCapture(int keyCode, const QString& keyName)
 {
     const std::optional<HotkeyAction> action = std::exchange(m_capturingFor, std::nullopt);
     if (m_captureOverlay) {
-        m_captureOverlay->deleteLater();
+        m_captureOverlay->hide();
+        m_captureOverlay->deleteLater(); // it may still be inside its own key handler
     }
     if (!action) {
         return;
@@ -694,13 +705,27 @@ void SettingsView::cancelCapture()
 {
     m_capturingFor.reset();
     if (m_captureOverlay) {
-        m_captureOverlay->deleteLater();
+        m_captureOverlay->hide();
+        m_captureOverlay->deleteLater(); // it may still be inside its own key handler
     }
 }
 
 void SettingsView::changeLanguages()
 {
     m_selectedCodes = QuilloLanguage::enabled(m_preferences);
+    if (m_languagePicker) {
+        return;
+    }
+    auto* picker = new LanguagePickerModal(m_preferences, this);
+    m_languagePicker = picker;
+    // Save has stored the languages and the streaming switch; Cancel stored
+    // nothing. Either way the screen shows what the store now holds.
+    connect(picker, &LanguagePickerModal::closed, this, [this] {
+        m_selectedCodes = QuilloLanguage::enabled(m_preferences);
+        m_languages->setText(languagesText(m_selectedCodes));
+        reloadStoredPreferences();
+    });
+    picker->show();
 }
 
 } // namespace quillo

@@ -105,6 +105,8 @@ public:
     QLabel* aboutValue(const QString& label) const;
     // The action the key capture overlay is open for.
     std::optional<HotkeyAction> capturingFor() const { return m_capturingFor; }
+    QWidget* captureOverlay() const { return m_captureOverlay; }
+    QWidget* languagePicker() const { return m_languagePicker; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -150,6 +152,7 @@ private:
     LanguageSet m_selectedCodes;
     std::optional<HotkeyAction> m_capturingFor;
     QPointer<QWidget> m_captureOverlay;
+    QPointer<QWidget> m_languagePicker;
 
     std::array<HotkeyRow, 3> m_hotkeyRows;
     QLabel* m_duplicateWarning = nullptr;
