@@ -22,7 +22,7 @@ TranscriptionEngine TranscriptionEngine::current(const Preferences& preferences)
 
 const std::vector<TranscriptionEngine>& TranscriptionEngine::allCases()
 {
-    static const std::vector<TranscriptionEngine> cases = {automatic, openai, deepgram};
+    static const std::vector<TranscriptionEngine> cases = {automatic, openai, deepgram, local};
     return cases;
 }
 
@@ -35,6 +35,8 @@ std::string TranscriptionEngine::rawValue() const
         return "openai";
     case deepgram:
         return "deepgram";
+    case local:
+        return "local";
     }
     return "auto";
 }
@@ -48,6 +50,8 @@ std::string TranscriptionEngine::displayName() const
         return "OpenAI";
     case deepgram:
         return "Deepgram";
+    case local:
+        return "Offline (this computer)";
     }
     return "Auto (recommended)";
 }

@@ -17,12 +17,13 @@ public:
     {
         automatic, // raw value "auto" (a C++ keyword, hence the spelling)
         openai,
-        deepgram
+        deepgram,
+        local // speech-to-text on this computer
     };
 
     constexpr TranscriptionEngine(Value value) : m_value(value) {}
 
-    // "auto", "openai" or "deepgram", exactly; anything else gives nothing.
+    // "auto", "openai", "deepgram" or "local", exactly; anything else gives nothing.
     static std::optional<TranscriptionEngine> fromRawValue(const std::string& raw);
     // The stored choice; absent or unrecognised reads as auto.
     static TranscriptionEngine current(const Preferences& preferences);
@@ -30,7 +31,9 @@ public:
 
     std::string rawValue() const;
     std::string displayName() const;
-    // auto becomes deepgram for English alone and openai for every other set.
+    // auto becomes deepgram for English alone and openai for every other set;
+    // the others stay as they are. Which keys are configured is not looked at
+    // here (see EngineRouting.h).
     TranscriptionEngine resolved(const LanguageSet& languages) const;
 
     Value value() const { return m_value; }

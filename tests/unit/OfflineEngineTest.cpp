@@ -1,0 +1,180 @@
+// The offline engine's core: the formatter that turns bare recognised words
+// into pasteable text, the routing that decides when the engine runs and what
+// Settings says about it, and the engine's once-only model loading.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "fakes/FakeLocalSpeech.h"
+#include "fakes/RecordingLog.h"
+#include "transcription/EngineRouting.h"
+#include "transcription/LocalSpeechEngine.h"
+#include "transcription/SpokenTextFormatter.h"
+
+namespace quillo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(SpokenTextFormatter, MakesSentencesFromBareWords)
+{
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"go forward ten meters", "Go forward ten meters."},
+        {"  go   forward\tten meters \n", "Go forward ten meters."},
+        {"i think i'm done and i'll go", "I think I'm done and I'll go."},
+        {"it is in italy", "It is in italy."}, // "i" only as a word of its own
+        {"um so uh hello there umm", "So hello there."},
+        {"<s> yes <sil> [noise] no </s>", "Yes no."},
+        {"um uh", ""},
+        {"", ""},
+        {"Go Forward", "Go forward."},
+    };
+    for (const auto& [words, expected] : cases) {
+        EXPECT_EQ(formatSpokenWords(words).text, expected) << "words '" << words << "'";
+    }
+}
+
+TEST(SpokenTextFormatter, TurnsSpokenCommandsIntoCharacters)
+{
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"hello comma how are you question mark i am fine period thanks", "Hello, how are you? I am fine. Thanks."},
+        {"stop full stop then go exclamation point now exclamation mark", "Stop. Then go! Now!"},
+        {"dear sam colon new paragraph see you new line bye", "Dear sam:\n\nSee you\nBye."},
+        {"first semicolon second semi colon third", "First; second; third."},
+        {"he said open quote hello there close quote", "He said \"hello there\"."},
+        {"open quote quiet close quote she said", "\"Quiet\" she said."},
+        {"an x hyphen ray dash maybe", "An x-ray - maybe."},
+        // Punctuation said where nothing precedes it has nothing to mark.
+        {"period comma hello new line comma world", "Hello\nWorld."},
+        {"done question mark new line new line", "Done?"},
+        {"wait dash", "Wait -"},
+    };
+    for (const auto& [words, expected] : cases) {
+        EXPECT_EQ(formatSpokenWords(words).text, expected) << "words '" << words << "'";
+    }
+}
+
+TEST(SpokenTextFormatter, PressEnterCountsOnlyAtTheEnd)
+{
+    EXPECT_EQ(formatSpokenWords("send the report press enter"), (SpokenText{"Send the report.", true}));
+    EXPECT_EQ(formatSpokenWords("ship it period hit enter"), (SpokenText{"Ship it.", true}));
+    EXPECT_EQ(formatSpokenWords("press enter"), (SpokenText{"", true}));
+    EXPECT_EQ(formatSpokenWords("press enter twice"), (SpokenText{"Press enter twice.", false}));
+    EXPECT_EQ(formatSpokenWords("enter"), (SpokenText{"Enter.", false}));
+}
+
+TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
+{
+    const ConfiguredKeys both{true, true};
+    const ConfiguredKeys none{};
+    const ConfiguredKeys deepgramOnly{false, true};
+    const ConfiguredKeys openAIOnly{true, false};
+    struct Case
+    {
+        TranscriptionEngine engine;
+        LanguageSet languages;
+        ConfiguredKeys keys;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {TranscriptionEngine::automatic,
+         {"en"},
+         both,
+         "Deepgram transcribes your speech; OpenAI tidies longer dictations."},
+        {TranscriptionEngine::automatic, {"de"}, both, "OpenAI transcribes and tidies your speech."},
+        {TranscriptionEngine::deepgram,
+         {"en"},
+         deepgramOnly,
+         "Deepgram transcribes your speech; without an OpenAI key it is not tidied."},
+        {TranscriptionEngine::automatic,
+         {"en"},
+         none,
+         "No Deepgram key: your speech is transcribed on this computer, and nothing leaves it."},
+        {TranscriptionEngine::automatic,
+         {"en"},
+         openAIOnly,
+         "No Deepgram key: your speech is transcribed on this computer; OpenAI tidies longer dictations."},
+        {TranscriptionEngine::openai,
+         {"en", "fr"},
+         deepgramOnly,
+         "No OpenAI key: your speech is transcribed on this computer (English only), and nothing leaves it."},
+        {TranscriptionEngine::local,
+         {"en"},
+         both,
+         "Your speech is transcribed on this computer, and nothing leaves it."},
+    };
+    for (const auto& c : cases) {
+        const EngineRoute route = routeDictation(c.engine, c.languages, c.keys);
+        EXPECT_EQ(engineStatusLine(route, c.languages), c.expected) << "case " << c.engine.rawValue();
+    }
+}
+
+TEST(EngineRouting, LocalIsTheFourthChoiceWithItsOwnNames)
+{
+    const auto local = TranscriptionEngine::fromRawValue("local");
+    ASSERT_TRUE(local.has_value());
+    EXPECT_EQ(*local, TranscriptionEngine::local);
+    EXPECT_EQ(local->displayName(), "Offline (this computer)");
+    EXPECT_EQ(local->resolved({"en"}), TranscriptionEngine::local);
+    EXPECT_EQ(TranscriptionEngine::allCases().back(), TranscriptionEngine::local);
+    EXPECT_FALSE(TranscriptionEngine::fromRawValue("Local").has_value());
+
+    EXPECT_EQ(transcriptionAboutText(TranscriptionEngine::local, "Test Model"), "Offline Test Model");
+    EXPECT_EQ(transcriptionAboutText(TranscriptionEngine::automatic, "Test Model"),
+              "Auto \u2192 Deepgram nova-3 (English) / OpenAI gpt-4o-mini-transcribe (other languages)");
+}
+
+class LocalSpeechEngineTest : public ::testing::Test
+{
+protected:
+    FakeAudioDecoder decoder;
+    FakeSpeechRecognizer recognizer;
+    RecordingLog log;
+    LocalSpeechEngine engine{{decoder, recognizer, log}};
+};
+
+TEST_F(LocalSpeechEngineTest, LoadsTheModelOnceForOverlappingDictationsAndRecognisesOneAtATime)
+{
+    recognizer.loadTime = 50ms;
+    recognizer.recognizeTime = 20ms;
+    engine.preload();
+    std::vector<std::jthread> dictations;
+    std::vector<SpokenText> results(4);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        dictations.emplace_back([&, i] { results[i] = engine.transcribe("pcm"); });
+    }
+    dictations.clear(); // joins
+    engine.preload();
+
+    EXPECT_EQ(recognizer.loads.load(), 1);
+    EXPECT_FALSE(recognizer.overlapped.load());
+    for (const auto& result : results) {
+        EXPECT_EQ(result, (SpokenText{"Go forward ten meters.", false}));
+    }
+    EXPECT_EQ(decoder.lastSampleRate, 16000);
+    EXPECT_EQ(recognizer.heardSamples.load(), 3u);
+    ASSERT_FALSE(log.lines().empty());
+    EXPECT_EQ(log.lines()[0], "[Quillo] Offline model Test Model loaded in 0.50s, 40.0 MB resident");
+}
+
+TEST_F(LocalSpeechEngineTest, FailuresAreReportedAndAFailedLoadIsTriedAgain)
+{
+    recognizer.failLoads = 1;
+    EXPECT_THROW(engine.transcribe("pcm"), LocalSpeechError);
+    EXPECT_EQ(log.lines().back(),
+              "[Quillo] Offline model Test Model failed to load: The offline speech model is not installed.");
+    EXPECT_EQ(engine.transcribe("pcm").text, "Go forward ten meters.");
+    EXPECT_EQ(recognizer.loads.load(), 2);
+
+    try {
+        engine.transcribe("not audio");
+        FAIL() << "expected a decoding error";
+    } catch (const LocalSpeechError& error) {
+        EXPECT_STREQ(error.what(), "The recording could not be decoded (not audio).");
+    }
+}
+
+} // namespace
+} // namespace quillo::test
