@@ -20,12 +20,14 @@
 #include <unistd.h>
 
 #include "fakes/FakeDictationParts.h"
+#include "fakes/FakeLocalSpeech.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeServiceAccess.h"
 #include "fakes/LoopbackHttpServer.h"
 #include "platform/linux/CurlHttpClient.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/SystemClock.h"
+#include "transcription/LocalSpeechEngine.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/RemoteSpeechServices.h"
 #include "transcription/TranscriptRules.h"
@@ -133,7 +135,10 @@ struct Setup
     FakeUserLists lists;
     TranscriptRules rules;
     RemoteSpeechServices services{{http, credentials, endpoints}};
-    OpenAIService pipeline{{preferences, fileSystem, clock, log, services, rules, lists}};
+    FakeAudioDecoder decoder;
+    FakeSpeechRecognizer recognizer;
+    LocalSpeechEngine localSpeech{{decoder, recognizer, log}};
+    OpenAIService pipeline{{preferences, fileSystem, clock, log, services, rules, lists, credentials, localSpeech}};
 };
 
 void BM_Dictation(benchmark::State& state)

@@ -1,7 +1,7 @@
 # Fails when a core source includes a platform library header. The core reaches
 # the platform only through src/platform/*.h, so it builds and tests without one.
 # Invoked with -DSOURCES=<;-list> from the quillo_core_layer_check target.
-set(forbidden "#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|Qt[A-Za-z]*/|X11/|pulse/|libav[a-z]+/|libsw[a-z]+/|curl/|httplib)")
+set(forbidden "#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|Qt[A-Za-z]*/|X11/|pulse/|libav[a-z]+/|libsw[a-z]+/|curl/|httplib|pocketsphinx|sphinxbase)")
 set(violations "")
 foreach(src IN LISTS SOURCES)
     file(STRINGS "${src}" lines REGEX "${forbidden}")

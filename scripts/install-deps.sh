@@ -12,6 +12,12 @@ build_pkgs=(
     libavcodec-dev libavformat-dev libswresample-dev libavutil-dev
     libcurl4-openssl-dev nlohmann-json3-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+    libpocketsphinx-dev
+)
+# What the program needs at run time beyond the libraries above: the model of
+# the offline speech engine. `make run` installs these too.
+run_pkgs=(
+    pocketsphinx-en-us
 )
 # The throw-away test desktop: X server, window manager, session bus, notification
 # daemon, tray host, audio server, recorded speech to play into the microphone, and
@@ -23,7 +29,7 @@ desktop_pkgs=(
     desktop-file-utils
 )
 
-want=("${build_pkgs[@]}")
+want=("${build_pkgs[@]}" "${run_pkgs[@]}")
 if [ "${1:-}" != "--build-only" ]; then
     want+=("${desktop_pkgs[@]}")
 fi

@@ -32,8 +32,10 @@
 #include "platform/linux/CurlHttpClient.h"
 #include "platform/linux/EnvironmentCredentials.h"
 #include "platform/linux/EnvironmentEndpoints.h"
+#include "platform/linux/FfmpegAudioDecoder.h"
 #include "platform/linux/FfmpegAudioFileWriter.h"
 #include "platform/linux/JsonPreferences.h"
+#include "platform/linux/PocketSphinxRecognizer.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PulseAudioCapture.h"
 #include "platform/linux/PulseAudioDevices.h"
@@ -55,6 +57,8 @@
 #include "store/DataStore.h"
 #include "store/StoreCommands.h"
 #include "streaming/DeepgramLiveStreamer.h"
+#include "transcription/EngineRouting.h"
+#include "transcription/LocalSpeechEngine.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/RemoteSpeechServices.h"
 #include "transcription/TranscribeCommand.h"
@@ -106,8 +110,8 @@ bool isStoreCommand(const char* name)
     return std::strcmp(name, "stats") == 0 || std::strcmp(name, "history") == 0;
 }
 
-// The dictation pipeline without the desktop, over the same settings, lists
-// and service keys as the app.
+// The dictation pipeline without the desktop, over the same settings, lists,
+// service keys and offline model as the app.
 int runTranscribeCommand(int argc, char** argv)
 {
     quillo::PosixFileSystem fileSystem;
@@ -120,7 +124,11 @@ int runTranscribeCommand(int argc, char** argv)
     quillo::EnvironmentEndpoints endpoints;
     quillo::RemoteSpeechServices services({http, credentials, endpoints});
     quillo::TranscriptRules rules;
-    quillo::OpenAIService pipeline({preferences, fileSystem, clock, log, services, rules, store});
+    quillo::FfmpegAudioDecoder decoder;
+    quillo::PocketSphinxRecognizer recognizer;
+    quillo::LocalSpeechEngine localSpeech({decoder, recognizer, log});
+    quillo::OpenAIService pipeline(
+        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
     quillo::TranscribeCommand command{preferences, pipeline};
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
@@ -210,7 +218,11 @@ int runDesktopApp(int argc, char** argv)
     quillo::EnvironmentEndpoints endpoints;
     quillo::RemoteSpeechServices services({http, credentials, endpoints});
     quillo::TranscriptRules rules;
-    quillo::OpenAIService transcriber({preferences, fileSystem, clock, log, services, rules, store});
+    quillo::FfmpegAudioDecoder audioDecoder;
+    quillo::PocketSphinxRecognizer recognizer;
+    quillo::LocalSpeechEngine localSpeech({audioDecoder, recognizer, log});
+    quillo::OpenAIService transcriber(
+        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
     quillo::QtClipboard clipboard;
     quillo::XTestKeySynthesizer keySynthesizer;
     quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
@@ -286,6 +298,15 @@ int runDesktopApp(int argc, char** argv)
 
     singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); });
     delegate->applicationDidFinishLaunching();
+
+    // The offline model takes seconds to load: when it is what will run, load
+    // it now, in the background, rather than in the user's first dictation.
+    const auto route = quillo::routeDictation(quillo::TranscriptionEngine::current(preferences),
+                                              quillo::QuilloLanguage::enabled(preferences),
+                                              quillo::ConfiguredKeys::of(credentials));
+    if (route.speech == quillo::TranscriptionEngine::local) {
+        localSpeech.preload();
+    }
 
     const int status = QApplication::exec();
 

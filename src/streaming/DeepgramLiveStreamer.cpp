@@ -8,6 +8,7 @@
 #include "platform/Credentials.h"
 #include "platform/Preferences.h"
 #include "platform/ServiceEndpoints.h"
+#include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/TranscriptionEngine.h"
 
@@ -33,12 +34,18 @@ std::string trimmed(const std::string& text)
 
 } // namespace
 
-bool DeepgramLiveStreamer::shouldStream(const Preferences& preferences, const LanguageSet& languages)
+bool DeepgramLiveStreamer::shouldStream(const Preferences& preferences,
+                                        const Credentials& credentials,
+                                        const LanguageSet& languages)
 {
     if (!preferences.boolForKey(kPreferenceKey)) {
         return false;
     }
-    if (TranscriptionEngine::current(preferences).resolved(languages) != TranscriptionEngine::deepgram) {
+    // The same route the pipeline takes: without a Deepgram key the dictation
+    // runs elsewhere, so streaming would only be thrown away.
+    const EngineRoute route =
+        routeDictation(TranscriptionEngine::current(preferences), languages, ConfiguredKeys::of(credentials));
+    if (route.speech != TranscriptionEngine::deepgram) {
         return false;
     }
     return languages == LanguageSet{"en"};

@@ -57,8 +57,10 @@ public:
     static constexpr const char* kPreferenceKey = "quillo.streamingEnabled";
 
     // Whether a recording with these enabled languages streams: the switch is
-    // on, the engine resolves to Deepgram, and the set is English alone.
-    static bool shouldStream(const Preferences& preferences, const LanguageSet& languages);
+    // on, the dictation is routed to Deepgram (so its key is configured), and
+    // the set is English alone.
+    static bool
+    shouldStream(const Preferences& preferences, const Credentials& credentials, const LanguageSet& languages);
     // The endpoint with the query the service needs; nothing when the
     // endpoint is not a ws:// or wss:// URL.
     static std::optional<std::string> streamURL(const std::string& endpoint);
@@ -110,7 +112,7 @@ public:
 
     bool shouldStream(const std::set<std::string>& languages) override
     {
-        return DeepgramLiveStreamer::shouldStream(m_preferences, languages);
+        return DeepgramLiveStreamer::shouldStream(m_preferences, m_deps.credentials, languages);
     }
     std::shared_ptr<LiveStreamer> create() override { return DeepgramLiveStreamer::create(m_deps); }
 

@@ -3,10 +3,13 @@
 #include <cstdio>
 
 #include "platform/Clock.h"
+#include "platform/Credentials.h"
 #include "platform/FileSystem.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
 #include "store/UserLists.h"
+#include "transcription/EngineRouting.h"
+#include "transcription/LocalSpeechEngine.h"
 #include "transcription/SpeechServices.h"
 #include "transcription/TextRules.h"
 #include "transcription/TextUtil.h"
@@ -45,16 +48,33 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
                                                   const LanguageSet& languages,
                                                   const std::optional<std::string>& streamedTranscript)
 {
-    const TranscriptionEngine engine = TranscriptionEngine::current(m_deps.preferences).resolved(languages);
+    const EngineRoute route = routeDictation(TranscriptionEngine::current(m_deps.preferences),
+                                             languages,
+                                             ConfiguredKeys::of(m_deps.credentials));
+    const TranscriptionEngine engine = route.speech;
     const auto started = m_deps.clock.monotonicNow();
 
     std::string raw;
+    bool spokenEnter = false; // the local engine heard "press enter" at the end
     if (streamedTranscript && !streamedTranscript->empty()) {
         raw = *streamedTranscript;
     } else {
         const std::string audio = readAudio(m_deps.fileSystem, audioPath);
-        raw = engine == TranscriptionEngine::deepgram ? m_deps.services.transcribeDeepgram(audio)
-                                                      : m_deps.services.transcribeOpenAI(audio, languages);
+        switch (engine.value()) {
+        case TranscriptionEngine::deepgram:
+            raw = m_deps.services.transcribeDeepgram(audio);
+            break;
+        case TranscriptionEngine::local: {
+            SpokenText spoken = m_deps.local.transcribe(audio);
+            raw = std::move(spoken.text);
+            spokenEnter = spoken.pressEnter;
+            break;
+        }
+        case TranscriptionEngine::openai:
+        case TranscriptionEngine::automatic:
+            raw = m_deps.services.transcribeOpenAI(audio, languages);
+            break;
+        }
     }
 
     if (text::trimSpacesAndTabs(raw).empty()) {
@@ -67,11 +87,14 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
 
     const std::string instructions = m_deps.preferences.stringForKey("cleanupInstructions").value_or("");
 
-    const bool skipCleanup = text::countWords(raw) <= kMaxWordsWithoutCleanup &&
-                             text::trimWhitespaceAndNewlines(instructions).empty() &&
-                             m_deps.rules.matchesEnabledScripts(raw, languages);
+    // Without an OpenAI key (or when the user chose to keep everything on this
+    // computer) the transcript is pasted as it came, instead of every longer
+    // dictation failing.
+    const bool skipCleanup = !route.cleanup || (text::countWords(raw) <= kMaxWordsWithoutCleanup &&
+                                                text::trimWhitespaceAndNewlines(instructions).empty() &&
+                                                m_deps.rules.matchesEnabledScripts(raw, languages));
     if (skipCleanup) {
-        return {expandSnippets(text::trimWhitespaceAndNewlines(raw)), false};
+        return {expandSnippets(text::trimWhitespaceAndNewlines(raw)), spokenEnter};
     }
 
     const std::string content =
@@ -80,14 +103,14 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
     std::string cleaned = text::trimWhitespaceAndNewlines(content);
     m_deps.log.write("[Quillo] Cleanup output: " + cleaned);
 
-    bool simulateEnter = false;
+    bool simulateEnter = spokenEnter;
     if (m_deps.rules.isRefusal(cleaned)) {
         m_deps.log.write("[Quillo] REFUSAL DETECTED: " + cleaned);
         cleaned = text::trimWhitespaceAndNewlines(raw);
     } else {
         // A final carriage return is the model's way of saying "press enter";
         // CR LF is an ordinary line ending and does not count.
-        simulateEnter = !content.empty() && content.back() == '\r';
+        simulateEnter = simulateEnter || (!content.empty() && content.back() == '\r');
     }
 
     return {expandSnippets(cleaned), simulateEnter};

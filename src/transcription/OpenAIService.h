@@ -5,16 +5,18 @@
 namespace quillo {
 
 class Clock;
+class Credentials;
 class FileSystem;
+class LocalSpeechEngine;
 class Log;
 class Preferences;
 class SpeechServices;
 class TextRules;
 class UserLists;
 
-// The transcription pipeline: engine routing, the raw transcript (streamed or
-// uploaded), the decision to clean up, the clean-up with its refusal guard,
-// and snippet expansion. Holds no per-dictation state, so calls may overlap.
+// The transcription pipeline: engine routing, the raw transcript (streamed,
+// uploaded or recognised on this computer), the decision to clean up, the
+// clean-up with its refusal guard, and snippet expansion. Holds no per-dictation state, so calls may overlap.
 class OpenAIService final : public Transcriber
 {
 public:
@@ -35,6 +37,8 @@ public:
         SpeechServices& services;
         const TextRules& rules;
         const UserLists& lists;
+        const Credentials& credentials; // which keys are configured decides the route
+        LocalSpeechEngine& local;
     };
 
     explicit OpenAIService(Dependencies dependencies);

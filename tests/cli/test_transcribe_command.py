@@ -88,9 +88,10 @@ class TranscribeCommandTest(unittest.TestCase):
             "HOME": self.directory,
             "XDG_CONFIG_HOME": self.config,
             "XDG_DATA_HOME": self.data,
-            "OPENAI_API_KEY": openai_key,
-            "DEEPGRAM_API_KEY": deepgram_key,
         }
+        for name, key in (("OPENAI_API_KEY", openai_key), ("DEEPGRAM_API_KEY", deepgram_key)):
+            if key is not None:
+                environment[name] = key
         if self.services:
             environment["QUILLO_OPENAI_BASE_URL"] = self.services.base
             environment["QUILLO_DEEPGRAM_BASE_URL"] = self.services.base
@@ -241,6 +242,75 @@ class TranscribeCommandTest(unittest.TestCase):
         self.assertIn("Usage: quillo transcribe FILE", result.stderr)
         help_text = subprocess.run([BINARY, "--help"], capture_output=True, text=True, timeout=60).stdout
         self.assertIn("transcribe FILE [--languages en,de]", help_text)
+
+
+SPEECH_DATA = "/usr/share/pocketsphinx/test/data"
+
+
+def speech_to_m4a(raw, m4a):
+    """Encodes a raw 16 kHz mono recording as the recorder does (AAC in MPEG-4)."""
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "s16le", "-ar", "16000", "-ac", "1", "-i", raw,
+                    "-c:a", "aac", "-b:a", "32k", m4a], check=True, timeout=60)
+
+
+@unittest.skipUnless(os.path.isdir(SPEECH_DATA), "the recordings of pocketsphinx-testdata are not installed")
+class OfflineTranscribeTest(unittest.TestCase):
+    """No keys anywhere and every service address closed: only the offline engine can answer."""
+
+    def setUp(self):
+        self.directory = tempfile.mkdtemp(prefix="quillo-offline-")
+        self.config = os.path.join(self.directory, "config")
+        self.data = os.path.join(self.directory, "data")
+        os.makedirs(os.path.join(self.config, "quillo"))
+
+    def tearDown(self):
+        shutil.rmtree(self.directory, ignore_errors=True)
+
+    def write_preferences(self, values):
+        with open(os.path.join(self.config, "quillo", "preferences.json"), "w", encoding="utf-8") as f:
+            json.dump(values, f)
+
+    def offline(self, recording, *arguments):
+        audio = os.path.join(self.directory, os.path.basename(recording) + ".m4a")
+        speech_to_m4a(os.path.join(SPEECH_DATA, recording), audio)
+        closed = "http://127.0.0.1:9/v1"  # the discard port: nothing listens there
+        return subprocess.run(
+            [BINARY, "transcribe", audio, *arguments],
+            env={"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": self.directory,
+                 "XDG_CONFIG_HOME": self.config, "XDG_DATA_HOME": self.data,
+                 "QUILLO_OPENAI_BASE_URL": closed, "QUILLO_DEEPGRAM_BASE_URL": closed},
+            capture_output=True, text=True, timeout=300)
+
+    def test_real_recordings_become_formatted_text(self):
+        for recording, expected in [("goforward.raw", "Go forward ten meters."),
+                                    ("something.raw", "Go somewhere and do something.")]:
+            with self.subTest(recording):
+                result = self.offline(recording)
+                self.assertEqual((result.returncode, result.stdout), (0, expected + "\n"), result.stderr)
+                self.assertIn("[Quillo] Transcribed via local in", result.stderr)
+                self.assertRegex(result.stderr, r"\[Quillo\] Offline model PocketSphinx US English loaded in "
+                                                r"[0-9.]+s, [0-9.]+ MB resident")
+
+    def test_every_engine_choice_runs_offline_without_keys_and_long_text_skips_cleanup(self):
+        for engine in ("auto", "openai", "deepgram", "local"):
+            with self.subTest(engine):
+                self.write_preferences({"quillo.transcriptionEngine": engine, "enabledLanguages": ["en", "de"]})
+                result = self.offline("goforward.raw")
+                self.assertEqual((result.returncode, result.stdout), (0, "Go forward ten meters.\n"), result.stderr)
+
+        # Well over seven words: without an OpenAI key there is no clean-up to
+        # fail; the engine's own formatting is the text.
+        self.write_preferences({})
+        wav = os.path.join(SPEECH_DATA, "librivox", "sense_and_sensibility_01_austen_64kb-0870.wav")
+        raw = os.path.join(self.directory, "long.raw")
+        subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", wav, "-f", "s16le", "-ar", "16000", "-ac", "1", raw],
+                       check=True, timeout=60)
+        result = self.offline(raw)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        text = result.stdout.strip()
+        self.assertGreater(len(text.split()), 15, text)
+        self.assertTrue(text[0].isupper() and text.endswith("."), text)
+        self.assertNotIn("Cleanup output", result.stderr)
 
 
 if __name__ == "__main__":

@@ -15,25 +15,36 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(DeepgramStreamerShouldStream, OnlyEnglishAloneRoutedToDeepgramWithTheSwitchOn)
+TEST(DeepgramStreamerShouldStream, OnlyEnglishAloneRoutedToDeepgramWithTheSwitchOnAndItsKey)
 {
     FakePreferences preferences;
+    FakeCredentials keys;
     preferences.registerDefaults({{DeepgramLiveStreamer::kPreferenceKey, true}});
-    EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
-    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"en", "de"}));
-    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"de"}));
+    EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"}));
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en", "de"}));
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"de"}));
 
     preferences.setObject("quillo.transcriptionEngine", "deepgram");
-    EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
+    EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"}));
     // Deepgram chosen by hand still streams only English alone.
-    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"fr"}));
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"fr"}));
 
-    preferences.setObject("quillo.transcriptionEngine", "openai");
-    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
+    // Without a Deepgram key the offline engine runs; a missing OpenAI key
+    // does not matter to streaming.
+    keys.openAI.reset();
+    EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"}));
+    keys.deepgram = "  ";
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"}));
+    keys = FakeCredentials{};
+
+    for (const char* engine : {"openai", "local"}) {
+        preferences.setObject("quillo.transcriptionEngine", engine);
+        EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"})) << engine;
+    }
 
     preferences.setObject("quillo.transcriptionEngine", "auto");
     preferences.setObject(DeepgramLiveStreamer::kPreferenceKey, false);
-    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, {"en"}));
+    EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"}));
 }
 
 class DeepgramStreamerTest : public ::testing::Test

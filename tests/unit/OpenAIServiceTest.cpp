@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeDictationParts.h"
+#include "fakes/FakeLocalSpeech.h"
 #include "fakes/FakePreferences.h"
+#include "fakes/FakeServiceAccess.h"
 #include "fakes/FakeTranscriptionParts.h"
+#include "transcription/LocalSpeechEngine.h"
 
 namespace quillo::test {
 namespace {
@@ -30,7 +33,12 @@ protected:
     FakeSpeechServices services;
     FakeTextRules rules;
     FakeUserLists lists;
-    OpenAIService service{{preferences, preferences.disk(), clock, log, services, rules, lists}};
+    FakeCredentials credentials;
+    FakeAudioDecoder decoder;
+    FakeSpeechRecognizer recognizer;
+    LocalSpeechEngine localSpeech{{decoder, recognizer, log}};
+    OpenAIService service{
+        {preferences, preferences.disk(), clock, log, services, rules, lists, credentials, localSpeech}};
 };
 
 TEST_F(OpenAIServiceTest, EngineRoutingPicksTheProviderForTheLanguages)
@@ -223,6 +231,108 @@ TEST_F(OpenAIServiceTest, FailuresPassThroughUnchanged)
     EXPECT_THROW(run(), FileReadError);
     EXPECT_THROW(service.transcribeAndClean("/rec/missing.m4a", {"en"}, std::nullopt), FileReadError);
     EXPECT_EQ(services.deepgramUploads.size(), uploadsBefore);
+}
+
+// Every engine choice against the state of the key it needs: a configured
+// key is used (and a rejection reported, never hidden by the offline engine);
+// a key that is not configured at all hands the dictation to the offline engine.
+TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackOfflineOnlyWhenTheKeyIsAbsent)
+{
+    enum class Key
+    {
+        present,
+        absent,
+        rejected
+    };
+    struct Case
+    {
+        const char* engine;
+        LanguageSet languages;
+        const char* keyed; // the engine whose key is varied; nullptr: none needed
+    };
+    const std::vector<Case> cases = {
+        {"auto", {"en"}, "deepgram"},
+        {"auto", {"en", "de"}, "openai"},
+        {"openai", {"en"}, "openai"},
+        {"deepgram", {"fr"}, "deepgram"},
+        {"local", {"en"}, nullptr},
+    };
+    services.deepgramAnswer.text = "From Deepgram.";
+    services.openAIAnswer.text = "From OpenAI.";
+    recognizer.words = "from this computer";
+    for (const auto& c : cases) {
+        for (const Key key : {Key::present, Key::absent, Key::rejected}) {
+            const std::string name = std::string(c.engine) + " " + std::to_string(c.languages.size()) +
+                                     " language(s), key " + std::to_string(static_cast<int>(key));
+            preferences.setObject("quillo.transcriptionEngine", c.engine);
+            credentials = FakeCredentials{};
+            services.deepgramAnswer.fail = services.openAIAnswer.fail = nullptr;
+            const bool deepgramKeyed = c.keyed && std::string(c.keyed) == "deepgram";
+            const bool openAIKeyed = c.keyed && std::string(c.keyed) == "openai";
+            auto& answer = deepgramKeyed ? services.deepgramAnswer : services.openAIAnswer;
+            if (key == Key::absent) {
+                if (deepgramKeyed) {
+                    credentials.deepgram.reset();
+                } else if (openAIKeyed) {
+                    credentials.openAI = "  "; // blank counts as not configured
+                } else {
+                    credentials.openAI.reset();
+                    credentials.deepgram.reset();
+                }
+            } else if (key == Key::rejected && c.keyed) {
+                answer.fail = [] { throw DictationError::auth(); };
+            }
+
+            std::string expected = "From this computer.";
+            if (c.keyed && key == Key::present) {
+                expected = deepgramKeyed ? "From Deepgram." : "From OpenAI.";
+            }
+            if (c.keyed && key == Key::rejected) {
+                try {
+                    run(c.languages);
+                    ADD_FAILURE() << "case " << name << ": expected the rejection";
+                } catch (const DictationError& error) {
+                    EXPECT_EQ(error.kind(), DictationError::Kind::auth) << "case " << name;
+                }
+                continue;
+            }
+            EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
+            const std::string via = expected == "From this computer." ? "local" : (openAIKeyed ? "openai" : "deepgram");
+            EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
+                << "case " << name << ": " << logLines().back();
+        }
+    }
+    EXPECT_EQ(recognizer.loads.load(), 1) << "the model is loaded once";
+}
+
+TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen)
+{
+    const std::string longText = "  please move the meeting to friday and tell the whole team today  ";
+    lists.snippetList = {{"ID-1", "today", "on Monday"}};
+    services.deepgramAnswer.text = longText;
+    services.cleanupAnswer.text = "Cleaned.";
+
+    credentials.openAI.reset();
+    EXPECT_EQ(run(), (DictationResult{"please move the meeting to friday and tell the whole team on Monday", false}))
+        << "Deepgram without an OpenAI key: trimmed, snippets, no clean-up";
+
+    // The offline engine standing in for a missing Deepgram key still has
+    // its text tidied when OpenAI is available...
+    credentials = FakeCredentials{};
+    credentials.deepgram.reset();
+    recognizer.words = "um please move the meeting to friday and tell the whole team press enter";
+    EXPECT_EQ(run(), (DictationResult{"Cleaned.", true}));
+    ASSERT_EQ(services.cleanups.size(), 1u);
+    EXPECT_EQ(services.cleanups[0].rawTranscript, "Please move the meeting to friday and tell the whole team.");
+
+    // ...but one the user chose keeps the words on this computer.
+    preferences.setObject("quillo.transcriptionEngine", "local");
+    credentials = FakeCredentials{};
+    services.deepgramUploads.clear();
+    EXPECT_EQ(run(), (DictationResult{"Please move the meeting to friday and tell the whole team.", true}));
+    EXPECT_EQ(services.cleanups.size(), 1u);
+    EXPECT_TRUE(services.deepgramUploads.empty());
+    EXPECT_TRUE(services.openAIUploads.empty());
 }
 
 TEST(DictationErrorText, DescriptionsAreTheUserFacingTexts)
