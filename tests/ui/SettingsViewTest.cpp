@@ -250,6 +250,19 @@ TEST_F(SettingsViewTest, AboutShowsVersionAndTotalDictations)
     EXPECT_EQ(view.aboutValue(QStringLiteral("Cleanup"))->text(), QStringLiteral("OpenAI gpt-4o-mini"));
 }
 
+TEST_F(SettingsViewTest, FitsTheNarrowestMainWindowWithoutCuttingOffTheRightEdge)
+{
+    // The auto engine's About line and many languages are the longest texts.
+    QuilloLanguage::setEnabled(data.preferences, {"en", "de", "fr", "es", "it", "pt", "nl", "pl", "uk"});
+    HotkeyStore(data.preferences).save({61, 58, 54, 60}, HotkeyStore::holdKey);
+    SettingsView view(dependencies());
+    view.resize(MainWindowView::kMinimumWidth - MainWindowView::kSidebarWidth, 640);
+    view.show();
+    const QWidget* content = view.findChild<QWidget*>(QStringLiteral("settingsContent"));
+    ASSERT_NE(content, nullptr);
+    EXPECT_LE(content->minimumSizeHint().width(), content->parentWidget()->width());
+}
+
 // "Launch at Login" against the real autostart directory of a scratch
 // XDG_CONFIG_HOME, checked by the freedesktop validator.
 class LaunchAtLoginTest : public SettingsViewTest

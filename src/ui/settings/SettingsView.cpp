@@ -19,6 +19,7 @@
 #include "ui/main/CardFrame.h"
 #include "ui/main/QuilloTheme.h"
 #include "ui/main/StoreWatcher.h"
+#include "ui/settings/FlowLayout.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
 #include "ui/settings/ToggleSwitch.h"
@@ -303,7 +304,7 @@ QString SettingsView::transcriptionText(TranscriptionEngine engine)
 std::vector<ShortcutPill*> SettingsView::pills(HotkeyAction action) const
 {
     std::vector<ShortcutPill*> result;
-    const QHBoxLayout* layout = m_hotkeyRows[indexOf(action)].pills;
+    const FlowLayout* layout = m_hotkeyRows[indexOf(action)].keys;
     for (int i = 0; i < layout->count(); ++i) {
         if (auto* pill = qobject_cast<ShortcutPill*>(layout->itemAt(i)->widget())) {
             result.push_back(pill);
@@ -367,11 +368,9 @@ QWidget* SettingsView::buildHotkeysCard()
 
         HotkeyRow& row = m_hotkeyRows[indexOf(text.action)];
         row.action = text.action;
-        auto* keys = new QHBoxLayout;
-        keys->setSpacing(8);
-        row.pills = new QHBoxLayout;
-        row.pills->setSpacing(8);
-        keys->addLayout(row.pills);
+        auto* keys = new QWidget;
+        row.keys = new FlowLayout(keys, 8);
+        row.keys->setContentsMargins(0, 0, 0, 0);
         row.add = accentButton(QStringLiteral("Add shortcut"));
         row.add->setObjectName(QStringLiteral("addShortcut"));
         const QPixmap plus = theme::tintedIcon({"list-add-symbolic"}, theme::accent(), 16, devicePixelRatioF());
@@ -379,9 +378,8 @@ QWidget* SettingsView::buildHotkeysCard()
             row.add->setIcon(plus);
         }
         connect(row.add, &QPushButton::clicked, this, [this, action = text.action] { startCapture(action); });
-        keys->addWidget(row.add);
-        keys->addStretch(1);
-        block->addLayout(keys);
+        row.keys->addWidget(row.add);
+        block->addWidget(keys);
         layout->addLayout(block);
     }
 
@@ -548,11 +546,12 @@ QWidget* SettingsView::buildAboutCard()
         auto* row = new QHBoxLayout;
         row->setSpacing(24);
         row->addWidget(new ThemedLabel(label, ThemedLabel::Role::primary, theme::font(theme::captionSize)));
-        row->addStretch(1);
         auto* valueLabel = new ThemedLabel(value, ThemedLabel::Role::secondary, theme::font(theme::captionSize));
         valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        row->addWidget(valueLabel);
+        // The auto engine's line is long: it wraps rather than widen the page.
+        valueLabel->setWordWrap(true);
+        row->addWidget(valueLabel, 1);
         layout->addLayout(row);
         m_aboutValues.emplace_back(label, valueLabel);
     };
@@ -598,8 +597,10 @@ void SettingsView::reloadStoredPreferences()
 
 void SettingsView::rebuildPills(HotkeyRow& row)
 {
-    while (QLayoutItem* item = row.pills->takeAt(0)) {
-        delete item->widget();
+    while (QLayoutItem* item = row.keys->takeAt(0)) {
+        if (item->widget() != row.add) {
+            delete item->widget();
+        }
         delete item;
     }
     const std::vector<int>& codes = m_bindings.codes(row.action);
@@ -612,8 +613,9 @@ void SettingsView::rebuildPills(HotkeyRow& row)
                 [this, action, keyCode] { removeKey(action, keyCode); },
                 Qt::QueuedConnection);
         });
-        row.pills->addWidget(pill);
+        row.keys->addWidget(pill);
     }
+    row.keys->addWidget(row.add);
 }
 
 void SettingsView::rebuildMicrophonePicker()

@@ -18,7 +18,6 @@
 #include "transcription/TranscriptionEngine.h"
 
 class QComboBox;
-class QHBoxLayout;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -27,6 +26,7 @@ class QToolButton;
 namespace quillo {
 
 class DataStore;
+class FlowLayout;
 class LoginItem;
 class StoreWatcher;
 class ToggleSwitch;
@@ -115,7 +115,7 @@ private:
     struct HotkeyRow
     {
         HotkeyAction action;
-        QHBoxLayout* pills = nullptr;
+        FlowLayout* keys = nullptr; // the pills, then the add button, wrapping when narrow
         QPushButton* add = nullptr;
     };
 
