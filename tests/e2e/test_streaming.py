@@ -40,11 +40,14 @@ class StreamingDictationEndToEnd(unittest.TestCase):
     def test_speech_is_streamed_as_pcm_and_the_streamed_text_is_cleaned_up_and_pasted(self):
         pressed_at, released_at = speak_while(lambda: key_down(KEY_ALT_R), lambda: key_up(KEY_ALT_R))
         try:
-            wait_until(lambda: self.target.text() == CLEANED, timeout=20, what="the pasted text")
-        except AssertionError:
-            self.fail(f"target holds {self.target.text()!r}; requests: {self.services.requests()}\n"
-                      f"quillo log:\n{self.quillo.log()}")
+            self.check(pressed_at, released_at)
+        except AssertionError as failure:
+            raise AssertionError(f"{failure}\nheld {released_at - pressed_at:.3f} s; target holds "
+                                 f"{self.target.text()!r}; requests: {self.services.requests()}\n"
+                                 f"quillo log:\n{self.quillo.log()}") from None
 
+    def check(self, pressed_at, released_at):
+        wait_until(lambda: self.target.text() == CLEANED, timeout=20, what="the pasted text")
         streams = wait_until(lambda: self.services.requests("stream"), what="the stream's log entry")
         self.assertEqual(len(streams), 1)
         stream = streams[0]

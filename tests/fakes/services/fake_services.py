@@ -171,6 +171,7 @@ class LiveSession:
         self.segments = [" ".join(words[:half]), " ".join(words[half:])]
         self.finalised = 0  # segments already sent as final
         self.audio = bytearray()
+        self.arrivals = []  # (monotonic time, bytes so far) per audio message
         self.entry = {"audio_bytes": 0, "audio_messages": 0, "odd_messages": 0, "unmasked_frames": 0,
                       "first_audio_at": None, "last_audio_at": None, "texts": [], "sent": [],
                       "client_close_code": None}
@@ -201,6 +202,7 @@ class LiveSession:
         entry = self.entry
         before = len(self.audio) // PCM_BYTES_PER_SECOND
         self.audio += payload
+        self.arrivals.append((now, len(self.audio)))
         entry["audio_messages"] += 1
         entry["odd_messages"] += len(payload) % 2
         entry["first_audio_at"] = entry["first_audio_at"] or now
@@ -265,10 +267,15 @@ class LiveSession:
     def summary(self):
         entry = dict(self.entry)
         entry["audio_bytes"] = len(self.audio)
-        span = (entry["last_audio_at"] or 0) - (entry["first_audio_at"] or 0)
-        # The first message's bytes were captured before the clock started.
-        first = len(self.audio) / entry["audio_messages"] if entry["audio_messages"] else 0
-        entry["bytes_per_second"] = round((len(self.audio) - first) / span) if span > 0 else None
+        # The rate over the second half of the stream: audio captured while the
+        # connection was being opened arrives in one burst at the start, and
+        # the tail of the speech arrives in one short message at the end.
+        timed = self.arrivals[:-1]
+        entry["bytes_per_second"] = None
+        if len(timed) >= 3:
+            (start, start_bytes), (end, end_bytes) = timed[len(timed) // 2], timed[-1]
+            if end > start:
+                entry["bytes_per_second"] = round((end_bytes - start_bytes) / (end - start))
         entry["speech_seconds"] = round(speech_span(bytes(self.audio)), 3)
         return entry
 
