@@ -36,6 +36,7 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakePreferences.h"
+#include "fakes/FakeServiceAccess.h"
 #include "fakes/RecordingLog.h"
 #include "store/DataStore.h"
 #include "store/RecordJson.h"
@@ -113,6 +114,7 @@ struct Data
     test::FakeAudioDevices audioDevices;
     MicrophoneManager microphones{audioDevices, preferences};
     test::FakeLoginItem loginItem;
+    test::FakeCredentials credentials;
 };
 
 double millisecondsSince(Clock::time_point start)
@@ -194,7 +196,14 @@ void report(benchmark::State& state, const std::vector<Timing>& runs)
 struct Window
 {
     explicit Window(Data& data)
-        : view({*data.store, nav, data.clock, data.preferences, data.microphones, data.loginItem})
+        : view({*data.store,
+                nav,
+                data.clock,
+                data.preferences,
+                data.microphones,
+                data.loginItem,
+                data.credentials,
+                "bench"})
     {
         view.resize(1180, 860);
     }

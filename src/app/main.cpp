@@ -245,7 +245,8 @@ int runDesktopApp(int argc, char** argv)
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            return new quillo::MainWindowView({store, navState, clock, preferences, microphones, loginItem});
+            return new quillo::MainWindowView(
+                {store, navState, clock, preferences, microphones, loginItem, credentials, localSpeech.modelName()});
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::X11KeyEventSource keyEvents(log);

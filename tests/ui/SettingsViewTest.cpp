@@ -52,7 +52,10 @@ void settle()
 class SettingsViewTest : public ::testing::Test
 {
 protected:
-    SettingsView::Dependencies dependencies() { return {data.preferences, data.microphones, data.store, loginItem()}; }
+    SettingsView::Dependencies dependencies()
+    {
+        return {data.preferences, data.microphones, data.store, loginItem(), data.credentials, "Test Model"};
+    }
     virtual LoginItem& loginItem() { return data.loginItem; }
 
     test::UiStore data;
@@ -201,6 +204,38 @@ TEST_F(SettingsViewTest, UnknownEngineValueShowsAsAutoEverywhere)
     EXPECT_FALSE(view.deepgramWarning()->isVisible());
     // Showing the value is not choosing it: the stored text stays until the user picks.
     EXPECT_EQ(data.preferences.stringForKey(TranscriptionEngine::kPreferenceKey), "whisper-9000");
+}
+
+TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys)
+{
+    data.credentials.deepgram.reset();
+    SettingsView view(dependencies());
+    view.show();
+    const auto status = [&] { return view.engineStatus()->text().toStdString(); };
+    EXPECT_EQ(status(),
+              "No Deepgram key: your speech is transcribed on this computer; OpenAI tidies longer dictations.");
+
+    QComboBox* engines = view.enginePicker();
+    const int local = engines->findData(QStringLiteral("local"));
+    ASSERT_GE(local, 0);
+    engines->setCurrentIndex(local);
+    emit engines->activated(local);
+    EXPECT_EQ(status(), "Your speech is transcribed on this computer, and nothing leaves it.");
+    EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Offline Test Model"));
+
+    // Languages and keys changed elsewhere count once the page is shown again.
+    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "auto");
+    QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
+    data.credentials.openAI.reset();
+    view.hide();
+    view.show();
+    settle();
+    EXPECT_EQ(status(),
+              "No OpenAI key: your speech is transcribed on this computer (English only), and nothing leaves it.");
+    data.credentials = test::FakeCredentials{};
+    view.hide();
+    view.show();
+    EXPECT_EQ(status(), "OpenAI transcribes and tidies your speech.");
 }
 
 TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges)

@@ -15,6 +15,7 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakePreferences.h"
+#include "fakes/FakeServiceAccess.h"
 #include "fakes/RecordingLog.h"
 #include "store/DataStore.h"
 #include "ui/main/MainWindowView.h"
@@ -41,7 +42,7 @@ public:
 
     MainWindowView::Dependencies windowDependencies(AppNavState& nav)
     {
-        return {store, nav, clock, preferences, microphones, loginItem};
+        return {store, nav, clock, preferences, microphones, loginItem, credentials, "Test Model"};
     }
 
     // Lets the screens see the store's queued change notices.
@@ -59,6 +60,7 @@ public:
     FakeAudioDevices audioDevices;
     MicrophoneManager microphones{audioDevices, preferences};
     FakeLoginItem loginItem;
+    FakeCredentials credentials;
 };
 
 } // namespace quillo::test

@@ -227,8 +227,12 @@ MainWindowView::MainWindowView(const Dependencies& dependencies, QWidget* parent
     m_pages[indexOf(NavItem::history)] = new HistoryView(store);
     m_pages[indexOf(NavItem::dictionary)] = new DictionaryView(store);
     m_pages[indexOf(NavItem::snippets)] = new SnippetsView(store);
-    m_pages[indexOf(NavItem::settings)] =
-        new SettingsView({dependencies.preferences, dependencies.microphones, store, dependencies.loginItem});
+    m_pages[indexOf(NavItem::settings)] = new SettingsView({dependencies.preferences,
+                                                            dependencies.microphones,
+                                                            store,
+                                                            dependencies.loginItem,
+                                                            dependencies.credentials,
+                                                            dependencies.localModelName});
     for (QWidget* page : m_pages) {
         m_stack->addWidget(page);
     }

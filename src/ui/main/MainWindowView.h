@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include <QWidget>
 
@@ -12,6 +13,7 @@ namespace quillo {
 
 class AppNavState;
 class Clock;
+class Credentials;
 class DataStore;
 class LoginItem;
 class MicrophoneManager;
@@ -70,6 +72,8 @@ public:
         Preferences& preferences;
         MicrophoneManager& microphones;
         LoginItem& loginItem;
+        const Credentials& credentials;
+        std::string localModelName;
     };
 
     explicit MainWindowView(const Dependencies& dependencies, QWidget* parent = nullptr);

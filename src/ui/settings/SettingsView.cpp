@@ -15,6 +15,7 @@
 
 #include "platform/LoginItem.h"
 #include "store/DataStore.h"
+#include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
 #include "ui/main/CardFrame.h"
 #include "ui/main/QuilloTheme.h"
@@ -184,7 +185,8 @@ void ShortcutPill::paintEvent(QPaintEvent*)
 
 SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
     : QWidget(parent), m_preferences(dependencies.preferences), m_microphones(dependencies.microphones),
-      m_store(dependencies.store), m_loginItem(dependencies.loginItem), m_hotkeys(m_preferences),
+      m_store(dependencies.store), m_loginItem(dependencies.loginItem), m_credentials(dependencies.credentials),
+      m_localModelName(std::move(dependencies.localModelName)), m_hotkeys(m_preferences),
       m_bindings(m_hotkeys.bindings()), m_selectedCodes(QuilloLanguage::enabled(m_preferences)),
       m_storeWatcher(new StoreWatcher(m_store, this))
 {
@@ -283,22 +285,9 @@ QString SettingsView::languagesText(const LanguageSet& codes)
     return names.join(QStringLiteral(" · "));
 }
 
-QString SettingsView::transcriptionText(TranscriptionEngine engine)
+QString SettingsView::transcriptionText(TranscriptionEngine engine, const std::string& localModelName)
 {
-    const QString deepgram = QString::fromLatin1(OpenAIService::deepgramModel);
-    const QString openai = QString::fromLatin1(OpenAIService::transcriptionModel);
-    if (engine == TranscriptionEngine::automatic) {
-        return QStringLiteral("Auto → Deepgram ") + deepgram + QStringLiteral(" (English) / OpenAI ") + openai +
-               QStringLiteral(" (other languages)");
-    }
-    if (engine == TranscriptionEngine::openai) {
-        return QStringLiteral("OpenAI ") + openai;
-    }
-    if (engine == TranscriptionEngine::deepgram) {
-        return QStringLiteral("Deepgram") + QStringLiteral(" ") + deepgram;
-    }
-    // An engine without a model of its own to name goes by its display name.
-    return qs(engine.displayName());
+    return qs(transcriptionAboutText(engine, localModelName));
 }
 
 std::vector<ShortcutPill*> SettingsView::pills(HotkeyAction action) const
@@ -456,6 +445,9 @@ QWidget* SettingsView::buildEngineCard()
     });
     engineRow->addWidget(m_enginePicker);
     layout->addLayout(engineRow);
+    m_engineStatus = rowDescription(QString());
+    m_engineStatus->setObjectName(QStringLiteral("engineStatus"));
+    layout->addWidget(m_engineStatus);
     layout->addWidget(new Divider);
 
     auto* streamingRow = new QHBoxLayout;
@@ -578,6 +570,7 @@ void SettingsView::reloadWorkingCopies()
     m_selectedCodes = QuilloLanguage::enabled(m_preferences);
     m_languages->setText(languagesText(m_selectedCodes));
     refreshDeepgramWarning();
+    refreshEngineStatus();
 }
 
 void SettingsView::reloadStoredPreferences()
@@ -591,8 +584,9 @@ void SettingsView::reloadStoredPreferences()
         const QSignalBlocker blocker(m_instructions);
         m_instructions->setPlainText(instructions);
     }
-    aboutValue(QStringLiteral("Transcription"))->setText(transcriptionText(engine));
+    aboutValue(QStringLiteral("Transcription"))->setText(transcriptionText(engine, m_localModelName));
     refreshDeepgramWarning();
+    refreshEngineStatus();
 }
 
 void SettingsView::rebuildPills(HotkeyRow& row)
@@ -636,6 +630,14 @@ void SettingsView::refreshDeepgramWarning()
     const bool show = TranscriptionEngine::current(m_preferences) == TranscriptionEngine::deepgram &&
                       m_selectedCodes != LanguageSet{"en"};
     m_deepgramWarning->setVisible(show);
+}
+
+void SettingsView::refreshEngineStatus()
+{
+    // Keys are read afresh: one added since the page was last shown counts.
+    const EngineRoute route =
+        routeDictation(TranscriptionEngine::current(m_preferences), m_selectedCodes, ConfiguredKeys::of(m_credentials));
+    m_engineStatus->setText(qs(engineStatusLine(route, m_selectedCodes)));
 }
 
 void SettingsView::refreshTotal()

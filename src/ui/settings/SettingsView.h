@@ -25,6 +25,7 @@ class QToolButton;
 
 namespace quillo {
 
+class Credentials;
 class DataStore;
 class FlowLayout;
 class LoginItem;
@@ -75,6 +76,8 @@ public:
         MicrophoneManager& microphones;
         DataStore& store;
         LoginItem& loginItem;
+        const Credentials& credentials; // which engine will run depends on the keys
+        std::string localModelName;     // the offline engine's model, for About
     };
 
     static constexpr const char* kCleanupInstructionsKey = "cleanupInstructions";
@@ -87,7 +90,7 @@ public:
     // "English · German (Deutsch)": the languages in catalogue order.
     static QString languagesText(const LanguageSet& codes);
     // The About block's "Transcription" value for an engine.
-    static QString transcriptionText(TranscriptionEngine engine);
+    static QString transcriptionText(TranscriptionEngine engine, const std::string& localModelName);
 
     // The pieces a user acts on, for tests and accessibility tools.
     std::vector<ShortcutPill*> pills(HotkeyAction action) const;
@@ -99,6 +102,9 @@ public:
     QComboBox* enginePicker() const { return m_enginePicker; }
     ToggleSwitch* streamingSwitch() const { return m_streamingSwitch; }
     QWidget* deepgramWarning() const { return m_deepgramWarning; }
+    // Which engine will actually run for the languages and keys, and whether
+    // words leave the computer.
+    QLabel* engineStatus() const { return m_engineStatus; }
     QPlainTextEdit* instructionsEditor() const { return m_instructions; }
     ToggleSwitch* launchAtLoginSwitch() const { return m_launchAtLogin; }
     // The value shown next to an About label, or null for an unknown label.
@@ -132,6 +138,7 @@ private:
     void rebuildPills(HotkeyRow& row);
     void rebuildMicrophonePicker();
     void refreshDeepgramWarning();
+    void refreshEngineStatus();
     void refreshTotal();
     void showDuplicateWarning(const QString& text);
     void hideDuplicateWarning();
@@ -146,6 +153,8 @@ private:
     MicrophoneManager& m_microphones;
     DataStore& m_store;
     LoginItem& m_loginItem;
+    const Credentials& m_credentials;
+    const std::string m_localModelName;
     HotkeyStore m_hotkeys;
 
     HotkeyBindings m_bindings;
@@ -160,6 +169,7 @@ private:
     QPushButton* m_changeLanguages = nullptr;
     QComboBox* m_microphonePicker = nullptr;
     QComboBox* m_enginePicker = nullptr;
+    QLabel* m_engineStatus = nullptr;
     ToggleSwitch* m_streamingSwitch = nullptr;
     QWidget* m_deepgramWarning = nullptr;
     QPlainTextEdit* m_instructions = nullptr;
