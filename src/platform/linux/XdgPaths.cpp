@@ -9,7 +9,7 @@ namespace quillo::xdg {
 
 namespace {
 
-// The base directory specification ignores relative paths in these variables.
+// XDG base directory rules: a relative path in these variables counts as unset.
 std::string absoluteEnv(const char* name)
 {
     const char* value = std::getenv(name);
