@@ -2,9 +2,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <string>
+
+#include "platform/ObserverList.h"
 
 namespace quillo {
 
@@ -23,15 +23,8 @@ public:
     void post(const std::string& name);
 
 private:
-    struct Entry
-    {
-        std::string name;
-        Observer observer;
-    };
-
-    std::mutex m_mutex; // guards m_observers and m_nextToken
-    std::map<Token, Entry> m_observers;
-    Token m_nextToken = 1;
+    // Every observer sees every post and keeps the ones with its name.
+    ObserverList<std::string> m_observers;
 };
 
 } // namespace quillo

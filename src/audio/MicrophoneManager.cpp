@@ -81,30 +81,17 @@ void MicrophoneManager::restoreAfterRecording()
 
 MicrophoneManager::ObserverToken MicrophoneManager::addObserver(Observer observer)
 {
-    std::lock_guard lock(m_observerMutex);
-    const ObserverToken token = m_nextObserverToken++;
-    m_observers.emplace(token, std::move(observer));
-    return token;
+    return m_observers.add(std::move(observer));
 }
 
 void MicrophoneManager::removeObserver(ObserverToken token)
 {
-    std::lock_guard lock(m_observerMutex);
-    m_observers.erase(token);
+    m_observers.remove(token);
 }
 
 void MicrophoneManager::announceChange()
 {
-    std::vector<Observer> toCall;
-    {
-        std::lock_guard lock(m_observerMutex);
-        for (const auto& [token, observer] : m_observers) {
-            toCall.push_back(observer);
-        }
-    }
-    for (const auto& observer : toCall) {
-        observer();
-    }
+    m_observers.notify();
 }
 
 } // namespace quillo

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/MicDevice.h"
+#include "platform/ObserverList.h"
 #include "platform/Preferences.h"
 
 namespace quillo {
@@ -74,9 +75,7 @@ private:
     std::optional<std::uint32_t> m_savedDefaultID;
     Preferences::ObserverToken m_preferenceObserver = 0;
 
-    std::mutex m_observerMutex; // guards m_observers and m_nextObserverToken
-    std::map<ObserverToken, Observer> m_observers;
-    ObserverToken m_nextObserverToken = 1;
+    ObserverList<> m_observers;
 };
 
 } // namespace quillo

@@ -392,31 +392,17 @@ HeatmapModel DataStore::heatmap(int page) const
 
 DataStore::ObserverToken DataStore::addObserver(Observer observer)
 {
-    std::lock_guard lock(m_observerMutex);
-    const ObserverToken token = m_nextToken++;
-    m_observers.emplace(token, std::move(observer));
-    return token;
+    return m_observers.add(std::move(observer));
 }
 
 void DataStore::removeObserver(ObserverToken token)
 {
-    std::lock_guard lock(m_observerMutex);
-    m_observers.erase(token);
+    m_observers.remove(token);
 }
 
 void DataStore::notify(List changed)
 {
-    std::vector<Observer> observers;
-    {
-        std::lock_guard lock(m_observerMutex);
-        observers.reserve(m_observers.size());
-        for (const auto& [token, observer] : m_observers) {
-            observers.push_back(observer);
-        }
-    }
-    for (const auto& observer : observers) {
-        observer(changed);
-    }
+    m_observers.notify(changed);
 }
 
 } // namespace quillo

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ObserverList.h"
 #include "store/DictationEntry.h"
 #include "store/DictationStatistics.h"
 #include "store/HeatmapModel.h"
@@ -173,9 +174,7 @@ private:
     bool m_wordsDirty = false;  // the words changed since they were last handed to the preference store
     bool m_wordsSaving = false; // some thread is handing them over now
 
-    std::mutex m_observerMutex; // guards m_observers and m_nextToken
-    std::map<ObserverToken, Observer> m_observers;
-    ObserverToken m_nextToken = 1;
+    ObserverList<List> m_observers;
 };
 
 } // namespace quillo

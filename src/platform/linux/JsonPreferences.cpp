@@ -228,30 +228,17 @@ void JsonPreferences::persistLocked()
 
 Preferences::ObserverToken JsonPreferences::addObserver(Observer observer)
 {
-    std::lock_guard lock(m_observerMutex);
-    const ObserverToken token = m_nextToken++;
-    m_observers.emplace(token, std::move(observer));
-    return token;
+    return m_observers.add(std::move(observer));
 }
 
 void JsonPreferences::removeObserver(ObserverToken token)
 {
-    std::lock_guard lock(m_observerMutex);
-    m_observers.erase(token);
+    m_observers.remove(token);
 }
 
 void JsonPreferences::notifyObservers(const std::string& key)
 {
-    std::vector<Observer> observers;
-    {
-        std::lock_guard lock(m_observerMutex);
-        for (const auto& [token, observer] : m_observers) {
-            observers.push_back(observer);
-        }
-    }
-    for (const auto& observer : observers) {
-        observer(key);
-    }
+    m_observers.notify(key);
 }
 
 } // namespace quillo

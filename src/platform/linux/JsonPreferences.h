@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ObserverList.h"
 #include "platform/Preferences.h"
 
 namespace quillo {
@@ -52,9 +53,7 @@ private:
     Value m_values = Value::object();
     std::map<std::string, Value> m_defaults;
 
-    std::mutex m_observerMutex; // guards m_observers and m_nextToken
-    std::map<ObserverToken, Observer> m_observers;
-    ObserverToken m_nextToken = 1;
+    ObserverList<std::string> m_observers;
 };
 
 } // namespace quillo
