@@ -11,8 +11,13 @@ ThreadExecutor::ThreadExecutor(unsigned threadCount)
 
 ThreadExecutor::~ThreadExecutor()
 {
-    for (auto& thread : m_threads) {
-        thread.request_stop();
+    {
+        // Under the lock, so a worker between testing the wait's condition and
+        // blocking cannot miss both the stop and the wake-up, and sleep forever.
+        std::lock_guard lock(m_mutex);
+        for (auto& thread : m_threads) {
+            thread.request_stop();
+        }
     }
     m_ready.notify_all();
     m_threads.clear(); // joins; the workers drain the queue before leaving

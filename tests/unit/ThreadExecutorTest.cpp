@@ -50,5 +50,17 @@ TEST(ThreadExecutor, ASlowTaskDoesNotHoldUpTheNext)
     release = true;
 }
 
+TEST(ThreadExecutor, ShutsDownWhileItsWorkersAreGoingIdle)
+{
+    // Stopping races with workers that are about to wait for work; a lost
+    // wake-up hangs here (and hung the app at quit).
+    for (int round = 0; round < 2000; ++round) {
+        ThreadExecutor executor(2);
+        if (round % 2 == 0) {
+            executor.run([] {});
+        }
+    }
+}
+
 } // namespace
 } // namespace quillo::test
