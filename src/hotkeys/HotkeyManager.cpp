@@ -17,34 +17,9 @@ namespace quillo {
 
 namespace {
 
-// The family flag that tells whether a modifier key is down, or nothing for
-// keys that are not handled as modifiers. Caps Lock is deliberately absent:
-// it never triggers anything.
-std::optional<std::uint64_t> familyFlag(int keyCode)
-{
-    switch (keyCode) {
-    case keycode::rightCommand:
-    case keycode::leftCommand:
-        return modifierFlag::command;
-    case keycode::leftShift:
-    case keycode::rightShift:
-        return modifierFlag::shift;
-    case keycode::leftOption:
-    case keycode::rightOption:
-        return modifierFlag::option;
-    case keycode::leftControl:
-    case keycode::rightControl:
-        return modifierFlag::control;
-    case keycode::fn:
-        return modifierFlag::fn;
-    default:
-        return std::nullopt;
-    }
-}
-
 bool isModifierKey(int keyCode)
 {
-    return familyFlag(keyCode).has_value();
+    return modifierFamilyFlag(keyCode).has_value();
 }
 
 bool contains(const std::vector<int>& codes, int keyCode)
@@ -156,7 +131,7 @@ void HotkeyManager::handle(const KeyEvent& event)
         return;
     case KeyEvent::Type::flagsChanged: {
         // Fn is left to the Fn channel, which sees it reliably.
-        const auto flag = familyFlag(event.keyCode);
+        const auto flag = modifierFamilyFlag(event.keyCode);
         if (event.keyCode == keycode::fn || !flag) {
             return;
         }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/KeyCodes.h"
+
 namespace quillo {
 
 // Modifier flags carried by a key event. A flag belongs to a family of keys,
@@ -18,6 +20,31 @@ inline constexpr std::uint64_t command = 0x100000; // Left and Right Command (55
 inline constexpr std::uint64_t fn = 0x800000;      // Fn (63), on the Fn channel only
 
 } // namespace modifierFlag
+
+// The family flag that stays set while a modifier key is down, or nothing for
+// keys that are not handled as modifiers. Caps Lock is deliberately absent: it
+// never triggers anything.
+inline std::optional<std::uint64_t> modifierFamilyFlag(int keyCode)
+{
+    switch (keyCode) {
+    case keycode::rightCommand:
+    case keycode::leftCommand:
+        return modifierFlag::command;
+    case keycode::leftShift:
+    case keycode::rightShift:
+        return modifierFlag::shift;
+    case keycode::leftOption:
+    case keycode::rightOption:
+        return modifierFlag::option;
+    case keycode::leftControl:
+    case keycode::rightControl:
+        return modifierFlag::control;
+    case keycode::fn:
+        return modifierFlag::fn;
+    default:
+        return std::nullopt;
+    }
+}
 
 // One key event, with the key named by its macOS virtual key code
 // (platform/KeyCodes.h).

@@ -13,30 +13,6 @@ namespace quillo {
 
 namespace {
 
-// The flag that stays set while any key of the modifier's family is down;
-// nothing for keys that are not modifiers (Caps Lock included).
-std::optional<std::uint64_t> familyFlag(int code)
-{
-    switch (code) {
-    case keycode::leftCommand:
-    case keycode::rightCommand:
-        return modifierFlag::command;
-    case keycode::leftShift:
-    case keycode::rightShift:
-        return modifierFlag::shift;
-    case keycode::leftOption:
-    case keycode::rightOption:
-        return modifierFlag::option;
-    case keycode::leftControl:
-    case keycode::rightControl:
-        return modifierFlag::control;
-    case keycode::fn:
-        return modifierFlag::fn;
-    default:
-        return std::nullopt;
-    }
-}
-
 bool isFunctionKey(int code)
 {
     switch (code) {
@@ -182,7 +158,7 @@ void KeyCaptureHelperView::keyDown(const QKeyEvent& event)
     if (!code || m_finished) {
         return;
     }
-    if (familyFlag(*code)) {
+    if (modifierFamilyFlag(*code)) {
         m_modifiersDown.insert(*code);
     } else if (*code == keycode::escape) {
         m_finished = true;
@@ -203,13 +179,13 @@ void KeyCaptureHelperView::keyUp(const QKeyEvent& event)
     if (!code || m_finished) {
         return;
     }
-    const auto flag = familyFlag(*code);
+    const auto flag = modifierFamilyFlag(*code);
     if (!flag) {
         return;
     }
     m_modifiersDown.erase(*code);
     for (int down : m_modifiersDown) {
-        if (familyFlag(down) == flag) {
+        if (modifierFamilyFlag(down) == flag) {
             return; // the twin key still holds the family's flag
         }
     }
