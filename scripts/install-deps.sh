@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(
-    g++ cmake make pkg-config ninja-build clang-format
+    g++ cmake make pkg-config ninja-build clang-format ccache
     qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libgl-dev
     libqt6svg6 adwaita-icon-theme
     libx11-dev libxi-dev libxtst-dev
