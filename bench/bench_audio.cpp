@@ -22,9 +22,9 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include "app/NotificationCenter.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
+#include "base/NotificationCenter.h"
 #include "fakes/FakePreferences.h"
 #include "platform/linux/FfmpegAudioFileWriter.h"
 #include "platform/linux/PosixFileSystem.h"

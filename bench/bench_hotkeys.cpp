@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
+#include "base/KeyCodes.h"
 #include "fakes/FakeAlert.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakeKeyEventSource.h"
@@ -24,10 +25,9 @@
 #include "fakes/ManualMainQueue.h"
 #include "fakes/RecordingLog.h"
 #include "hotkeys/HotkeyManager.h"
-#include "platform/KeyCodes.h"
-#include "platform/linux/QtKeyEventPump.h"
-#include "platform/linux/QtMainQueue.h"
 #include "platform/linux/X11KeyEventSource.h"
+#include "platform/qt/QtKeyEventPump.h"
+#include "platform/qt/QtMainQueue.h"
 
 // Last: Xlib's macros (Status, Bool, None) would clash with the headers above.
 #include <X11/Xlib.h>

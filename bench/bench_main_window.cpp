@@ -46,7 +46,7 @@
 #include "ui/main/HistoryView.h"
 #include "ui/main/InsightsView.h"
 #include "ui/main/MainWindowView.h"
-#include "ui/main/StatCard.h"
+#include "ui/widgets/StatCard.h"
 
 namespace {
 

@@ -21,48 +21,34 @@
 #include <QSocketNotifier>
 #include <QUrl>
 
-#include "app/AppDelegate.h"
-#include "app/NotificationCenter.h"
-#include "app/ThreadExecutor.h"
+#include "app/Pipeline.h"
+#include "app/cli/StoreCommands.h"
+#include "app/cli/TranscribeCommand.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
+#include "base/NotificationCenter.h"
+#include "dictation/AppDelegate.h"
 #include "hotkeys/HotkeyManager.h"
 #include "output/PasteManager.h"
-#include "platform/Permissions.h"
-#include "platform/linux/CurlHttpClient.h"
-#include "platform/linux/EnvironmentCredentials.h"
-#include "platform/linux/EnvironmentEndpoints.h"
-#include "platform/linux/FfmpegAudioDecoder.h"
 #include "platform/linux/FfmpegAudioFileWriter.h"
-#include "platform/linux/JsonPreferences.h"
-#include "platform/linux/PocketSphinxRecognizer.h"
-#include "platform/linux/PosixFileSystem.h"
+#include "platform/linux/LinuxPermissions.h"
 #include "platform/linux/PulseAudioCapture.h"
 #include "platform/linux/PulseAudioDevices.h"
 #include "platform/linux/PulseConnection.h"
-#include "platform/linux/PulseMicrophoneAccess.h"
-#include "platform/linux/QtClipboard.h"
-#include "platform/linux/QtDBusNotifier.h"
-#include "platform/linux/QtKeyEventPump.h"
-#include "platform/linux/QtMainQueue.h"
-#include "platform/linux/QtWebSocket.h"
-#include "platform/linux/StderrLog.h"
-#include "platform/linux/SystemClock.h"
-#include "platform/linux/X11Accessibility.h"
+#include "platform/linux/ThreadExecutor.h"
 #include "platform/linux/X11KeyEventSource.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/linux/XdgPaths.h"
-#include "store/DataStore.h"
-#include "store/StoreCommands.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtDBusNotifier.h"
+#include "platform/qt/QtKeyEventPump.h"
+#include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtWebSocket.h"
+#include "platform/qt/X11Compositor.h"
 #include "streaming/DeepgramLiveStreamer.h"
 #include "transcription/EngineRouting.h"
-#include "transcription/LocalSpeechEngine.h"
-#include "transcription/OpenAIService.h"
-#include "transcription/RemoteSpeechServices.h"
-#include "transcription/TranscribeCommand.h"
-#include "transcription/TranscriptRules.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/shell/MainWindowController.h"
@@ -95,14 +81,10 @@ void printHelp()
 // loads it, so they see (and set aside) the same files.
 int runStoreCommand(int argc, char** argv)
 {
-    quillo::PosixFileSystem fileSystem;
-    quillo::StderrLog log;
-    quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
-    quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
+    quillo::Pipeline pipeline;
     const std::vector<std::string> args(argv + 2, argv + argc);
     const auto command = std::strcmp(argv[1], "stats") == 0 ? quillo::commands::stats : quillo::commands::history;
-    return command(store, args, std::cout, std::cerr);
+    return command(pipeline.store, args, std::cout, std::cerr);
 }
 
 bool isStoreCommand(const char* name)
@@ -114,43 +96,12 @@ bool isStoreCommand(const char* name)
 // service keys and offline model as the app.
 int runTranscribeCommand(int argc, char** argv)
 {
-    quillo::PosixFileSystem fileSystem;
-    quillo::StderrLog log;
-    quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
-    quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
-    quillo::CurlHttpClient http;
-    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
-    quillo::EnvironmentEndpoints endpoints;
-    quillo::RemoteSpeechServices services({http, credentials, endpoints});
-    quillo::TranscriptRules rules;
-    quillo::FfmpegAudioDecoder decoder;
-    quillo::PocketSphinxRecognizer recognizer;
-    quillo::LocalSpeechEngine localSpeech({decoder, recognizer, log});
-    quillo::OpenAIService pipeline(
-        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
-    quillo::TranscribeCommand command{preferences, pipeline};
+    quillo::Pipeline pipeline;
+    quillo::TranscribeCommand command{pipeline.preferences, pipeline.transcriber};
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
 
 // ------------------------------------------------------------ the desktop app
-
-// The desktop's side of the permissions: global keys need an X display with
-// XInput2 and XTest; the microphone needs a reachable audio server; the
-// notification service asks nobody.
-class LinuxPermissions final : public quillo::Permissions
-{
-public:
-    bool isAccessibilityTrusted() override { return quillo::isX11AccessibilityTrusted(); }
-    void requestMicrophoneAccess(std::function<void(bool)> completion) override
-    {
-        m_microphone.requestAccess(std::move(completion));
-    }
-    void requestNotificationAuthorization() override {}
-
-private:
-    quillo::PulseMicrophoneAccess m_microphone;
-};
 
 // SIGTERM and SIGINT (logout, Ctrl+C) end the event loop like "Quit Quillo",
 // so the shutdown below runs instead of the process dying mid-dictation.
@@ -198,31 +149,25 @@ int runDesktopApp(int argc, char** argv)
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
 
-    // Platform.
-    quillo::PosixFileSystem fileSystem;
-    quillo::StderrLog log;
-    quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
+    // Settings, history, service keys and the transcription pipeline.
+    quillo::Pipeline pipeline;
+    auto& fileSystem = pipeline.fileSystem;
+    auto& log = pipeline.log;
+    auto& clock = pipeline.clock;
+    auto& preferences = pipeline.preferences;
+    auto& store = pipeline.store;
+    auto& credentials = pipeline.credentials;
+
+    // Desktop.
     quillo::QtMainQueue mainQueue;
     quillo::QtDBusNotifier notifier;
     quillo::X11Workspace workspace;
     quillo::TrayStatusItem statusItem;
     quillo::QtAlert alert;
-    LinuxPermissions permissions;
+    quillo::LinuxPermissions permissions;
     quillo::NotificationCenter notificationCenter;
 
-    // Transcription, history and paste.
-    quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
-    quillo::CurlHttpClient http;
-    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
-    quillo::EnvironmentEndpoints endpoints;
-    quillo::RemoteSpeechServices services({http, credentials, endpoints});
-    quillo::TranscriptRules rules;
-    quillo::FfmpegAudioDecoder audioDecoder;
-    quillo::PocketSphinxRecognizer recognizer;
-    quillo::LocalSpeechEngine localSpeech({audioDecoder, recognizer, log});
-    quillo::OpenAIService transcriber(
-        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
+    // Paste.
     quillo::QtClipboard clipboard;
     quillo::XTestKeySynthesizer keySynthesizer;
     quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
@@ -232,7 +177,8 @@ int runDesktopApp(int argc, char** argv)
     quillo::PulseAudioDevices audioDevices(pulse);
     quillo::PulseAudioCapture audioCapture(pulse);
     quillo::QtWebSocketConnector webSockets;
-    quillo::DeepgramLiveStreamerFactory streamers(preferences, {webSockets, audioCapture, credentials, endpoints});
+    quillo::DeepgramLiveStreamerFactory streamers(preferences,
+                                                  {webSockets, audioCapture, credentials, pipeline.endpoints});
     quillo::FfmpegAudioFileWriter audioFileWriter;
     quillo::MicrophoneManager microphones(audioDevices, preferences);
     quillo::XdgAutostartLoginItem loginItem(fileSystem,
@@ -245,8 +191,14 @@ int runDesktopApp(int argc, char** argv)
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            return new quillo::MainWindowView(
-                {store, navState, clock, preferences, microphones, loginItem, credentials, localSpeech.modelName()});
+            return new quillo::MainWindowView({store,
+                                               navState,
+                                               clock,
+                                               preferences,
+                                               microphones,
+                                               loginItem,
+                                               credentials,
+                                               pipeline.localSpeech.modelName()});
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::X11KeyEventSource keyEvents(log);
@@ -268,7 +220,7 @@ int runDesktopApp(int argc, char** argv)
         permissions,
         mainWindow,
         notificationCenter,
-        transcriber,
+        pipeline.transcriber,
         store,
         paster,
         streamers,
@@ -293,7 +245,7 @@ int runDesktopApp(int argc, char** argv)
                 [] { QDesktopServices::openUrl(QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL))); },
             });
         },
-        [] { return std::make_unique<quillo::RecordingIndicatorWindow>(); },
+        [] { return std::make_unique<quillo::RecordingIndicatorWindow>(quillo::isX11CompositorRunning); },
         [] { QCoreApplication::quit(); },
     });
 
@@ -306,7 +258,7 @@ int runDesktopApp(int argc, char** argv)
                                               quillo::QuilloLanguage::enabled(preferences),
                                               quillo::ConfiguredKeys::of(credentials));
     if (route.speech == quillo::TranscriptionEngine::local) {
-        localSpeech.preload();
+        pipeline.localSpeech.preload();
     }
 
     const int status = QApplication::exec();

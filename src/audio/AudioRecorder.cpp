@@ -5,9 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "app/AppDelegate.h"
-#include "app/NotificationCenter.h"
 #include "audio/MicrophoneManager.h"
+#include "base/NotificationCenter.h"
 #include "platform/AudioCapture.h"
 #include "platform/AudioFileWriter.h"
 #include "platform/Clock.h"
@@ -59,7 +58,7 @@ std::string AudioRecorder::newRecordingPath()
 void AudioRecorder::startRecording()
 {
     if (!m_deps.microphones.applyBeforeRecording()) {
-        m_deps.notificationCenter.post(AppDelegate::kMicFallbackNotification);
+        m_deps.notificationCenter.post(kMicFallbackDidOccur);
     }
 
     if (m_session) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/MicDevice.h"
-#include "platform/ObserverList.h"
+#include "base/MicDevice.h"
+#include "base/ObserverList.h"
 #include "platform/Preferences.h"
 
 namespace quillo {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "hotkeys/HotkeyAction.h"
+#include "base/HotkeyAction.h"
 
 namespace quillo {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "audio/Recorder.h"
+#include "base/KeyCodes.h"
 #include "platform/Alert.h"
-#include "platform/KeyCodes.h"
 #include "platform/KeyEventSource.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"

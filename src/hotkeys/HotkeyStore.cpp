@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 
-#include "platform/KeyCodes.h"
+#include "base/KeyCodes.h"
 #include "platform/Preferences.h"
 
 namespace quillo {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "hotkeys/HotkeyAction.h"
+#include "base/HotkeyAction.h"
 #include "hotkeys/HotkeyBindings.h"
 
 namespace quillo {

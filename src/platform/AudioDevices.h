@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "audio/MicDevice.h"
+#include "base/MicDevice.h"
 
 namespace quillo {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/KeyCodes.h"
+#include "base/KeyCodes.h"
 
 namespace quillo {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NavItem.h"
+#include "base/NavItem.h"
 
 namespace quillo {
 

@@ -7,6 +7,7 @@
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
+#include "base/TextUtil.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Log.h"
@@ -14,7 +15,6 @@
 #include "store/LocalCalendar.h"
 #include "store/RecordJson.h"
 #include "store/Uuid.h"
-#include "transcription/TextUtil.h"
 
 namespace quillo {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/ObserverList.h"
-#include "store/DictationEntry.h"
+#include "base/DictationEntry.h"
+#include "base/ObserverList.h"
+#include "base/Snippet.h"
 #include "store/DictationStatistics.h"
 #include "store/HeatmapModel.h"
 #include "store/HistoryRecorder.h"
-#include "store/Snippet.h"
 #include "store/UserLists.h"
 
 namespace quillo {

@@ -6,7 +6,7 @@
 #include <set>
 #include <span>
 
-#include "store/DictationEntry.h"
+#include "base/DictationEntry.h"
 
 namespace quillo {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "store/DictationEntry.h"
+#include "base/DictationEntry.h"
 
 namespace quillo {
 

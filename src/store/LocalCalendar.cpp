@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "store/DictationEntry.h"
+#include "base/DictationEntry.h"
 
 namespace quillo {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/DictationEntry.h"
-#include "store/Snippet.h"
+#include "base/DictationEntry.h"
+#include "base/Snippet.h"
 
 namespace quillo {
 

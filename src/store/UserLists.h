@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "store/Snippet.h"
+#include "base/Snippet.h"
 
 namespace quillo {
 

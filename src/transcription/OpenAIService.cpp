@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/TextUtil.h"
 #include "platform/Clock.h"
 #include "platform/Credentials.h"
 #include "platform/FileSystem.h"
@@ -12,7 +13,6 @@
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/SpeechServices.h"
 #include "transcription/TextRules.h"
-#include "transcription/TextUtil.h"
 #include "transcription/TranscriptionEngine.h"
 
 namespace quillo {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "transcription/DictationResult.h"
+#include "base/DictationResult.h"
 #include "transcription/JsonError.h"
 #include "transcription/OpenAIService.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "store/Snippet.h"
+#include "base/Snippet.h"
 #include "transcription/QuilloLanguage.h"
 
 namespace quillo {

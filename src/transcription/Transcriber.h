@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "transcription/DictationResult.h"
+#include "base/DictationResult.h"
 #include "transcription/QuilloLanguage.h"
 
 namespace quillo {

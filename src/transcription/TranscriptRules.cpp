@@ -9,8 +9,8 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include "base/TextUtil.h"
 #include "transcription/QuilloLanguage.h"
-#include "transcription/TextUtil.h"
 
 namespace quillo {
 

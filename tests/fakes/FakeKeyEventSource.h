@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "platform/KeyCodes.h"
+#include "base/KeyCodes.h"
 #include "platform/KeyEventSource.h"
 
 namespace quillo::test {

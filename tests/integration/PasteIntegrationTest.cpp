@@ -9,9 +9,9 @@
 #include "ForeignApps.h"
 #include "TestDesktop.h"
 #include "output/PasteManager.h"
-#include "platform/linux/QtClipboard.h"
-#include "platform/linux/QtMainQueue.h"
 #include "platform/linux/XTestKeySynthesizer.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtMainQueue.h"
 
 namespace quillo::test {
 namespace {

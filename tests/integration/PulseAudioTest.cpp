@@ -29,9 +29,9 @@
 #include <nlohmann/json.hpp>
 
 #include "TestDesktop.h"
-#include "app/NotificationCenter.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
+#include "base/NotificationCenter.h"
 #include "fakes/FakePreferences.h"
 #include "platform/linux/FfmpegAudioFileWriter.h"
 #include "platform/linux/PosixFileSystem.h"

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "TestDesktop.h"
-#include "platform/linux/QtDBusNotifier.h"
+#include "platform/qt/QtDBusNotifier.h"
 #include "ui/shell/SingleInstance.h"
 #include "ui/shell/TrayStatusItem.h"
 

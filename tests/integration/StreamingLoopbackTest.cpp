@@ -13,7 +13,7 @@
 #include "FakeStreamingServer.h"
 #include "fakes/FakeAudio.h"
 #include "fakes/FakeServiceAccess.h"
-#include "platform/linux/QtWebSocket.h"
+#include "platform/qt/QtWebSocket.h"
 #include "streaming/DeepgramLiveStreamer.h"
 
 namespace quillo::test {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "TestDesktop.h"
+#include "base/KeyCodes.h"
 #include "fakes/FakeAlert.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakePreferences.h"
@@ -18,11 +19,10 @@
 #include "fakes/RecordingLog.h"
 #include "hotkeys/HotkeyManager.h"
 #include "hotkeys/HotkeyStore.h"
-#include "platform/KeyCodes.h"
-#include "platform/linux/QtKeyEventPump.h"
-#include "platform/linux/QtMainQueue.h"
 #include "platform/linux/X11Accessibility.h"
 #include "platform/linux/X11KeyEventSource.h"
+#include "platform/qt/QtKeyEventPump.h"
+#include "platform/qt/QtMainQueue.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 
 namespace quillo::test {

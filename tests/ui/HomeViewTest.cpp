@@ -9,7 +9,7 @@
 
 #include "ui/UiTestSupport.h"
 #include "ui/main/MiniHistoryRow.h"
-#include "ui/main/StatCard.h"
+#include "ui/widgets/StatCard.h"
 
 namespace quillo {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "ui/UiTestSupport.h"
 #include "ui/main/HeatmapView.h"
-#include "ui/main/StatCard.h"
+#include "ui/widgets/StatCard.h"
 
 namespace quillo {
 namespace {

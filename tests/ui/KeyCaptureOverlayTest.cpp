@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/KeyCodes.h"
+#include "base/KeyCodes.h"
 #include "ui/settings/KeyCaptureHelperView.h"
 
 namespace quillo {

@@ -12,9 +12,9 @@
 #include "ui/main/HomeView.h"
 #include "ui/main/InsightsView.h"
 #include "ui/main/MiniHistoryRow.h"
-#include "ui/main/QuilloTheme.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/shell/MainWindowController.h"
+#include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 namespace {

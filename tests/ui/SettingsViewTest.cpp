@@ -19,7 +19,7 @@
 #include "ui/UiTestSupport.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
-#include "ui/settings/ToggleSwitch.h"
+#include "ui/widgets/ToggleSwitch.h"
 
 namespace quillo {
 namespace {

@@ -1,8 +1,8 @@
-#include "app/AppDelegate.h"
+#include "dictation/AppDelegate.h"
 
 #include <gtest/gtest.h>
 
-#include "app/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakeDictationParts.h"
 #include "fakes/FakePreferences.h"

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/NotificationCenter.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
+#include "base/NotificationCenter.h"
 #include "fakes/FakeAudio.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeFileSystem.h"

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "base/DictationResult.h"
 #include "fakes/FakeHttpClient.h"
 #include "fakes/FakeServiceAccess.h"
 #include "transcription/CleanupPrompt.h"
-#include "transcription/DictationResult.h"
 #include "transcription/JsonError.h"
 #include "transcription/ProviderHttp.h"
 

@@ -1,4 +1,4 @@
-#include "store/StoreCommands.h"
+#include "app/cli/StoreCommands.h"
 
 #include <sstream>
 

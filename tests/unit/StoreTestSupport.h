@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "store/DictationEntry.h"
+#include "base/DictationEntry.h"
 
 namespace quillo::test {
 

@@ -1,4 +1,4 @@
-#include "transcription/TextUtil.h"
+#include "base/TextUtil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/ThreadExecutor.h"
+#include "platform/linux/ThreadExecutor.h"
 
 #include <atomic>
 #include <chrono>

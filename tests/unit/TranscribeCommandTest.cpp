@@ -1,4 +1,4 @@
-#include "transcription/TranscribeCommand.h"
+#include "app/cli/TranscribeCommand.h"
 
 #include <sstream>
 

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/ObserverList.h"
+#include "base/ObserverList.h"
 #include "platform/Preferences.h"
 
 namespace quillo {

@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-#include "app/NavItem.h"
+#include "base/NavItem.h"
 
 namespace quillo {
 

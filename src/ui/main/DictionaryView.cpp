@@ -9,11 +9,11 @@
 #include <QStackedWidget>
 
 #include "store/DataStore.h"
-#include "ui/main/CardFrame.h"
-#include "ui/main/PillButton.h"
-#include "ui/main/QuilloTheme.h"
-#include "ui/main/StoreWatcher.h"
-#include "ui/main/TextTrim.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/PillButton.h"
+#include "ui/widgets/QuilloTheme.h"
+#include "ui/widgets/StoreWatcher.h"
+#include "ui/widgets/TextTrim.h"
 
 namespace quillo {
 

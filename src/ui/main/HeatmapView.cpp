@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "store/DataStore.h"
-#include "ui/main/QuilloTheme.h"
+#include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 

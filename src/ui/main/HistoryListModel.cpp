@@ -1,6 +1,6 @@
 #include "ui/main/HistoryListModel.h"
 
-#include "ui/main/DateText.h"
+#include "ui/widgets/DateText.h"
 
 namespace quillo {
 

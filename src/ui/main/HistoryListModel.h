@@ -5,7 +5,7 @@
 
 #include <QAbstractListModel>
 
-#include "store/DictationEntry.h"
+#include "base/DictationEntry.h"
 
 namespace quillo {
 

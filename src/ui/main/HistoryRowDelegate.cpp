@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "ui/main/HistoryListModel.h"
-#include "ui/main/QuilloTheme.h"
+#include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 

@@ -13,12 +13,12 @@
 #include <QVBoxLayout>
 
 #include "store/DataStore.h"
-#include "ui/main/CardFrame.h"
 #include "ui/main/HistoryListModel.h"
 #include "ui/main/HistoryRowDelegate.h"
-#include "ui/main/LatestJob.h"
-#include "ui/main/QuilloTheme.h"
-#include "ui/main/StoreWatcher.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/LatestJob.h"
+#include "ui/widgets/QuilloTheme.h"
+#include "ui/widgets/StoreWatcher.h"
 
 namespace quillo {
 

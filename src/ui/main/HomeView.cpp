@@ -8,12 +8,12 @@
 
 #include "platform/Clock.h"
 #include "store/DataStore.h"
-#include "ui/main/CardFrame.h"
-#include "ui/main/DateText.h"
 #include "ui/main/MiniHistoryRow.h"
-#include "ui/main/QuilloTheme.h"
-#include "ui/main/StatCard.h"
-#include "ui/main/StoreWatcher.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/DateText.h"
+#include "ui/widgets/QuilloTheme.h"
+#include "ui/widgets/StatCard.h"
+#include "ui/widgets/StoreWatcher.h"
 
 namespace quillo {
 

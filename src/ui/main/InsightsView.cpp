@@ -7,10 +7,10 @@
 
 #include "store/DataStore.h"
 #include "ui/main/HeatmapView.h"
-#include "ui/main/LatestJob.h"
-#include "ui/main/QuilloTheme.h"
-#include "ui/main/StatCard.h"
-#include "ui/main/StoreWatcher.h"
+#include "ui/widgets/LatestJob.h"
+#include "ui/widgets/QuilloTheme.h"
+#include "ui/widgets/StatCard.h"
+#include "ui/widgets/StoreWatcher.h"
 
 namespace quillo {
 

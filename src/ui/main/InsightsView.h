@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-#include "ui/main/CardFrame.h"
+#include "ui/widgets/CardFrame.h"
 
 namespace quillo {
 

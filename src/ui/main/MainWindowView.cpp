@@ -10,14 +10,14 @@
 #include <QVBoxLayout>
 
 #include "ui/main/AppNavState.h"
-#include "ui/main/CardFrame.h"
 #include "ui/main/DictionaryView.h"
 #include "ui/main/HistoryView.h"
 #include "ui/main/HomeView.h"
 #include "ui/main/InsightsView.h"
-#include "ui/main/QuilloTheme.h"
 #include "ui/main/SnippetsView.h"
 #include "ui/settings/SettingsView.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "app/NavItem.h"
+#include "base/NavItem.h"
 
 class QStackedWidget;
 

@@ -9,8 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "ui/main/DateText.h"
-#include "ui/main/QuilloTheme.h"
+#include "ui/widgets/DateText.h"
+#include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 

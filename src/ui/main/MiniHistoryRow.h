@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "store/DictationEntry.h"
-#include "ui/main/CardFrame.h"
+#include "base/DictationEntry.h"
+#include "ui/widgets/CardFrame.h"
 
 class QToolButton;
 

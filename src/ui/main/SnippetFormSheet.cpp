@@ -5,10 +5,10 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "ui/main/CardFrame.h"
-#include "ui/main/PillButton.h"
-#include "ui/main/QuilloTheme.h"
-#include "ui/main/TextTrim.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/PillButton.h"
+#include "ui/widgets/QuilloTheme.h"
+#include "ui/widgets/TextTrim.h"
 
 namespace quillo {
 

@@ -7,10 +7,10 @@
 
 #include "store/DataStore.h"
 #include "ui/main/MiniHistoryRow.h"
-#include "ui/main/PillButton.h"
-#include "ui/main/QuilloTheme.h"
 #include "ui/main/SnippetFormSheet.h"
-#include "ui/main/StoreWatcher.h"
+#include "ui/widgets/PillButton.h"
+#include "ui/widgets/QuilloTheme.h"
+#include "ui/widgets/StoreWatcher.h"
 
 namespace quillo {
 

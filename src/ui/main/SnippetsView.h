@@ -7,9 +7,9 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "store/Snippet.h"
-#include "ui/main/CardFrame.h"
+#include "base/Snippet.h"
 #include "ui/main/SnippetFormSheet.h"
+#include "ui/widgets/CardFrame.h"
 
 class QAbstractButton;
 class QStackedWidget;

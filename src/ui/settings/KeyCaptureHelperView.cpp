@@ -4,10 +4,9 @@
 
 #include <QKeyEvent>
 
+#include "base/KeyCodes.h"
 #include "hotkeys/HotkeyStore.h"
-#include "platform/KeyCodes.h"
 #include "platform/KeyEventSource.h"
-#include "platform/linux/X11KeyTranslator.h"
 
 namespace quillo {
 
@@ -117,7 +116,7 @@ std::optional<int> KeyCaptureHelperView::keyCode(const QKeyEvent& event)
     // A hardware code the key monitor cannot name is a key it cannot watch:
     // no fallback may turn it into one.
     if (event.nativeScanCode() != 0) {
-        return X11KeyTranslator::macKeyCode(static_cast<int>(event.nativeScanCode()));
+        return macKeyCodeFromXkb(static_cast<int>(event.nativeScanCode()));
     }
     if (event.nativeVirtualKey() != 0) {
         if (const auto code = fromKeysym(event.nativeVirtualKey())) {

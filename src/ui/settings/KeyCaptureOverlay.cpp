@@ -2,9 +2,9 @@
 
 #include <QVBoxLayout>
 
-#include "ui/main/CardFrame.h"
-#include "ui/main/QuilloTheme.h"
 #include "ui/settings/KeyCaptureHelperView.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 

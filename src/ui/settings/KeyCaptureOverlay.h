@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/settings/ModalBackdrop.h"
+#include "ui/widgets/ModalBackdrop.h"
 
 namespace quillo {
 

@@ -13,9 +13,9 @@
 
 #include "platform/Preferences.h"
 #include "streaming/DeepgramLiveStreamer.h"
-#include "ui/main/CardFrame.h"
-#include "ui/main/QuilloTheme.h"
-#include "ui/settings/FlowLayout.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/FlowLayout.h"
+#include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 

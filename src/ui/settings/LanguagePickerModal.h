@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "transcription/QuilloLanguage.h"
-#include "ui/settings/ModalBackdrop.h"
+#include "ui/widgets/ModalBackdrop.h"
 
 class QBoxLayout;
 class QGridLayout;

@@ -17,13 +17,13 @@
 #include "store/DataStore.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
-#include "ui/main/CardFrame.h"
-#include "ui/main/QuilloTheme.h"
-#include "ui/main/StoreWatcher.h"
-#include "ui/settings/FlowLayout.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
-#include "ui/settings/ToggleSwitch.h"
+#include "ui/widgets/CardFrame.h"
+#include "ui/widgets/FlowLayout.h"
+#include "ui/widgets/QuilloTheme.h"
+#include "ui/widgets/StoreWatcher.h"
+#include "ui/widgets/ToggleSwitch.h"
 
 namespace quillo {
 

@@ -10,7 +10,7 @@
 #include <QWidget>
 
 #include "audio/MicrophoneManager.h"
-#include "hotkeys/HotkeyAction.h"
+#include "base/HotkeyAction.h"
 #include "hotkeys/HotkeyBindings.h"
 #include "hotkeys/HotkeyStore.h"
 #include "platform/Preferences.h"

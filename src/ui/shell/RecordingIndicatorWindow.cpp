@@ -1,6 +1,8 @@
 #include "ui/shell/RecordingIndicatorWindow.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include <QBitmap>
 #include <QEasingCurve>
@@ -12,9 +14,6 @@
 #include <QSequentialAnimationGroup>
 #include <QVariantAnimation>
 #include <QWidget>
-
-// Xlib last: its macros (None, Bool, Status...) would break Qt's headers.
-#include <X11/Xlib.h>
 
 namespace quillo {
 
@@ -39,29 +38,16 @@ QEasingCurve easeInEaseOut()
     return curve;
 }
 
-// Whether a compositing manager draws the screen. Without one, X ignores the
-// alpha channel and the see-through corners around the capsule come out black.
-bool compositorRunning()
-{
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->display()) {
-        return true; // not X11: translucency is the platform's business
-    }
-    Display* display = x11->display();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
-    const Atom selection = XInternAtom(display, name.constData(), False);
-    return XGetSelectionOwner(display, selection) != 0;
-}
-
 } // namespace
 
 class RecordingIndicatorWindow::Pill final : public QWidget
 {
 public:
-    Pill()
+    explicit Pill(std::function<bool()> compositorRunning)
         : QWidget(nullptr,
                   Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint |
-                      Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput)
+                      Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput),
+          m_compositorRunning(std::move(compositorRunning))
     {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAttribute(Qt::WA_TranslucentBackground);
@@ -95,7 +81,7 @@ public:
     {
         move(placement());
         // Without a compositor the window's shape has to be the capsule itself.
-        if (compositorRunning()) {
+        if (!m_compositorRunning || m_compositorRunning()) {
             clearMask();
         } else {
             QBitmap shape(size());
@@ -183,11 +169,15 @@ private:
     }
 
     QFont m_font;
+    // Whether a compositor draws the translucent corners; unknown counts as yes.
+    std::function<bool()> m_compositorRunning;
     QSequentialAnimationGroup m_pulse;
     qreal m_dotScale = kSmallDot;
 };
 
-RecordingIndicatorWindow::RecordingIndicatorWindow() : m_pill(std::make_unique<Pill>()) {}
+RecordingIndicatorWindow::RecordingIndicatorWindow(std::function<bool()> compositorRunning)
+    : m_pill(std::make_unique<Pill>(std::move(compositorRunning)))
+{}
 
 RecordingIndicatorWindow::~RecordingIndicatorWindow() = default;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/RecordingIndicator.h"
@@ -30,7 +31,9 @@ public:
     static constexpr int kHeight = 54;
     static constexpr int kBottomMargin = 100;
 
-    RecordingIndicatorWindow();
+    // `compositorRunning` tells whether the desktop draws translucent windows;
+    // without it the window is cut to the capsule's shape. Empty: assume yes.
+    explicit RecordingIndicatorWindow(std::function<bool()> compositorRunning = {});
     ~RecordingIndicatorWindow() override;
 
     RecordingIndicatorWindow(const RecordingIndicatorWindow&) = delete;

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/linux/CurlHttpClient.h"
+#include "platform/linux/EnvironmentCredentials.h"
+#include "platform/linux/EnvironmentEndpoints.h"
+#include "platform/linux/FfmpegAudioDecoder.h"
+#include "platform/linux/JsonPreferences.h"
+#include "platform/linux/PocketSphinxRecognizer.h"
+#include "platform/linux/PosixFileSystem.h"
+#include "platform/linux/StderrLog.h"
+#include "platform/linux/SystemClock.h"
+#include "store/DataStore.h"
+#include "transcription/LocalSpeechEngine.h"
+#include "transcription/OpenAIService.h"
+#include "transcription/RemoteSpeechServices.h"
+#include "transcription/TranscriptRules.h"
+
+namespace quillo {
+
+// What the desktop app and the commands share, built the one way: the user's
+// settings and lists, the history, the service keys and the dictation pipeline
+// with its cloud and offline engines, all over the user's real folders. The
+// members are built in the order declared, each from those before it.
+//
+// Cheap to build: nothing is loaded or connected until first used.
+struct Pipeline
+{
+    Pipeline();
+
+    PosixFileSystem fileSystem;
+    StderrLog log;
+    SystemClock clock;
+    JsonPreferences preferences;
+    DataStore store;
+    CurlHttpClient http;
+    EnvironmentCredentials credentials;
+    EnvironmentEndpoints endpoints;
+    RemoteSpeechServices services;
+    TranscriptRules rules;
+    FfmpegAudioDecoder audioDecoder;
+    PocketSphinxRecognizer recognizer;
+    LocalSpeechEngine localSpeech;
+    OpenAIService transcriber;
+};
+
+} // namespace quillo

@@ -1,0 +1,126 @@
+#include "base/TextUtil.h"
+
+#include <memory>
+
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
+// ICU's UTF-8 stepping macros cast in C style inside their expansion.
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+
+namespace quillo::text {
+
+namespace {
+
+template <typename Predicate> std::string trim(const std::string& s, Predicate isTrimmed)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    const auto length = static_cast<int32_t>(s.size());
+
+    int32_t begin = 0;
+    while (begin < length) {
+        int32_t next = begin;
+        UChar32 c = 0;
+        U8_NEXT(bytes, next, length, c);
+        if (c < 0 || !isTrimmed(static_cast<char32_t>(c))) {
+            break;
+        }
+        begin = next;
+    }
+    int32_t end = length;
+    while (end > begin) {
+        int32_t previous = end;
+        UChar32 c = 0;
+        U8_PREV(bytes, 0, previous, c);
+        if (c < 0 || !isTrimmed(static_cast<char32_t>(c))) {
+            break;
+        }
+        end = previous;
+    }
+    return s.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+}
+
+} // namespace
+
+bool isHorizontalSpace(char32_t c)
+{
+    return c == U'\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
+}
+
+bool isWhitespaceOrNewline(char32_t c)
+{
+    return isHorizontalSpace(c) || (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+std::string trimSpacesAndTabs(const std::string& utf8)
+{
+    return trim(utf8, isHorizontalSpace);
+}
+
+std::string trimWhitespaceAndNewlines(const std::string& utf8)
+{
+    return trim(utf8, isWhitespaceOrNewline);
+}
+
+std::size_t countWords(const std::string& utf8)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
+    const auto length = static_cast<int32_t>(utf8.size());
+    std::size_t words = 0;
+    bool inWord = false;
+    for (int32_t i = 0; i < length;) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        const bool space = c >= 0 && isWhitespaceOrNewline(static_cast<char32_t>(c));
+        if (!space && !inWord) {
+            ++words;
+        }
+        inWord = !space;
+    }
+    return words;
+}
+
+std::string prefixCharacters(const std::string& utf8, std::size_t count)
+{
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(utf8);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> graphemes(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status) || !graphemes) {
+        return utf8.substr(0, count);
+    }
+    graphemes->setText(unicode);
+    int32_t end = graphemes->first();
+    for (std::size_t i = 0; i < count; ++i) {
+        const int32_t next = graphemes->next();
+        if (next == icu::BreakIterator::DONE) {
+            break;
+        }
+        end = next;
+    }
+    std::string result;
+    unicode.tempSubString(0, end).toUTF8String(result);
+    return result;
+}
+
+std::size_t countCharacters(const std::string& utf8)
+{
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(utf8);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> graphemes(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status) || !graphemes) {
+        return static_cast<std::size_t>(unicode.countChar32());
+    }
+    graphemes->setText(unicode);
+    std::size_t count = 0;
+    graphemes->first();
+    while (graphemes->next() != icu::BreakIterator::DONE) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace quillo::text

@@ -1,0 +1,19 @@
+#include "platform/linux/LinuxPermissions.h"
+
+#include <utility>
+
+#include "platform/linux/X11Accessibility.h"
+
+namespace quillo {
+
+bool LinuxPermissions::isAccessibilityTrusted()
+{
+    return isX11AccessibilityTrusted();
+}
+
+void LinuxPermissions::requestMicrophoneAccess(std::function<void(bool)> completion)
+{
+    m_microphone.requestAccess(std::move(completion));
+}
+
+} // namespace quillo

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/Permissions.h"
+#include "platform/linux/PulseMicrophoneAccess.h"
+
+namespace quillo {
+
+// The desktop's side of the permissions: global keys need an X display with
+// XInput2 and XTest; the microphone needs a reachable audio server; the
+// notification service asks nobody.
+//
+// Main thread only.
+class LinuxPermissions final : public Permissions
+{
+public:
+    bool isAccessibilityTrusted() override;
+    void requestMicrophoneAccess(std::function<void(bool)> completion) override;
+    void requestNotificationAuthorization() override {}
+
+private:
+    PulseMicrophoneAccess m_microphone;
+};
+
+} // namespace quillo
