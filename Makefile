@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test deps deps-build unit-asan desktop-tests format format-check bench clean
+.PHONY: all build run test deps deps-build fuzz tidy screenshots format format-check bench clean
 
 all: build
 
@@ -22,17 +22,30 @@ build: deps-build build/build.ninja
 run: build
 	./build/quillo
 
-# Every suite: formatting, the unit suite under Address/UB sanitizers, then the
-# unit, integration, UI and end-to-end suites of the normal build inside a
-# throw-away test desktop.
+# Every suite: formatting, the unit suite under Address/UB and Thread
+# sanitizers, then the unit, integration, UI and end-to-end suites of the CI
+# build (warnings as errors, libstdc++ assertions) inside a throw-away test
+# desktop.
 test: deps format-check
 	cmake --preset ci
-	cmake --build build -j $(JOBS)
+	cmake --build build-ci -j $(JOBS)
 	cmake --preset asan
 	cmake --build build-asan -j $(JOBS) --target unit_tests
 	ctest --test-dir build-asan -L unit --output-on-failure -j $(JOBS)
-	ctest --test-dir build -L unit --output-on-failure -j $(JOBS)
-	scripts/test-desktop.sh ctest --test-dir build -LE unit --output-on-failure
+	cmake --preset tsan
+	cmake --build build-tsan -j $(JOBS) --target unit_tests
+	ctest --test-dir build-tsan -L unit --output-on-failure -j $(JOBS)
+	ctest --test-dir build-ci -L unit --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=10
+	scripts/test-desktop.sh ctest --test-dir build-ci -LE unit --output-on-failure
+
+# The libFuzzer targets (clang, Address/UB sanitizers), each run for
+# FUZZ_SECONDS from its seeds; `make test` runs them briefly.
+FUZZ_SECONDS ?= 60
+fuzz: deps-build
+	cmake --preset fuzz
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	scripts/run-fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 format:
 	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format -i
@@ -47,5 +60,14 @@ bench: deps build
 	@echo "== bench/bench_dictation_latency.py"
 	@scripts/test-desktop.sh python3 bench/bench_dictation_latency.py
 
+# clang-tidy over the core and the Linux code (checks in .clang-tidy).
+tidy: build
+	scripts/run-tidy.sh build
+
+# Every screen, light and dark, as PNG files in build/screenshots/.
+screenshots: build
+	cmake --build build -j $(JOBS) --target quillo_screenshots
+	./build/tools/quillo_screenshots build/screenshots
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-ci build-asan build-tsan build-fuzz

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(
-    g++ cmake make pkg-config ninja-build clang-format ccache
+    g++ clang cmake make pkg-config ninja-build clang-format clang-tidy ccache
     qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libgl-dev
     libqt6svg6 adwaita-icon-theme
     libx11-dev libxi-dev libxtst-dev
@@ -12,7 +12,7 @@ build_pkgs=(
     libavcodec-dev libavformat-dev libswresample-dev libavutil-dev
     libcurl4-openssl-dev nlohmann-json3-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-    libpocketsphinx-dev
+    libpocketsphinx-dev libclang-rt-14-dev
 )
 # What the program needs at run time beyond the libraries above: the model of
 # the offline speech engine. `make run` installs these too.
