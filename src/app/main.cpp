@@ -29,6 +29,7 @@
 #include "hotkeys/HotkeyManager.h"
 #include "output/PasteManager.h"
 #include "platform/Permissions.h"
+#include "platform/linux/AppId.h"
 #include "platform/linux/CurlHttpClient.h"
 #include "platform/linux/EnvironmentCredentials.h"
 #include "platform/linux/EnvironmentEndpoints.h"
@@ -177,12 +178,29 @@ void useIconThemeWithSymbols()
     }
 }
 
+// A file installed with the program under <prefix>/share; empty for a
+// development build, which has none.
+QString installedFile(const QString& relativePath)
+{
+    const QFileInfo file(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/") + relativePath);
+    return file.exists() ? file.canonicalFilePath() : QString();
+}
+
+// The page about global keys: the installed copy, else the one in the source
+// tree a development build came from.
+QUrl globalKeysHelpUrl()
+{
+    const QString installed = installedFile(QStringLiteral("doc/quillo/global-keys.md"));
+    return installed.isEmpty() ? QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL)) : QUrl::fromLocalFile(installed);
+}
+
 int runDesktopApp(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillo"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("quillo"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(quillo::kAppId));
+    QApplication::setWindowIcon(quillo::TrayStatusItem::appIcon());
     QApplication::setQuitOnLastWindowClosed(false); // the tray keeps Quillo running
     useIconThemeWithSymbols();
 
@@ -238,6 +256,9 @@ int runDesktopApp(int argc, char** argv)
     quillo::XdgAutostartLoginItem loginItem(fileSystem,
                                             quillo::xdg::autostartDirectory(),
                                             quillo::XdgAutostartLoginItem::runningExecutable());
+    if (!installedFile(QStringLiteral("applications/%1.desktop").arg(QString::fromLatin1(quillo::kAppId))).isEmpty()) {
+        loginItem.startThisProgram(); // not a development build that was registered earlier
+    }
 
     // After everything its screens observe (the store, the preferences, the
     // microphones), so the window goes first.
@@ -290,7 +311,7 @@ int runDesktopApp(int argc, char** argv)
                 alert,
                 keyEvents,
                 std::move(recorder),
-                [] { QDesktopServices::openUrl(QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL))); },
+                [] { QDesktopServices::openUrl(globalKeysHelpUrl()); },
             });
         },
         [] { return std::make_unique<quillo::RecordingIndicatorWindow>(); },
