@@ -24,6 +24,7 @@
 #include "app/AppDelegate.h"
 #include "app/NotificationCenter.h"
 #include "app/ThreadExecutor.h"
+#include "app/cli/DoctorCommand.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
 #include "hotkeys/HotkeyManager.h"
@@ -44,6 +45,7 @@
 #include "platform/linux/PulseMicrophoneAccess.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/QtDBusNotifier.h"
+#include "platform/linux/QtDesktopProbe.h"
 #include "platform/linux/QtKeyEventPump.h"
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/QtWebSocket.h"
@@ -89,7 +91,9 @@ void printHelp()
               "  history [--json] [--limit N]\n"
               "             print the dictation history, newest first\n"
               "  transcribe FILE [--languages en,de]\n"
-              "             transcribe and clean up one recording and print the text");
+              "             transcribe and clean up one recording and print the text\n"
+              "  doctor [--listen] [--online]\n"
+              "             check what dictation needs on this machine and say what is missing");
 }
 
 // `quillo stats` and `quillo history`: the store loaded exactly as the app
@@ -131,6 +135,38 @@ int runTranscribeCommand(int argc, char** argv)
     quillo::OpenAIService pipeline(
         {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
     quillo::TranscribeCommand command{preferences, pipeline};
+    return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+}
+
+// Asks the session, the audio server and the services directly, so it works
+// where the app would not start (no display, no tray, no Quillo running).
+int runDoctorCommand(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv); // for the D-Bus questions; no display needed
+    quillo::PosixFileSystem fileSystem;
+    quillo::StderrLog log;
+    quillo::SystemClock clock;
+    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
+    auto pulse = std::make_shared<quillo::PulseConnection>();
+    quillo::PulseAudioDevices audioDevices(pulse);
+    quillo::PulseAudioCapture audioCapture(pulse);
+    quillo::QtDesktopProbe desktop(audioDevices);
+    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
+    quillo::EnvironmentEndpoints endpoints;
+    quillo::CurlHttpClient http;
+    quillo::PocketSphinxRecognizer recognizer;
+    const std::string settings = quillo::xdg::preferencesPath();
+    quillo::DoctorCommand command(
+        {desktop,
+         audioDevices,
+         audioCapture,
+         preferences,
+         credentials,
+         endpoints,
+         http,
+         recognizer,
+         {settings.substr(0, settings.rfind('/')), quillo::xdg::dataDirectory(), quillo::xdg::recordingsDirectory()},
+         {}});
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
 
@@ -353,6 +389,9 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::strcmp(argv[1], "transcribe") == 0) {
         return runTranscribeCommand(argc, argv);
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "doctor") == 0) {
+        return runDoctorCommand(argc, argv);
     }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
