@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test deps deps-build fuzz tidy screenshots format format-check bench clean
+.PHONY: all build run test deps deps-build fuzz tidy screenshots format format-check bench clean deb
 
 all: build
 
@@ -21,6 +21,11 @@ build: deps-build build/build.ninja
 
 run: build
 	./build/quillo
+
+# The Debian package, build/quillo_<version>_<arch>.deb.
+deb: deps-build build/build.ninja
+	cmake --build build -j $(JOBS) --target quillo quillo_install_data
+	cd build && cpack
 
 # Every suite: formatting, the unit suite under Address/UB and Thread
 # sanitizers, then the unit, integration, UI and end-to-end suites of the CI

@@ -13,6 +13,7 @@ build_pkgs=(
     libcurl4-openssl-dev nlohmann-json3-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     libpocketsphinx-dev libclang-rt-14-dev
+    dpkg-dev
 )
 # What the program needs at run time beyond the libraries above: the model of
 # the offline speech engine. `make run` installs these too.
@@ -20,13 +21,14 @@ run_pkgs=(
     pocketsphinx-en-us
 )
 # The throw-away test desktop: X server, window manager, session bus, notification
-# daemon, tray host, audio server, recorded speech to play into the microphone, and
-# the validator that checks the autostart entry Quillo writes.
+# daemon, tray host, audio server, accessibility bus, recorded speech to play into
+# the microphone, and the validators that check the autostart entry Quillo writes
+# and the package's desktop entry, metadata and contents.
 desktop_pkgs=(
     xvfb x11-utils x11-xkb-utils imagemagick xdotool xclip openbox trayer dunst dbus
     fonts-dejavu-core python3 python3-tk pulseaudio pulseaudio-utils sox ffmpeg espeak-ng
     pocketsphinx-testdata procps psmisc
-    desktop-file-utils
+    desktop-file-utils appstream lintian at-spi2-core
 )
 
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")

@@ -22,10 +22,12 @@
 #include <QUrl>
 
 #include "app/Pipeline.h"
+#include "app/cli/DoctorCommand.h"
 #include "app/cli/StoreCommands.h"
 #include "app/cli/TranscribeCommand.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
+#include "base/AppId.h"
 #include "base/NotificationCenter.h"
 #include "dictation/AppDelegate.h"
 #include "hotkeys/HotkeyManager.h"
@@ -43,6 +45,7 @@
 #include "platform/linux/XdgPaths.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDBusNotifier.h"
+#include "platform/qt/QtDesktopProbe.h"
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtWebSocket.h"
@@ -74,7 +77,9 @@ void printHelp()
               "  history [--json] [--limit N]\n"
               "             print the dictation history, newest first\n"
               "  transcribe FILE [--languages en,de]\n"
-              "             transcribe and clean up one recording and print the text");
+              "             transcribe and clean up one recording and print the text\n"
+              "  doctor [--listen] [--online]\n"
+              "             check what dictation needs on this machine and say what is missing");
 }
 
 // `quillo stats` and `quillo history`: the store loaded exactly as the app
@@ -98,6 +103,38 @@ int runTranscribeCommand(int argc, char** argv)
 {
     quillo::Pipeline pipeline;
     quillo::TranscribeCommand command{pipeline.preferences, pipeline.transcriber};
+    return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+}
+
+// Asks the session, the audio server and the services directly, so it works
+// where the app would not start (no display, no tray, no Quillo running).
+int runDoctorCommand(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv); // for the D-Bus questions; no display needed
+    quillo::PosixFileSystem fileSystem;
+    quillo::StderrLog log;
+    quillo::SystemClock clock;
+    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
+    auto pulse = std::make_shared<quillo::PulseConnection>();
+    quillo::PulseAudioDevices audioDevices(pulse);
+    quillo::PulseAudioCapture audioCapture(pulse);
+    quillo::QtDesktopProbe desktop(audioDevices);
+    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
+    quillo::EnvironmentEndpoints endpoints;
+    quillo::CurlHttpClient http;
+    quillo::PocketSphinxRecognizer recognizer;
+    const std::string settings = quillo::xdg::preferencesPath();
+    quillo::DoctorCommand command(
+        {desktop,
+         audioDevices,
+         audioCapture,
+         preferences,
+         credentials,
+         endpoints,
+         http,
+         recognizer,
+         {settings.substr(0, settings.rfind('/')), quillo::xdg::dataDirectory(), quillo::xdg::recordingsDirectory()},
+         {}});
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
 
@@ -128,12 +165,29 @@ void useIconThemeWithSymbols()
     }
 }
 
+// A file installed with the program under <prefix>/share; empty for a
+// development build, which has none.
+QString installedFile(const QString& relativePath)
+{
+    const QFileInfo file(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/") + relativePath);
+    return file.exists() ? file.canonicalFilePath() : QString();
+}
+
+// The page about global keys: the installed copy, else the one in the source
+// tree a development build came from.
+QUrl globalKeysHelpUrl()
+{
+    const QString installed = installedFile(QStringLiteral("doc/quillo/global-keys.md"));
+    return installed.isEmpty() ? QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL)) : QUrl::fromLocalFile(installed);
+}
+
 int runDesktopApp(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillo"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("quillo"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(quillo::kAppId));
+    QApplication::setWindowIcon(quillo::TrayStatusItem::appIcon());
     QApplication::setQuitOnLastWindowClosed(false); // the tray keeps Quillo running
     useIconThemeWithSymbols();
 
@@ -184,6 +238,9 @@ int runDesktopApp(int argc, char** argv)
     quillo::XdgAutostartLoginItem loginItem(fileSystem,
                                             quillo::xdg::autostartDirectory(),
                                             quillo::XdgAutostartLoginItem::runningExecutable());
+    if (!installedFile(QStringLiteral("applications/%1.desktop").arg(QString::fromLatin1(quillo::kAppId))).isEmpty()) {
+        loginItem.startThisProgram(); // not a development build that was registered earlier
+    }
 
     // After everything its screens observe (the store, the preferences, the
     // microphones), so the window goes first.
@@ -242,7 +299,7 @@ int runDesktopApp(int argc, char** argv)
                 alert,
                 keyEvents,
                 std::move(recorder),
-                [] { QDesktopServices::openUrl(QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL))); },
+                [] { QDesktopServices::openUrl(globalKeysHelpUrl()); },
             });
         },
         [] { return std::make_unique<quillo::RecordingIndicatorWindow>(quillo::isX11CompositorRunning); },
@@ -284,6 +341,9 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::strcmp(argv[1], "transcribe") == 0) {
         return runTranscribeCommand(argc, argv);
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "doctor") == 0) {
+        return runDoctorCommand(argc, argv);
     }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

@@ -336,7 +336,7 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
 {
     SettingsView view(dependencies());
     view.show();
-    const QString entry = config.path() + QStringLiteral("/autostart/quillo.desktop");
+    const QString entry = config.path() + QStringLiteral("/autostart/org.quillo.Quillo.desktop");
     ASSERT_FALSE(view.launchAtLoginSwitch()->isChecked());
 
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
@@ -351,6 +351,22 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
     EXPECT_FALSE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(QDir(config.path() + QStringLiteral("/autostart")).isEmpty()) << "no temporary file left behind";
+}
+
+TEST_F(LaunchAtLoginTest, AnInstalledQuilloTakesOverAnEntryOfAnotherCopy)
+{
+    const std::string directory = xdg::autostartDirectory();
+    ASSERT_TRUE(XdgAutostartLoginItem(disk, directory, "/home/dev/quillo/build/quillo").setRegistered(true));
+    ASSERT_TRUE(disk.writeFileAtomically(directory + "/quillo.desktop", "[Desktop Entry]\n", 0644)); // older name
+
+    item->startThisProgram();
+    EXPECT_EQ(QDir(QString::fromStdString(directory)).entryList(QDir::Files),
+              QStringList{QStringLiteral("org.quillo.Quillo.desktop")});
+    EXPECT_EQ(disk.readFile(item->entryPath()).contents, XdgAutostartLoginItem::desktopEntry(executable));
+
+    ASSERT_TRUE(item->setRegistered(false));
+    item->startThisProgram();
+    EXPECT_TRUE(QDir(QString::fromStdString(directory)).isEmpty()) << "the user's choice not to start it stands";
 }
 
 TEST_F(SettingsViewTest, LaunchAtLoginKeepsTheChoiceWhenRegistrationFails)

@@ -47,6 +47,14 @@ void sourceFound(pa_context*, const pa_source_info* info, int endOfList, void* u
     }
 }
 
+void serverInfo(pa_context*, const pa_server_info* info, void* userdata)
+{
+    if (info && info->server_name) {
+        *static_cast<std::string*>(userdata) =
+            std::string(info->server_name) + (info->server_version ? std::string(" ") + info->server_version : "");
+    }
+}
+
 void succeeded(pa_context*, int success, void* userdata)
 {
     *static_cast<bool*>(userdata) = success != 0;
@@ -102,6 +110,20 @@ bool PulseAudioDevices::setDefaultInput(std::uint32_t deviceID)
         return false;
     }
     return accepted;
+}
+
+std::optional<std::string> PulseAudioDevices::serverName()
+{
+    auto held = m_connection->connect();
+    pa_context* context = held.readyContext();
+    if (!context) {
+        return std::nullopt;
+    }
+    std::string name;
+    if (!held.complete(pa_context_get_server_info(context, &serverInfo, &name)) || name.empty()) {
+        return std::nullopt;
+    }
+    return name;
 }
 
 } // namespace quillo

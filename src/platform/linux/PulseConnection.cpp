@@ -3,6 +3,8 @@
 #include <pulse/proplist.h>
 #include <pulse/rtclock.h>
 
+#include "base/AppId.h"
+
 namespace quillo {
 
 namespace {
@@ -161,8 +163,9 @@ void PulseConnection::startConnectingLocked()
     }
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quillo");
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "quillo");
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "audio-input-microphone");
+    // The desktop id, so sound settings show Quillo's name and icon next to its recording.
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, kAppId);
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, kAppId);
     m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_mainloop), "Quillo", properties);
     pa_proplist_free(properties);
     if (!m_context) {

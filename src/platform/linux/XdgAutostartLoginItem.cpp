@@ -1,17 +1,20 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include <unistd.h>
 
+#include "base/AppId.h"
 #include "platform/FileSystem.h"
 
 namespace quillo {
 
 namespace {
 
-constexpr const char* kEntryName = "quillo.desktop";
+// Entries written before the desktop entry had its reverse-DNS id.
+constexpr const char* kLegacyEntryName = "quillo.desktop";
 // The autostart directory holds nothing secret, but whatever sits there runs at
 // every login, so only the user may add to it.
 constexpr std::uint32_t kDirectoryMode = 0700;
@@ -63,13 +66,14 @@ XdgAutostartLoginItem::XdgAutostartLoginItem(FileSystem& fileSystem,
                                              std::string autostartDirectory,
                                              std::string executable)
     : m_fileSystem(fileSystem), m_directory(std::move(autostartDirectory)), m_executable(std::move(executable)),
-      m_entryPath(m_directory + "/" + kEntryName)
+      m_entryPath(m_directory + "/" + kAppId + ".desktop"), m_legacyPath(m_directory + "/" + kLegacyEntryName)
 {}
 
 bool XdgAutostartLoginItem::setRegistered(bool registered)
 {
+    const bool legacyGone = !m_fileSystem.exists(m_legacyPath) || m_fileSystem.removeFile(m_legacyPath).ok;
     if (!registered) {
-        return !m_fileSystem.exists(m_entryPath) || m_fileSystem.removeFile(m_entryPath).ok;
+        return (!m_fileSystem.exists(m_entryPath) || m_fileSystem.removeFile(m_entryPath).ok) && legacyGone;
     }
     if (m_executable.empty()) {
         return false; // an entry that starts nothing would only confuse the session
@@ -82,7 +86,20 @@ bool XdgAutostartLoginItem::setRegistered(bool registered)
 
 bool XdgAutostartLoginItem::isRegistered() const
 {
-    return m_fileSystem.exists(m_entryPath);
+    return m_fileSystem.exists(m_entryPath) || m_fileSystem.exists(m_legacyPath);
+}
+
+void XdgAutostartLoginItem::startThisProgram()
+{
+    if (!isRegistered()) {
+        return;
+    }
+    const auto current = m_fileSystem.readFile(m_entryPath);
+    if (current.status == FileSystem::ReadResult::Status::ok && current.contents == desktopEntry(m_executable) &&
+        !m_fileSystem.exists(m_legacyPath)) {
+        return;
+    }
+    setRegistered(true);
 }
 
 std::string XdgAutostartLoginItem::desktopEntry(const std::string& executable)
@@ -91,6 +108,9 @@ std::string XdgAutostartLoginItem::desktopEntry(const std::string& executable)
            "Type=Application\n"
            "Name=Quillo\n"
            "Comment=Push-to-talk voice dictation\n"
+           "Icon=" +
+           std::string(kAppId) +
+           "\n"
            "Exec=" +
            execArgument(executable) +
            "\n"
@@ -105,7 +125,14 @@ std::string XdgAutostartLoginItem::runningExecutable()
     if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size() - 1) {
         return {};
     }
-    return std::string(buffer.data(), static_cast<std::size_t>(length));
+    std::string path(buffer.data(), static_cast<std::size_t>(length));
+    // A program replaced while it runs (a package upgrade) reads as
+    // "/usr/bin/quillo (deleted)"; the path itself holds the new version.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (path.ends_with(kDeleted)) {
+        path.resize(path.size() - kDeleted.size());
+    }
+    return path;
 }
 
 } // namespace quillo

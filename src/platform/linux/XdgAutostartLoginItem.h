@@ -9,7 +9,7 @@ namespace quillo {
 class FileSystem;
 
 // Starting at login through the freedesktop autostart directory: a desktop
-// entry "quillo.desktop" in `autostartDirectory` (normally
+// entry named after the app id in `autostartDirectory` (normally
 // $XDG_CONFIG_HOME/autostart) that runs `executable`.
 class XdgAutostartLoginItem final : public LoginItem
 {
@@ -18,6 +18,12 @@ public:
 
     bool setRegistered(bool registered) override;
     bool isRegistered() const override;
+
+    // When registered, makes the entry start `executable`: an entry written by
+    // another copy of Quillo (a development build, a version since moved) or
+    // under the old name is written again. Called at launch of an installed
+    // Quillo, so logging in starts the installed program.
+    void startThisProgram();
 
     const std::string& entryPath() const { return m_entryPath; }
 
@@ -33,6 +39,7 @@ private:
     std::string m_directory;
     std::string m_executable;
     std::string m_entryPath;
+    std::string m_legacyPath;
 };
 
 } // namespace quillo

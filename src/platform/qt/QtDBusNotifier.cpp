@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "base/AppId.h"
+
 namespace quillo {
 
 void QtDBusNotifier::notify(const std::string& title, const std::string& body)
@@ -14,13 +16,13 @@ void QtDBusNotifier::notify(const std::string& title, const std::string& body)
                                                        QStringLiteral("/org/freedesktop/Notifications"),
                                                        QStringLiteral("org.freedesktop.Notifications"),
                                                        QStringLiteral("Notify"));
-    call << QStringLiteral("Quillo")                                                 // app_name
-         << 0u                                                                       // replaces_id: always a new one
-         << QStringLiteral("audio-input-microphone")                                 // app_icon
-         << QString::fromStdString(title)                                            // summary
-         << QString::fromStdString(body)                                             // body
-         << QStringList()                                                            // actions
-         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("quillo")}} // hints
+    call << QStringLiteral("Quillo")                                                    // app_name
+         << 0u                                                                          // replaces_id: always a new one
+         << QString::fromLatin1(kAppId)                                                 // app_icon
+         << QString::fromStdString(title)                                               // summary
+         << QString::fromStdString(body)                                                // body
+         << QStringList()                                                               // actions
+         << QVariantMap{{QStringLiteral("desktop-entry"), QString::fromLatin1(kAppId)}} // hints
          << -1; // expire_timeout: the server's default
     QDBusConnection::sessionBus().asyncCall(call);
 }

@@ -9,26 +9,32 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+#include "base/AppId.h"
+
+// The icons are compiled in, so the tray looks the same under every icon
+// theme. A static library's resources must be pulled in by name.
+static void loadIconResources()
+{
+    [[maybe_unused]] static const bool loaded = [] {
+        Q_INIT_RESOURCE(quillo_icons);
+        return true;
+    }();
+}
+
 namespace quillo {
 
 namespace {
 
-// Freedesktop icon names for each symbol, best first.
-const std::map<std::string, QStringList>& themeNames()
+// The drawn icon for each symbol of the status table.
+const std::map<std::string, QString>& iconFiles()
 {
-    static const std::map<std::string, QStringList> names = {
-        {"mic", {QStringLiteral("audio-input-microphone-symbolic"), QStringLiteral("audio-input-microphone")}},
-        {"mic.slash",
-         {QStringLiteral("microphone-disabled-symbolic"),
-          QStringLiteral("microphone-sensitivity-muted-symbolic"),
-          QStringLiteral("audio-input-microphone-muted")}},
-        {"mic.fill", {QStringLiteral("media-record-symbolic"), QStringLiteral("media-record")}},
-        {"ellipsis.circle",
-         {QStringLiteral("view-more-horizontal-symbolic"),
-          QStringLiteral("view-more-symbolic"),
-          QStringLiteral("content-loading-symbolic")}},
+    static const std::map<std::string, QString> files = {
+        {"mic", QStringLiteral(":/icons/quillo-idle-symbolic.svg")},
+        {"mic.slash", QStringLiteral(":/icons/quillo-off-symbolic.svg")},
+        {"mic.fill", QStringLiteral(":/icons/quillo-recording-symbolic.svg")},
+        {"ellipsis.circle", QStringLiteral(":/icons/quillo-processing-symbolic.svg")},
     };
-    return names;
+    return files;
 }
 
 constexpr int kImageSize = 18;
@@ -84,13 +90,20 @@ bool TrayStatusItem::setUp(Actions actions)
     return true;
 }
 
+QIcon TrayStatusItem::appIcon()
+{
+    loadIconResources();
+    return QIcon::fromTheme(QString::fromLatin1(kAppId), QIcon(QStringLiteral(":/icons/org.quillo.Quillo.svg")));
+}
+
 QIcon TrayStatusItem::menuBarImage(const std::string& symbolName, const std::string& fallbackText)
 {
-    if (auto found = themeNames().find(symbolName); found != themeNames().end()) {
-        for (const QString& name : found->second) {
-            if (QIcon::hasThemeIcon(name)) {
-                return QIcon::fromTheme(name);
-            }
+    loadIconResources();
+    if (auto found = iconFiles().find(symbolName); found != iconFiles().end()) {
+        QIcon icon(found->second);
+        // Without Qt's SVG support the icon exists but draws nothing.
+        if (!icon.pixmap(kImageSize, kImageSize).isNull()) {
+            return icon;
         }
     }
     // Drawn at 4× so it stays sharp when the tray scales it.

@@ -25,9 +25,13 @@ public:
     void setImage(const std::string& symbolName, const std::string& fallbackText) override;
     void setToggleTitle(const std::string& title) override;
 
-    // The 18 × 18 image for a symbol: the theme's icon when there is one,
-    // else the fallback text drawn centred in bold. Never empty.
+    // The 18 × 18 image for a symbol: Quillo's own drawing of it, else the
+    // fallback text drawn centred in bold. Never empty.
     static QIcon menuBarImage(const std::string& symbolName, const std::string& fallbackText);
+
+    // The application icon: the installed one (a theme may restyle it), else
+    // the copy compiled into the program.
+    static QIcon appIcon();
 
     QSystemTrayIcon* trayIcon() const { return m_tray.get(); }
     QMenu* menu() const { return m_menu.get(); }

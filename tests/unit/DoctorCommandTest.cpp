@@ -1,0 +1,211 @@
+#include "app/cli/DoctorCommand.h"
+
+#include <functional>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeAudio.h"
+#include "fakes/FakeDesktopProbe.h"
+#include "fakes/FakeHttpClient.h"
+#include "fakes/FakeLocalSpeech.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/FakeServiceAccess.h"
+
+namespace quillo::test {
+namespace {
+
+// A healthy machine with two microphones and both keys; each test spoils it.
+struct Machine
+{
+    Machine()
+    {
+        devices.devices = {{"mic1", "mic1", "Built-in Microphone", 1}, {"mic2", "mic2", "USB Headset", 2}};
+        devices.defaultID = 1;
+    }
+
+    int run(const std::vector<std::string>& args)
+    {
+        std::ostringstream out;
+        std::ostringstream err;
+        DoctorCommand command({desktop,
+                               devices,
+                               capture,
+                               preferences,
+                               credentials,
+                               endpoints,
+                               http,
+                               recognizer,
+                               {"/home/u/.config/quillo", "/home/u/.local/share/Quillo", "/run/user/1000/quillo"},
+                               [this](std::chrono::milliseconds) { capture.deliver(heard); }});
+        const int status = command.run(args, out, err);
+        output = out.str() + err.str();
+        return status;
+    }
+
+    FakeDesktopProbe desktop;
+    FakeAudioDevices devices;
+    FakeAudioCapture capture{devices};
+    FakePreferences preferences;
+    FakeCredentials credentials;
+    FakeEndpoints endpoints;
+    FakeHttpClient http;
+    FakeSpeechRecognizer recognizer;
+    std::vector<std::int16_t> heard{0, 1200, -5000, 300}; // peak about -16 dBFS
+    std::string output;
+};
+
+using Kind = DesktopProbe::Session::Kind;
+using Folder = DesktopProbe::Folder;
+
+TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(Machine&)> setUp;
+        int status;
+        std::string line; // expected at the start of one report line
+    };
+    const std::vector<Case> cases = {
+        {"all well", [](auto&) {}, 0, "\u2713 Session: X11 on :0, XInput 2.2, XTest"},
+        {"no display",
+         [](auto& t) { t.desktop.sessionInfo = {}; },
+         1,
+         "\u2717 Session: no display (neither DISPLAY nor WAYLAND_DISPLAY is set) \u2014 Run quillo doctor"},
+        {"XInput too old",
+         [](auto& t) { t.desktop.sessionInfo.xinputMinor = 0; },
+         1,
+         "\u2717 Session: X11 on :0, "
+         "XInput 2.0 (2.2 needed)"},
+        {"Wayland names its portals",
+         [](auto& t) {
+             t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {"GlobalShortcuts"}};
+         },
+         1,
+         "\u2717 Session: Wayland (wayland-0), desktop portals: GlobalShortcuts \u2014 "},
+        {"no audio server", [](auto& t) { t.desktop.audio.reset(); }, 1, "\u2717 Audio server: none answers \u2014 "},
+        {"no microphone", [](auto& t) { t.devices.devices.clear(); }, 1, "\u2717 Microphones: none found"},
+        {"an unplugged choice falls back",
+         [](auto& t) { t.preferences.setObject("selectedMicUID", "gone"); },
+         0,
+         "\u2713 Microphones: 2 inputs; default: Built-in Microphone; chosen: gone (not connected, so the default is "
+         "used)"},
+        {"a silent microphone", [](auto& t) { t.heard.assign(16000, 3); }, 1, "\u2717 Microphone level: only silence"},
+        {"a microphone that cannot record",
+         [](auto& t) { t.capture.failStart = true; },
+         1,
+         "\u2717 Microphone level: cannot record from Built-in Microphone"},
+        {"a level is reported", [](auto&) {}, 0, "\u2713 Microphone level: peak -16 dBFS from Built-in Microphone"},
+        {"no tray still dictates", [](auto& t) { t.desktop.tray.reset(); }, 0, "\u2717 Tray: no tray"},
+        {"no notifications still dictates",
+         [](auto& t) { t.desktop.notifications.reset(); },
+         0,
+         "\u2717 Notifications: no notification service answers"},
+        {"no accessibility bus still dictates",
+         [](auto& t) { t.desktop.accessibility = false; },
+         0,
+         "\u2717 Accessibility bus: not available \u2014 Quillo cannot tell whether pasted text arrived"},
+        {"a missing model matters not with keys",
+         [](auto& t) { t.recognizer.failLoads = 1; },
+         0,
+         "\u2717 Offline model: not usable \u2014 The offline speech model is not installed. (it is only used"},
+        {"a missing model without keys",
+         [](auto& t) {
+             t.recognizer.failLoads = 1;
+             t.credentials.openAI.reset();
+             t.credentials.deepgram.reset();
+         },
+         1,
+         "\u2717 Offline model: not usable"},
+        {"keys are named, never shown",
+         [](auto& t) { t.credentials.deepgram = " "; },
+         0,
+         "\u2713 Service keys: OpenAI configured, Deepgram not configured. "},
+        {"the routed service rejects its key",
+         [](auto& t) {
+             t.http.fallback = {{401, "{}"}, std::nullopt};
+         },
+         1,
+         "\u2717 Deepgram: the key is rejected (HTTP 401) \u2014 Check DEEPGRAM_API_KEY"},
+        {"clean-up alone unreachable still dictates",
+         [](auto& t) { t.http.willFail(TransportError::Kind::cannotConnect); },
+         0,
+         "\u2717 OpenAI: cannot be reached (injected transport failure)"},
+        {"a service out of credit",
+         [](auto& t) {
+             t.http.willAnswer(400, "{}");
+             t.http.willAnswer(402, "{}");
+         },
+         1,
+         "\u2717 Deepgram: the account is out of credit or rate-limited (HTTP 402)"},
+        {"a private folder", [](auto&) {}, 0, "\u2713 Data folder: /home/u/.local/share/Quillo (0700)"},
+        {"a folder others can read",
+         [](auto& t) {
+             t.desktop.folders["/home/u/.local/share/Quillo"] = Folder{true, true, true, true, 0755};
+         },
+         0,
+         "\u2717 Data folder: /home/u/.local/share/Quillo can be read by other users (0755) \u2014 Run: chmod 700"},
+        {"a folder owned by another user",
+         [](auto& t) {
+             t.desktop.folders["/home/u/.config/quillo"] = Folder{true, true, false, false, 0700};
+         },
+         1,
+         "\u2717 Settings folder: /home/u/.config/quillo is not writable by you (0700) \u2014 Give it back"},
+        {"a folder yet to be made",
+         [](auto& t) {
+             t.desktop.folders["/run/user/1000/quillo"] = Folder{false, false, false, true, 0};
+         },
+         0,
+         "\u2713 Recordings folder: /run/user/1000/quillo does not exist yet"},
+        {"a file where a folder belongs",
+         [](auto& t) {
+             t.desktop.folders["/run/user/1000/quillo"] = Folder{true, false, true, true, 0600};
+         },
+         1,
+         "\u2717 Recordings folder: /run/user/1000/quillo is not a folder"},
+    };
+    for (const Case& c : cases) {
+        Machine t;
+        c.setUp(t);
+        EXPECT_EQ(t.run({"--listen", "--online"}), c.status) << "case " << c.name << "\n" << t.output;
+        EXPECT_NE(("\n" + t.output).find("\n" + c.line), std::string::npos)
+            << "case " << c.name << ": no line starting " << c.line << " in\n"
+            << t.output;
+        EXPECT_EQ(t.output.find("sk-test-openai"), std::string::npos) << "case " << c.name << " shows a key";
+    }
+}
+
+TEST(DoctorCommand, ListensAndAsksOnlyWhenTold)
+{
+    Machine m;
+    auto& capture = m.capture;
+    auto& output = m.output;
+    const auto run = [&](const std::vector<std::string>& args) { return m.run(args); };
+    EXPECT_EQ(run({}), 0);
+    EXPECT_TRUE(capture.streams.empty()) << "no recording without --listen";
+    EXPECT_TRUE(m.http.requests().empty()) << "nothing leaves the machine without --online";
+    EXPECT_NE(output.find("Add --listen to test the microphone's level, --online to ask the services.\n"),
+              std::string::npos)
+        << output;
+
+    // The level check records the chosen microphone, as a dictation would,
+    // and puts the default back afterwards.
+    m.preferences.setObject("selectedMicUID", "mic2");
+    EXPECT_EQ(run({"--listen", "--online"}), 0) << output;
+    ASSERT_EQ(capture.streams.size(), 1u);
+    EXPECT_EQ(capture.streams[0]->inputAtStart, 2u);
+    EXPECT_EQ(m.devices.defaultID, 1u);
+    const auto requests = m.http.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].url, "https://openai.test/v1/chat/completions");
+    EXPECT_EQ(requests[0].headers.front().second, "Bearer sk-test-openai");
+    EXPECT_EQ(requests[1].url, "https://deepgram.test/v1/listen");
+    EXPECT_EQ(requests[1].headers.front().second, "Token dg-test-deepgram");
+
+    EXPECT_EQ(run({"--loud"}), 2);
+    EXPECT_NE(output.find("unknown option --loud"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillo::test
