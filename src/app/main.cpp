@@ -41,6 +41,7 @@
 #include "platform/linux/PulseAudioDevices.h"
 #include "platform/linux/PulseConnection.h"
 #include "platform/linux/PulseMicrophoneAccess.h"
+#include "platform/linux/QtAtSpiTextDeliveryCheck.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/QtDBusNotifier.h"
 #include "platform/linux/QtKeyEventPump.h"
@@ -225,7 +226,8 @@ int runDesktopApp(int argc, char** argv)
         {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
     quillo::QtClipboard clipboard;
     quillo::XTestKeySynthesizer keySynthesizer;
-    quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
+    quillo::QtAtSpiTextDeliveryCheck deliveryCheck;
+    quillo::PasteManager paster({clipboard, keySynthesizer, mainQueue, workspace, preferences, deliveryCheck, log});
 
     // Microphone and keys.
     auto pulse = std::make_shared<quillo::PulseConnection>();

@@ -32,7 +32,12 @@ public:
     // False without a display or without XTest; every press is then dropped.
     bool isAvailable() const;
 
-    void pressPaste() override;
+    void pressPaste(PasteKeys keys) override;
+    // Characters the layout lacks are lent a spare key for the moment they
+    // are typed (its mapping changed, then given back), with short pauses so
+    // the application sees each mapping before the key and reads the key
+    // before the next mapping: such characters take about 40 ms each.
+    void typeText(const std::string& text) override;
     void pressReturn() override;
     bool modifiersHeld() override;
 
