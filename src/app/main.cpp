@@ -247,8 +247,20 @@ int runDesktopApp(int argc, char** argv)
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            return new quillo::MainWindowView(
-                {store, navState, clock, preferences, microphones, loginItem, credentials, localSpeech.modelName()});
+            return new quillo::MainWindowView({store,
+                                               navState,
+                                               clock,
+                                               preferences,
+                                               microphones,
+                                               loginItem,
+                                               credentials,
+                                               localSpeech.modelName(),
+                                               [&paster]() -> std::optional<quillo::PasteReport> {
+                                                   if (paster.reports().empty()) {
+                                                       return std::nullopt;
+                                                   }
+                                                   return paster.reports().back();
+                                               }});
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::X11KeyEventSource keyEvents(log);
