@@ -5,7 +5,9 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -16,10 +18,19 @@ namespace quillo {
 struct XTestKeySynthesizer::Connection
 {
     Display* display = nullptr;
+    // Spare keys lent to characters the layout lacks. They keep their
+    // character after typing (applications may read the keys late), and get
+    // their emptiness back when the connection closes.
+    std::map<KeySym, KeyCode> lent;
 
     ~Connection()
     {
         if (display) {
+            for (const auto& [keysym, keycode] : lent) {
+                if (holds(keycode, keysym)) {
+                    mapKey(keycode, NoSymbol);
+                }
+            }
             XCloseDisplay(display);
         }
     }
@@ -94,8 +105,8 @@ struct XTestKeySynthesizer::Connection
         return std::nullopt;
     }
 
-    // A key with no symbol at all, to lend characters the layout lacks.
-    std::optional<KeyCode> unusedKey() const
+    // Keys with no symbol at all, to lend characters the layout lacks.
+    std::vector<KeyCode> unusedKeys() const
     {
         int minKeycode = 0;
         int maxKeycode = 0;
@@ -103,18 +114,18 @@ struct XTestKeySynthesizer::Connection
         int perKeycode = 0;
         KeySym* symbols =
             XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
+        std::vector<KeyCode> found;
         if (!symbols) {
-            return std::nullopt;
+            return found;
         }
-        std::optional<KeyCode> found;
         // From the top: the low keycodes are the physical keys.
-        for (int keycode = maxKeycode; keycode >= minKeycode && !found; --keycode) {
+        for (int keycode = maxKeycode; keycode >= minKeycode; --keycode) {
             bool empty = true;
             for (int index = 0; index < perKeycode && empty; ++index) {
                 empty = symbols[(keycode - minKeycode) * perKeycode + index] == NoSymbol;
             }
             if (empty) {
-                found = static_cast<KeyCode>(keycode);
+                found.push_back(static_cast<KeyCode>(keycode));
             }
         }
         XFree(symbols);
@@ -126,6 +137,48 @@ struct XTestKeySynthesizer::Connection
         KeySym both[2] = {keysym, keysym};
         XChangeKeyboardMapping(display, keycode, 2, both, 1);
         XSync(display, False);
+    }
+
+    // False once a new layout has replaced what this program mapped.
+    bool holds(KeyCode keycode, KeySym keysym) const
+    {
+        int perKeycode = 0;
+        KeySym* symbols = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
+        const bool same = symbols && perKeycode > 0 && symbols[0] == keysym;
+        if (symbols) {
+            XFree(symbols);
+        }
+        return same;
+    }
+
+    // Lends spare keys to the characters of `needed` (in order of use) that
+    // have none, taking back keys lent to characters no longer needed.
+    void lendKeys(const std::vector<KeySym>& needed)
+    {
+        const auto isNeeded = [&needed](KeySym keysym) {
+            return std::find(needed.begin(), needed.end(), keysym) != needed.end();
+        };
+        std::erase_if(lent, [this](const auto& entry) { return !holds(entry.second, entry.first); });
+        std::vector<KeyCode> pool = unusedKeys();
+        for (auto entry = lent.begin(); entry != lent.end();) {
+            if (isNeeded(entry->first)) {
+                ++entry;
+            } else {
+                pool.push_back(entry->second);
+                entry = lent.erase(entry);
+            }
+        }
+        auto next = pool.begin(); // the highest keycodes first
+        for (const KeySym keysym : needed) {
+            if (next == pool.end()) {
+                break;
+            }
+            if (!lent.contains(keysym)) {
+                lent[keysym] = *next;
+                mapKey(*next, keysym);
+                ++next;
+            }
+        }
     }
 };
 
@@ -197,9 +250,9 @@ KeySym keysymFor(char32_t point)
 }
 
 // Applications translate a key when they read its event, with the keymap they
-// know then: a lent key must keep its character until they have read it, and
-// they must have seen the new mapping before the key arrives.
-constexpr std::chrono::milliseconds kRemapSettle{20};
+// know then, which may be long after it was sent: a lent key keeps its
+// character until well after its last use.
+constexpr std::chrono::milliseconds kRelendSettle{500};
 
 } // namespace
 
@@ -242,35 +295,43 @@ void XTestKeySynthesizer::typeText(const std::string& text)
     if (!keymap) {
         return;
     }
-    std::optional<KeyCode> lent;
-    KeySym lentTo = NoSymbol;
+    // Each character's key and shift level; nothing where the layout lacks it.
+    std::vector<KeySym> keysyms;
+    std::vector<std::optional<std::pair<KeyCode, int>>> keys;
     for (const char32_t point : codePoints(text)) {
-        const KeySym keysym = keysymFor(point);
-        if (const auto key = Connection::keyAndLevelFor(keymap, state.group, keysym);
-            key && (key->second == 0 || shift)) {
-            m_connection->tap(key->second == 0 ? std::vector<KeyCode>{} : std::vector{*shift}, key->first);
-            continue;
-        }
-        if (!lent) {
-            lent = m_connection->unusedKey();
-            if (!lent) {
-                continue; // a full keymap: the character cannot be typed
-            }
-        }
-        if (lentTo != keysym) {
-            if (lentTo != NoSymbol) {
-                std::this_thread::sleep_for(kRemapSettle);
-            }
-            m_connection->mapKey(*lent, keysym);
-            lentTo = keysym;
-            std::this_thread::sleep_for(kRemapSettle);
-        }
-        m_connection->tap({}, *lent);
+        keysyms.push_back(keysymFor(point));
+        auto key = Connection::keyAndLevelFor(keymap, state.group, keysyms.back());
+        keys.push_back(key && (key->second == 0 || shift) ? key : std::nullopt);
     }
     XkbFreeKeyboard(keymap, 0, True);
-    if (lent) {
-        std::this_thread::sleep_for(kRemapSettle);
-        m_connection->mapKey(*lent, NoSymbol);
+
+    // The characters from `from` on that need a lent key, in order of use.
+    const auto missingFrom = [&](std::size_t from) {
+        std::vector<KeySym> missing;
+        for (std::size_t index = from; index < keysyms.size(); ++index) {
+            if (!keys[index] && std::find(missing.begin(), missing.end(), keysyms[index]) == missing.end()) {
+                missing.push_back(keysyms[index]);
+            }
+        }
+        return missing;
+    };
+    auto& lent = m_connection->lent;
+    m_connection->lendKeys(missingFrom(0));
+    for (std::size_t index = 0; index < keysyms.size(); ++index) {
+        if (keys[index]) {
+            m_connection->tap(keys[index]->second == 0 ? std::vector<KeyCode>{} : std::vector{*shift},
+                              keys[index]->first);
+            continue;
+        }
+        if (!lent.contains(keysyms[index])) {
+            // More missing characters than spare keys: once the keys typed so
+            // far have surely been read, lend them anew.
+            std::this_thread::sleep_for(kRelendSettle);
+            m_connection->lendKeys(missingFrom(index));
+        }
+        if (const auto key = lent.find(keysyms[index]); key != lent.end()) {
+            m_connection->tap({}, key->second);
+        }
     }
 }
 

@@ -33,10 +33,9 @@ public:
     bool isAvailable() const;
 
     void pressPaste(PasteKeys keys) override;
-    // Characters the layout lacks are lent a spare key for the moment they
-    // are typed (its mapping changed, then given back), with short pauses so
-    // the application sees each mapping before the key and reads the key
-    // before the next mapping: such characters take about 40 ms each.
+    // Characters the layout lacks are typed with spare keys (keycodes without
+    // symbols) mapped to them. A text with more such characters than spare
+    // keys pauses half a second whenever the keys must be mapped anew.
     void typeText(const std::string& text) override;
     void pressReturn() override;
     bool modifiersHeld() override;
