@@ -61,8 +61,11 @@ public:
     static constexpr std::chrono::milliseconds kReturnDelay{100};
     static constexpr std::chrono::milliseconds kRestoreDelay{700};
     // How often the focused field is read again after the shortcut, and for
-    // how long before a missing text counts as not delivered.
-    static constexpr std::chrono::milliseconds kCheckInterval{20};
+    // how long before a missing text counts as not delivered. Each read makes
+    // the application answer while it handles the paste, and this program
+    // cannot serve the clipboard while it waits for that answer: reading
+    // seldom keeps both out of the way of the paste.
+    static constexpr std::chrono::milliseconds kCheckInterval{50};
     static constexpr std::chrono::milliseconds kCheckLimit{1000};
     // How often held modifiers are checked, and how long they may hold the
     // paste back: a key the system wrongly believes held must not stop it.

@@ -21,8 +21,10 @@ const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
 const QString kText = QStringLiteral("org.a11y.atspi.Text");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
-constexpr int kCallTimeoutMs = 100;
-constexpr qint64 kSearchBudgetMs = 150;
+// The search runs while the paste shortcut waits its 100 ms, and must end
+// before it: the shortcut cannot be sent while this thread waits.
+constexpr int kCallTimeoutMs = 40;
+constexpr qint64 kSearchBudgetMs = 60;
 constexpr int kSearchObjectLimit = 400;
 
 // AT-SPI state bits and roles.

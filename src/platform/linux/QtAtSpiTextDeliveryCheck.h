@@ -14,8 +14,8 @@ namespace quillo {
 //
 // The focused field is found by walking the widget tree of the one window
 // that calls itself active, looking for the focused object; the walk gives up
-// after a few hundred objects or 150 ms, and each call waits at most 100 ms
-// for an answer. Quillo's own windows are skipped: it would be waiting for
+// after a few hundred objects or 60 ms, and each call waits at most 40 ms for
+// an answer. Quillo's own windows are skipped: it would be waiting for
 // itself. Without the bus every read answers nothing, and the bus is asked
 // for again at the next paste.
 //
