@@ -20,13 +20,15 @@ run_pkgs=(
     pocketsphinx-en-us
 )
 # The throw-away test desktop: X server, window manager, session bus, notification
-# daemon, tray host, audio server, recorded speech to play into the microphone, and
-# the validator that checks the autostart entry Quillo writes.
+# daemon, tray host, audio server, recorded speech to play into the microphone, the
+# validator that checks the autostart entry Quillo writes, and the accessibility bus
+# with GTK 3 and VTE applications to paste into.
 desktop_pkgs=(
     xvfb x11-utils x11-xkb-utils imagemagick xdotool xclip openbox trayer dunst dbus
     fonts-dejavu-core python3 python3-tk pulseaudio pulseaudio-utils sox ffmpeg espeak-ng
     pocketsphinx-testdata procps psmisc
     desktop-file-utils
+    at-spi2-core libatk-adaptor lxterminal python3-gi gir1.2-gtk-3.0
 )
 
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")
