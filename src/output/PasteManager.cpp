@@ -53,7 +53,13 @@ std::size_t occurrences(const std::string& haystack, const std::string& needle)
 // does not count.
 bool textArrived(const AccessibleTextSnapshot& before, const AccessibleTextSnapshot& now, const std::string& text)
 {
-    const std::string wanted = collapsedWhitespace(text);
+    // Only the first line: editors that keep each paragraph in an object of
+    // its own put the rest into new ones, while the field read is the one the
+    // cursor was in.
+    std::string wanted = collapsedWhitespace(text.substr(0, text.find('\n')));
+    if (wanted.empty()) {
+        wanted = collapsedWhitespace(text);
+    }
     if (wanted.empty()) {
         return false;
     }
