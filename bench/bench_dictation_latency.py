@@ -4,6 +4,7 @@
 Runs inside the throw-away test desktop:
 
     scripts/test-desktop.sh python3 bench/bench_dictation_latency.py [--dictations 20] [--route upload|stream|both]
+        [--target tk|gtk]
 
 Each dictation holds Right Alt while recorded speech plays into the test
 microphone; the loopback fakes answer at once. The release is sent through
@@ -13,6 +14,11 @@ Quillo waits on purpose before pressing Ctrl+V. Routes: "upload" sends the
 recorded file after the release, "stream" has streamed it while the key was
 held and only closes the stream. One warm-up dictation per route is not
 counted. Figures are reported, never asserted.
+
+Targets: "tk" is a Tk text widget, which publishes nothing on the
+accessibility bus; "gtk" is a GTK 3 text view that does, so every paste is
+also read and checked there. Compare "gtk" on a desktop with the bus and
+without it (QUILLO_TEST_DESKTOP_NO_A11Y=1) for the cost of the check.
 """
 
 import argparse
@@ -23,7 +29,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from quillo_e2e import KEY_ALT_R, FakeServices, QuilloProcess, TextTarget, play_speech, wait_until  # noqa: E402
+from quillo_e2e import (KEY_ALT_R, FakeServices, GtkTextTarget, QuilloProcess, TextTarget, play_speech,  # noqa: E402
+                        wait_until)
 
 PASTE_DELAY_MS = 100
 TRANSCRIPT = "Go forward ten meters."
@@ -61,9 +68,9 @@ def percentile(values, fraction):
     return ordered[int(rank) - 1]
 
 
-def measure(route, dictations):
+def measure(route, dictations, target_kind):
     services = FakeServices("--stream-transcript", TRANSCRIPT, transcript=TRANSCRIPT)
-    target = TextTarget()
+    target = GtkTextTarget() if target_kind == "gtk" else TextTarget()
     preferences = {"quillo.streamingEnabled": route == "stream", "enabledLanguages": ["en"]}
     quillo = QuilloProcess(env_extra=services.env(), preferences=preferences).start()
     keyboard = XTestKeyboard()
@@ -99,16 +106,17 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--dictations", type=int, default=20)
     parser.add_argument("--route", choices=["upload", "stream", "both"], default="both")
+    parser.add_argument("--target", choices=["tk", "gtk"], default="tk")
     options = parser.parse_args()
     if "QUILLO_TEST_DESKTOP_DIR" not in os.environ:
         parser.error("run this inside scripts/test-desktop.sh")
 
     routes = ["upload", "stream"] if options.route == "both" else [options.route]
     for route in routes:
-        latencies, streams, uploads = measure(route, options.dictations)
+        latencies, streams, uploads = measure(route, options.dictations, options.target)
         median = statistics.median(latencies)
         p95 = percentile(latencies, 0.95)
-        print(f"key release -> text in widget, {route} route, {len(latencies)} dictations "
+        print(f"key release -> text in {options.target} widget, {route} route, {len(latencies)} dictations "
               f"({streams} streamed, {uploads} uploaded, warm-up included):")
         print(f"  median {median:6.1f} ms   p95 {p95:6.1f} ms   min {min(latencies):6.1f} ms   "
               f"max {max(latencies):6.1f} ms")

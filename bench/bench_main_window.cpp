@@ -203,7 +203,8 @@ struct Window
                 data.microphones,
                 data.loginItem,
                 data.credentials,
-                "bench"})
+                "bench",
+                {}})
     {
         view.resize(1180, 860);
     }

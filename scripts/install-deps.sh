@@ -21,14 +21,16 @@ run_pkgs=(
     pocketsphinx-en-us
 )
 # The throw-away test desktop: X server, window manager, session bus, notification
-# daemon, tray host, audio server, accessibility bus, recorded speech to play into
-# the microphone, and the validators that check the autostart entry Quillo writes
-# and the package's desktop entry, metadata and contents.
+# daemon, tray host, audio server, the accessibility bus with GTK 3 and VTE
+# applications to paste into, recorded speech to play into the microphone, and
+# the validators that check the autostart entry Quillo writes and the package's
+# desktop entry, metadata and contents.
 desktop_pkgs=(
     xvfb x11-utils x11-xkb-utils imagemagick xdotool xclip openbox trayer dunst dbus
     fonts-dejavu-core python3 python3-tk pulseaudio pulseaudio-utils sox ffmpeg espeak-ng
     pocketsphinx-testdata procps psmisc
-    desktop-file-utils appstream lintian at-spi2-core
+    desktop-file-utils appstream lintian
+    at-spi2-core libatk-adaptor lxterminal python3-gi gir1.2-gtk-3.0
 )
 
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")

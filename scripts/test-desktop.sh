@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command inside a throw-away desktop: Xvfb, openbox, a private D-Bus
-# session bus with a notification daemon, an XEmbed tray host and a PulseAudio
-# server whose "microphone" plays whatever is sent to the quillo_null sink.
+# session bus with a notification daemon and the accessibility bus, an XEmbed
+# tray host and a PulseAudio server whose "microphone" plays whatever is sent to
+# the quillo_null sink. GTK 3 applications started with
+# GTK_MODULES=gail:atk-bridge publish their widgets on the accessibility bus.
 # Everything started here is stopped on exit, whatever the command did.
 #
 #   scripts/test-desktop.sh COMMAND [ARG...]
@@ -88,6 +90,13 @@ wait_for "Xvfb" xdpyinfo
 
 start openbox openbox --sm-disable
 wait_for "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+
+# The accessibility bus, where applications publish their text fields. Set
+# QUILLO_TEST_DESKTOP_NO_A11Y=1 for a desktop without it.
+if [ "${QUILLO_TEST_DESKTOP_NO_A11Y:-}" = "" ]; then
+    start a11y /usr/libexec/at-spi-bus-launcher --launch-immediately
+    wait_for "the accessibility bus" sh -c 'dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus | grep -q true'
+fi
 
 start dunst dunst
 wait_for "dunst" sh -c 'dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications | grep -q true'

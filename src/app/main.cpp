@@ -43,6 +43,7 @@
 #include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/linux/XdgPaths.h"
+#include "platform/qt/QtAtSpiTextDeliveryCheck.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDBusNotifier.h"
 #include "platform/qt/QtDesktopProbe.h"
@@ -224,7 +225,8 @@ int runDesktopApp(int argc, char** argv)
     // Paste.
     quillo::QtClipboard clipboard;
     quillo::XTestKeySynthesizer keySynthesizer;
-    quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
+    quillo::QtAtSpiTextDeliveryCheck deliveryCheck;
+    quillo::PasteManager paster({clipboard, keySynthesizer, mainQueue, workspace, preferences, deliveryCheck, log});
 
     // Microphone and keys.
     auto pulse = std::make_shared<quillo::PulseConnection>();
@@ -255,7 +257,13 @@ int runDesktopApp(int argc, char** argv)
                                                microphones,
                                                loginItem,
                                                credentials,
-                                               pipeline.localSpeech.modelName()});
+                                               pipeline.localSpeech.modelName(),
+                                               [&paster]() -> std::optional<quillo::PasteReport> {
+                                                   if (paster.reports().empty()) {
+                                                       return std::nullopt;
+                                                   }
+                                                   return paster.reports().back();
+                                               }});
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::X11KeyEventSource keyEvents(log);

@@ -90,6 +90,12 @@ void AppDelegate::applicationDidFinishLaunching()
         }
     });
 
+    m_deps.paster.setReportHandler([weak](const PasteReport& report) {
+        if (auto self = weak.lock()) {
+            self->handlePasteReport(report);
+        }
+    });
+
     checkAccessibilityPermission();
     requestMicrophonePermission();
 }
@@ -340,6 +346,19 @@ void AppDelegate::requestMicrophonePermission()
             }
         });
     });
+}
+
+void AppDelegate::handlePasteReport(const PasteReport& report)
+{
+    if (report.outcome != DeliveryOutcome::notDelivered) {
+        return;
+    }
+    // The Settings screen offers another paste method for the application of
+    // the last dictation; the notification tells the user the words are safe.
+    const std::string application = report.applicationName.value_or("the application in front");
+    notify("Dictation Not Pasted",
+           "Couldn't paste into " + application +
+               ". Your dictation is on the clipboard: press Ctrl+V (or Ctrl+Shift+V in a terminal).");
 }
 
 void AppDelegate::handleMicFallback()

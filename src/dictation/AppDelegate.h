@@ -25,6 +25,7 @@ class MainWindowHost;
 class NotificationCenter;
 class Notifier;
 class Paster;
+struct PasteReport;
 class Permissions;
 class Preferences;
 class RecordingIndicator;
@@ -97,6 +98,8 @@ public:
     // Permissions and notifications.
     void notify(const std::string& title, const std::string& body);
     void handleMicFallback();
+    // A paste that did not arrive is announced; others pass silently.
+    void handlePasteReport(const PasteReport& report);
 
     bool isEnabled() const { return m_isEnabled; }
     const std::optional<std::string>& lastPastedText() const { return m_lastPastedText; }

@@ -6,9 +6,81 @@
 
 #include "platform/Clipboard.h"
 #include "platform/KeySynthesizer.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/Preferences.h"
+#include "platform/TextDeliveryCheck.h"
+#include "platform/Workspace.h"
 
 namespace quillo {
+
+namespace {
+
+// Runs of whitespace become one space: fields turn line breaks into spaces,
+// editors wrap, and a trailing Return adds one.
+std::string collapsedWhitespace(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    bool inSpace = false;
+    for (const char c : text) {
+        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+        if (space) {
+            inSpace = true;
+            continue;
+        }
+        if (inSpace && !out.empty()) {
+            out.push_back(' ');
+        }
+        inSpace = false;
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::size_t occurrences(const std::string& haystack, const std::string& needle)
+{
+    std::size_t count = 0;
+    for (std::size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + needle.size())) {
+        ++count;
+    }
+    return count;
+}
+
+// The text arrived when the field holds it once more than before the paste:
+// that holds wherever the cursor was, and an earlier copy of the same words
+// does not count.
+bool textArrived(const AccessibleTextSnapshot& before, const AccessibleTextSnapshot& now, const std::string& text)
+{
+    // Only the first line: editors that keep each paragraph in an object of
+    // its own put the rest into new ones, while the field read is the one the
+    // cursor was in.
+    std::string wanted = collapsedWhitespace(text.substr(0, text.find('\n')));
+    if (wanted.empty()) {
+        wanted = collapsedWhitespace(text);
+    }
+    if (wanted.empty()) {
+        return false;
+    }
+    return occurrences(collapsedWhitespace(now.text), wanted) > occurrences(collapsedWhitespace(before.text), wanted);
+}
+
+PasteKeys keysFor(PasteMethod method)
+{
+    switch (method) {
+    case PasteMethod::ctrlShiftV:
+        return PasteKeys::ctrlShiftV;
+    case PasteMethod::shiftInsert:
+        return PasteKeys::shiftInsert;
+    case PasteMethod::ctrlV:
+    case PasteMethod::typeText:
+        break;
+    }
+    return PasteKeys::ctrlV;
+}
+
+} // namespace
 
 struct PasteManager::State : std::enable_shared_from_this<State>
 {
@@ -18,41 +90,49 @@ struct PasteManager::State : std::enable_shared_from_this<State>
         bool simulateEnter = false;
     };
 
-    // The paste under way: from writing its text until its restore time.
+    // The paste under way: from writing its text until its outcome is known
+    // and its restore time has come.
     struct Active
     {
-        bool simulateEnter = false;
+        Request request;
+        FrontApplication application;
+        PasteMethod method = PasteMethod::ctrlV;
         ClipboardContents saved;
         Clipboard::WriteToken written = 0;
         std::chrono::milliseconds modifierWait{0};
+        std::optional<AccessibleTextSnapshot> before; // nothing: the field cannot be read
+        std::chrono::milliseconds checked{0};
+        std::optional<DeliveryOutcome> outcome;
+        bool restoreDue = false;
     };
 
-    State(Clipboard& c, KeySynthesizer& k, MainQueue& q) : clipboard(c), keys(k), queue(q) {}
+    explicit State(Dependencies d) : deps(d) {}
 
     void begin(Request request, std::optional<ClipboardContents> inherited);
     void pressPasteWhenModifiersAreFree();
+    void checkDelivery();
+    // Ends the paste once both its outcome and its restore time are there.
+    void finishWhenSettled();
     void finish();
 
     // Runs `step` on the main queue after `delay`, unless the manager is gone.
     template <typename Step> void after(std::chrono::milliseconds delay, Step step)
     {
-        queue.postAfter(delay, [weak = weak_from_this(), step = std::move(step)] {
+        deps.mainQueue.postAfter(delay, [weak = weak_from_this(), step = std::move(step)] {
             if (auto self = weak.lock()) {
                 step(*self);
             }
         });
     }
 
-    Clipboard& clipboard;
-    KeySynthesizer& keys;
-    MainQueue& queue;
+    Dependencies deps;
     std::optional<Active> active;
     std::deque<Request> waiting;
+    ReportHandler onReport;
+    std::vector<PasteReport> reports;
 };
 
-PasteManager::PasteManager(Clipboard& clipboard, KeySynthesizer& keys, MainQueue& mainQueue)
-    : m_state(std::make_shared<State>(clipboard, keys, mainQueue))
-{}
+PasteManager::PasteManager(Dependencies dependencies) : m_state(std::make_shared<State>(dependencies)) {}
 
 PasteManager::~PasteManager() = default;
 
@@ -65,48 +145,112 @@ void PasteManager::paste(const std::string& text, bool simulateEnter)
     m_state->begin({text, simulateEnter}, std::nullopt);
 }
 
+void PasteManager::setReportHandler(ReportHandler handler)
+{
+    m_state->onReport = std::move(handler);
+}
+
+const std::vector<PasteReport>& PasteManager::reports() const
+{
+    return m_state->reports;
+}
+
 void PasteManager::State::begin(Request request, std::optional<ClipboardContents> inherited)
 {
     Active next;
-    next.simulateEnter = request.simulateEnter;
+    next.application = deps.workspace.frontmostApplication().value_or(FrontApplication{});
+    next.method = PasteMethodTable::methodFor(deps.preferences, next.application.bundleID);
     // Read before writing: writing replaces everything on the clipboard.
-    next.saved = inherited ? std::move(*inherited) : clipboard.contents();
-    next.written = clipboard.setPrivateText(request.text);
+    next.saved = inherited ? std::move(*inherited) : deps.clipboard.contents();
+    // Typed text goes on the clipboard too, so a failed attempt leaves it there.
+    next.written = deps.clipboard.setPrivateText(request.text);
+    if (next.method == PasteMethod::shiftInsert) {
+        deps.clipboard.setPrimaryText(request.text);
+    }
+    next.request = std::move(request);
     active = std::move(next);
     after(kPasteDelay, [](State& self) { self.pressPasteWhenModifiersAreFree(); });
+    // Read while the shortcut waits, so the check adds nothing to the paste.
+    active->before = deps.deliveryCheck.readFocusedText();
 }
 
 void PasteManager::State::pressPasteWhenModifiersAreFree()
 {
-    if (active->modifierWait < kModifierWaitLimit && keys.modifiersHeld()) {
+    if (active->modifierWait < kModifierWaitLimit && deps.keys.modifiersHeld()) {
         active->modifierWait += kModifierPollInterval;
         after(kModifierPollInterval, [](State& self) { self.pressPasteWhenModifiersAreFree(); });
         return;
     }
-    keys.pressPaste();
-    if (active->simulateEnter) {
-        after(kReturnDelay, [](State& self) { self.keys.pressReturn(); });
+    if (active->method == PasteMethod::typeText) {
+        deps.keys.typeText(active->request.text);
+    } else {
+        deps.keys.pressPaste(keysFor(active->method));
     }
-    after(kRestoreDelay, [](State& self) { self.finish(); });
+    if (active->request.simulateEnter) {
+        after(kReturnDelay, [](State& self) { self.deps.keys.pressReturn(); });
+    }
+    after(kRestoreDelay, [](State& self) {
+        self.active->restoreDue = true;
+        self.finishWhenSettled();
+    });
+    if (active->before) {
+        after(kCheckInterval, [](State& self) { self.checkDelivery(); });
+    } else {
+        active->outcome = DeliveryOutcome::unverified;
+    }
+}
+
+void PasteManager::State::checkDelivery()
+{
+    active->checked += kCheckInterval;
+    const std::optional<AccessibleTextSnapshot> now = deps.deliveryCheck.readAgain();
+    if (now && textArrived(*active->before, *now, active->request.text)) {
+        active->outcome = DeliveryOutcome::delivered;
+    } else if (active->checked >= kCheckLimit) {
+        // A field that vanished (a dialog the Return closed) or a terminal
+        // proves nothing either way.
+        const bool readable = now && !now->isTerminal && !active->before->isTerminal;
+        active->outcome = readable ? DeliveryOutcome::notDelivered : DeliveryOutcome::unverified;
+    } else {
+        after(kCheckInterval, [](State& self) { self.checkDelivery(); });
+        return;
+    }
+    finishWhenSettled();
+}
+
+void PasteManager::State::finishWhenSettled()
+{
+    if (active && active->outcome && active->restoreDue) {
+        finish();
+    }
 }
 
 void PasteManager::State::finish()
 {
-    const bool clipboardStillOurs = clipboard.stillHolds(active->written);
+    const PasteReport report{active->application.bundleID, active->application.name, active->method, *active->outcome};
+    const bool clipboardStillOurs = deps.clipboard.stillHolds(active->written);
     ClipboardContents saved = std::move(active->saved);
     active.reset();
 
+    reports.push_back(report);
+    deps.log.write("[Quillo] Paste into " + report.applicationName.value_or("an unnamed application") + " (" +
+                   std::string(displayName(report.method)) + "): " + std::string(displayName(report.outcome)));
+
+    // A paste that did not arrive leaves the dictation on the clipboard for
+    // the user to paste by hand.
+    const bool restore = clipboardStillOurs && report.outcome != DeliveryOutcome::notDelivered;
     if (!waiting.empty()) {
         Request next = std::move(waiting.front());
         waiting.pop_front();
         // While our text is still there, the saved contents are still the
         // user's clipboard and pass on; otherwise the next paste saves
         // whatever replaced our text.
-        begin(std::move(next), clipboardStillOurs ? std::optional(std::move(saved)) : std::nullopt);
-        return;
+        begin(std::move(next), restore ? std::optional(std::move(saved)) : std::nullopt);
+    } else if (restore) {
+        deps.clipboard.setContents(saved);
     }
-    if (clipboardStillOurs) {
-        clipboard.setContents(saved);
+    if (onReport) {
+        onReport(report);
     }
 }
 

@@ -56,6 +56,12 @@ public:
     // items into one, the first item's bytes winning for a type listed twice.
     virtual WriteToken setContents(const ClipboardContents& contents) = 0;
 
+    // Offers `text` as the primary selection too, which older X11 terminals
+    // paste with Shift+Insert. Nothing saves or restores that selection: it
+    // changes whenever the user selects text anyway. Platforms without one
+    // ignore the call.
+    virtual void setPrimaryText(const std::string& text) = 0;
+
     // True while the clipboard still holds exactly what the write named by
     // `token` put there: neither another program nor a later write of this
     // one has replaced it since.

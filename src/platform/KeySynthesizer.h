@@ -1,6 +1,18 @@
 #pragma once
 
+#include <string>
+
 namespace quillo {
+
+// The shortcuts applications paste with: Ctrl+V almost everywhere,
+// Ctrl+Shift+V in terminals (where Ctrl+V types a control character), and
+// Shift+Insert, which older X11 terminals answer with the primary selection.
+enum class PasteKeys
+{
+    ctrlV,
+    ctrlShiftV,
+    shiftInsert
+};
 
 // Key presses made on the user's behalf, delivered to the focused window of
 // the front application as if typed.
@@ -15,10 +27,15 @@ class KeySynthesizer
 public:
     virtual ~KeySynthesizer() = default;
 
-    // The platform's paste shortcut (Command-V; Ctrl+V on Linux). The "V" is
-    // whichever key types "v" in the keyboard layout in use, so the shortcut
-    // works in Dvorak, AZERTY and other layouts too.
-    virtual void pressPaste() = 0;
+    // A paste shortcut. The "V" is whichever key types "v" in the keyboard
+    // layout in use, so the shortcut works in Dvorak, AZERTY and other layouts
+    // too.
+    virtual void pressPaste(PasteKeys keys) = 0;
+
+    // Types `text` (UTF-8) key by key, for applications that refuse pastes.
+    // Characters the layout has no key for are typed all the same; a line
+    // break is typed as Return. Returns once every key has been sent.
+    virtual void typeText(const std::string& text) = 0;
 
     // Return, with no modifier of its own.
     virtual void pressReturn() = 0;

@@ -145,6 +145,63 @@ root.mainloop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
+class GtkTextTarget(TextTarget):
+    """A GTK 3 text view in another process, published on the accessibility bus.
+
+    Mode "refuse" stops every paste, as applications that block pasting do;
+    "password" is a password entry instead of a text view."""
+
+    SCRIPT = r"""
+import os, sys, time, gi
+gi.require_version("Gtk", "3.0")
+from gi.repository import GLib
+GLib.set_prgname("quillo-gtk-target")  # the window class, set before GTK starts
+from gi.repository import Gtk
+out, title, mode = sys.argv[1], sys.argv[2], sys.argv[3]
+window = Gtk.Window(title=title)
+window.set_default_size(600, 300)
+window.move(40, 60)
+view = Gtk.Entry(visibility=False) if mode == "password" else Gtk.TextView()
+window.add(view)
+changed_at = [0.0]
+if mode == "refuse":
+    view.connect("paste-clipboard", lambda v: v.stop_emission_by_name("paste-clipboard"))
+buffer = view.get_buffer()
+buffer.connect("inserted-text" if mode == "password" else "changed",
+               lambda *args: changed_at.__setitem__(0, time.monotonic()))
+def dump():
+    text = buffer.get_text() if mode == "password" else buffer.get_text(buffer.get_start_iter(),
+                                                                         buffer.get_end_iter(), True)
+    with open(out + ".tmp", "w", encoding="utf-8") as f:
+        f.write("0 %.6f\n" % changed_at[0] + text)
+    os.replace(out + ".tmp", out)
+    return True
+GLib.timeout_add(50, dump)
+window.connect("destroy", Gtk.main_quit)
+window.show_all()
+view.grab_focus()
+Gtk.main()
+"""
+
+    def __init__(self, title="Quillo GTK target", mode="accept"):
+        self.title = title
+        self.dir = tempfile.mkdtemp(prefix="quillo-gtk-")
+        self.out = os.path.join(self.dir, "state")
+        # GTK's Python bindings belong to the system's interpreter.
+        env = dict(os.environ, GTK_MODULES="gail:atk-bridge")
+        self.process = subprocess.Popen(["/usr/bin/python3", "-c", self.SCRIPT, self.out, title, mode], env=env)
+        wait_until(lambda: os.path.exists(self.out), what="the GTK text view")
+        self.focus()
+
+    def focus(self):
+        window = wait_until(lambda: run("xdotool", "search", "--name", f"^{self.title}$", check=False).stdout.split(),
+                            what="the GTK window")[0]
+        run("xdotool", "windowactivate", "--sync", window, check=False)
+        wait_until(lambda: run("xdotool", "getactivewindow", check=False).stdout.strip() == window,
+                   what="focus on the GTK window")
+        self.window = window
+
+
 class FakeServices:
     """The loopback fake of both speech services, HTTP and the live WebSocket on one port."""
 

@@ -46,6 +46,7 @@ public:
         m_ownedByUs = true;
         return ++m_lastWrite;
     }
+    void setPrimaryText(const std::string& text) override { m_log.push_back("write primary " + text); }
     bool stillHolds(WriteToken token) override { return m_ownedByUs && token == m_lastWrite; }
 
     // Another program puts something on the clipboard.

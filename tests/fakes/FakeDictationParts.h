@@ -111,7 +111,9 @@ class FakePaster final : public Paster
 {
 public:
     void paste(const std::string& text, bool simulateEnter) override { pastes.emplace_back(text, simulateEnter); }
+    void setReportHandler(ReportHandler handler) override { reportHandler = std::move(handler); }
     std::vector<std::pair<std::string, bool>> pastes;
+    ReportHandler reportHandler;
 };
 
 class FakeLiveStreamer final : public LiveStreamer

@@ -14,7 +14,13 @@ class FakeKeySynthesizer final : public KeySynthesizer
 public:
     explicit FakeKeySynthesizer(std::vector<std::string>& log) : m_log(log) {}
 
-    void pressPaste() override { m_log.push_back("press paste"); }
+    void pressPaste(PasteKeys keys) override
+    {
+        m_log.push_back(keys == PasteKeys::ctrlV        ? "press paste"
+                        : keys == PasteKeys::ctrlShiftV ? "press paste ctrl+shift+v"
+                                                        : "press paste shift+insert");
+    }
+    void typeText(const std::string& text) override { m_log.push_back("type " + text); }
     void pressReturn() override { m_log.push_back("press return"); }
     bool modifiersHeld() override { return holdingModifier; }
 

@@ -8,7 +8,11 @@
 
 #include "ForeignApps.h"
 #include "TestDesktop.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/RecordingLog.h"
 #include "output/PasteManager.h"
+#include "platform/TextDeliveryCheck.h"
+#include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtMainQueue.h"
@@ -68,7 +72,11 @@ protected:
     QtClipboard clipboard;
     XTestKeySynthesizer keys;
     QtMainQueue queue;
-    PasteManager manager{clipboard, keys, queue};
+    X11Workspace workspace;
+    FakePreferences preferences;
+    NoTextDeliveryCheck deliveryCheck;
+    RecordingLog log;
+    PasteManager manager{{clipboard, keys, queue, workspace, preferences, deliveryCheck, log}};
 };
 
 TEST_F(PasteInDesktop, TypesTheTextIntoTheFocusedApplicationAndReturnOnlyWhenAskedThenLeavesNoClipboard)
@@ -176,6 +184,23 @@ TEST_F(PasteInDesktop, PastesUnderADvorakLayout)
     EXPECT_TRUE(target.waitForText(QStringLiteral("pasted under Dvorak")))
         << "the entry holds \"" << target.text().toStdString() << '"';
     processEventsFor(kPasteSettlesMs);
+}
+
+TEST_F(PasteInDesktop, TypesTextKeyByKeyInTheLayoutInUseLendingKeysForMissingCharacters)
+{
+    const LayoutGuard guard;
+    for (const char* layout : {"us", "de"}) {
+        SCOPED_TRACE(layout);
+        runTool(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)});
+        TkEntryWindow target(QStringLiteral("Typing target"));
+        ASSERT_TRUE(target.waitUntilFocused());
+        const QString text = QStringLiteral("Grüße, naïve café — ✓ 日本 Zy");
+
+        keys.typeText(text.toStdString());
+        EXPECT_TRUE(target.waitForText(text)) << "the entry holds \"" << target.text().toStdString() << '"';
+        processEventsFor(300);
+        EXPECT_EQ(target.text(), text) << "a lent key typed again afterwards";
+    }
 }
 
 TEST_F(PasteInDesktop, WaitsUntilTheUserLetsGoOfAModifier)

@@ -54,11 +54,13 @@ class SettingsViewTest : public ::testing::Test
 protected:
     SettingsView::Dependencies dependencies()
     {
-        return {data.preferences, data.microphones, data.store, loginItem(), data.credentials, "Test Model"};
+        return {data.preferences, data.microphones, data.store, loginItem(), data.credentials, "Test Model", lastPaste};
     }
     virtual LoginItem& loginItem() { return data.loginItem; }
 
     test::UiStore data;
+    std::optional<PasteReport> lastReport;
+    PasteMethodsCard::LastPaste lastPaste = [this] { return lastReport; };
 };
 
 TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
@@ -272,6 +274,39 @@ TEST_F(SettingsViewTest, MicrophonePickerListsAutomaticThenTheDevicesFoundWhenSh
     EXPECT_EQ(data.microphones.selectedUID(), "mic-b");
     settle();
     EXPECT_EQ(picker->currentText(), QStringLiteral("Headset"));
+}
+
+TEST_F(SettingsViewTest, PasteMethodsAddTheLastApplicationWithItsDefaultAndFollowEdits)
+{
+    SettingsView view(dependencies());
+    view.show();
+    PasteMethodsCard& card = *view.pasteMethods();
+    EXPECT_FALSE(card.addLastApplicationButton()->isVisibleTo(&view)) << "no dictation yet";
+
+    lastReport = PasteReport{"lxterminal", "Lxterminal", PasteMethod::ctrlShiftV, DeliveryOutcome::notDelivered};
+    card.reload();
+    EXPECT_TRUE(card.hint()->isVisibleTo(&view));
+    EXPECT_TRUE(card.hint()->text().contains(QStringLiteral("Lxterminal")));
+    EXPECT_EQ(card.addLastApplicationButton()->text(), QStringLiteral("Add Lxterminal"));
+
+    card.addLastApplicationButton()->click();
+    EXPECT_EQ(PasteMethodTable::overrides(data.preferences),
+              (std::map<std::string, PasteMethod>{{"lxterminal", PasteMethod::ctrlShiftV}}))
+        << "a terminal is added with the shortcut it gets anyway";
+    EXPECT_FALSE(card.addLastApplicationButton()->isVisibleTo(&view)) << "offered twice";
+
+    auto* picker = card.findChild<QComboBox*>();
+    ASSERT_NE(picker, nullptr);
+    picker->setCurrentIndex(picker->findText(QStringLiteral("Type the text")));
+    emit picker->activated(picker->currentIndex());
+    EXPECT_EQ(PasteMethodTable::methodFor(data.preferences, "lxterminal"), PasteMethod::typeText);
+
+    auto* remove = card.findChild<QToolButton*>();
+    ASSERT_NE(remove, nullptr);
+    remove->click();
+    settle();
+    EXPECT_TRUE(PasteMethodTable::overrides(data.preferences).empty());
+    EXPECT_EQ(card.findChild<QComboBox*>(), nullptr);
 }
 
 TEST_F(SettingsViewTest, AboutShowsVersionAndTotalDictations)

@@ -42,7 +42,7 @@ public:
 
     MainWindowView::Dependencies windowDependencies(AppNavState& nav)
     {
-        return {store, nav, clock, preferences, microphones, loginItem, credentials, "Test Model"};
+        return {store, nav, clock, preferences, microphones, loginItem, credentials, "Test Model", {}};
     }
 
     // Lets the screens see the store's queued change notices.

@@ -360,7 +360,7 @@ TEST_F(AppDelegateTest, MenuActionsReachTheDelegateAndQuittingFinishesTheRecordi
     EXPECT_EQ(windowHost.shown.size(), 3u);
 }
 
-TEST_F(AppDelegateTest, PermissionAndMicrophoneProblemsAreNotifiedWithTheirTexts)
+TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheirTexts)
 {
     permissions.microphoneCompletion(false);
     EXPECT_TRUE(notifier.sent.empty()) << "the denial hops to the main queue first";
@@ -371,6 +371,12 @@ TEST_F(AppDelegateTest, PermissionAndMicrophoneProblemsAreNotifiedWithTheirTexts
     preferences.setObject("selectedMicUID", "usb-mic");
     notificationCenter.post(AppDelegate::kMicFallbackNotification);
     EXPECT_EQ(preferences.stringForKey("selectedMicUID"), "") << "the missing microphone's choice is reset";
+
+    ASSERT_TRUE(paster.reportHandler);
+    for (const DeliveryOutcome outcome : {DeliveryOutcome::delivered, DeliveryOutcome::unverified}) {
+        paster.reportHandler({"lxterminal", "Lxterminal", PasteMethod::ctrlShiftV, outcome});
+    }
+    paster.reportHandler({"gedit", "Gedit", PasteMethod::ctrlV, DeliveryOutcome::notDelivered});
 
     FakePermissions untrusted;
     untrusted.accessibilityTrusted = false;
@@ -383,6 +389,9 @@ TEST_F(AppDelegateTest, PermissionAndMicrophoneProblemsAreNotifiedWithTheirTexts
                    "Open System Settings \u203A Privacy & Security \u203A Microphone and enable Quillo."},
                   {"Microphone Unavailable",
                    "The selected microphone was not found. Recording with the system default instead."},
+                  {"Dictation Not Pasted",
+                   "Couldn't paste into Gedit. Your dictation is on the clipboard: press Ctrl+V (or Ctrl+Shift+V in a "
+                   "terminal)."},
                   {"Accessibility Permission Required",
                    "Open System Settings \u203A Privacy & Security \u203A Accessibility and enable Quillo, then "
                    "relaunch."},

@@ -10,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeClipboard.h"
+#include "fakes/FakeDesktop.h"
 #include "fakes/FakeKeySynthesizer.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/FakeTextDeliveryCheck.h"
 #include "fakes/ManualMainQueue.h"
+#include "fakes/RecordingLog.h"
 
 namespace quillo::test {
 namespace {
@@ -56,7 +60,12 @@ struct Rig
     FakeClipboard clipboard{log};
     FakeKeySynthesizer keys{log};
     ManualMainQueue queue;
-    std::unique_ptr<PasteManager> manager = std::make_unique<PasteManager>(clipboard, keys, queue);
+    FakeWorkspace workspace;
+    FakePreferences preferences;
+    FakeTextDeliveryCheck check;
+    RecordingLog diagnostics;
+    std::unique_ptr<PasteManager> manager = std::make_unique<PasteManager>(
+        PasteManager::Dependencies{clipboard, keys, queue, workspace, preferences, check, diagnostics});
 };
 
 TEST(PasteManagerTest, KeepsTheTimelineAndPressesReturnOnlyWhenAsked)
@@ -193,6 +202,91 @@ TEST(PasteManagerTest, SerialisesOverlappingPastesAndRestoresTheUsersClipboardOn
         Rig rig;
         EXPECT_THAT(rig.runFor(3s, c.actions), ElementsAreArray(c.expected));
         EXPECT_EQ(rig.clipboard.current, c.after);
+    }
+}
+
+TEST(PasteManagerTest, PastesTheWayTheApplicationTakesItAndRestoresOnlyWhatArrived)
+{
+    const ClipboardContents dictation = {{{"text/plain", "hello world"}}};
+    struct Case
+    {
+        const char* name;
+        std::string application;
+        std::optional<PasteMethod> chosen;
+        std::optional<AccessibleTextSnapshot> field; // before the paste; nothing: unreadable
+        std::optional<std::string> fieldAt150ms;     // what the field shows from then on
+        std::vector<std::string> expected;
+        DeliveryOutcome outcome;
+        ClipboardContents after;
+    };
+    const AccessibleTextSnapshot terminal{"$ ", 2, true};
+    const Case cases[] = {
+        {"terminal echoes the text",
+         "lxterminal",
+         std::nullopt,
+         terminal,
+         "$ hello world",
+         {"0 read", "0 write text hello world", "100 press paste ctrl+shift+v", "800 write 1 items"},
+         DeliveryOutcome::delivered,
+         kUserClipboard},
+        {"terminal whose program does not echo",
+         "Lxterminal",
+         std::nullopt,
+         terminal,
+         std::nullopt,
+         {"0 read", "0 write text hello world", "100 press paste ctrl+shift+v", "1100 write 1 items"},
+         DeliveryOutcome::unverified,
+         kUserClipboard},
+        {"xterm reads the primary selection, nothing to read",
+         "XTerm",
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         {"0 read",
+          "0 write text hello world",
+          "0 write primary hello world",
+          "100 press paste shift+insert",
+          "800 write 1 items"},
+         DeliveryOutcome::unverified,
+         kUserClipboard},
+        {"typed where the user chose so, line-wrapped by the field",
+         "Gedit",
+         PasteMethod::typeText,
+         AccessibleTextSnapshot{"", 0, false},
+         "hello\nworld",
+         {"0 read", "0 write text hello world", "100 type hello world", "800 write 1 items"},
+         DeliveryOutcome::delivered,
+         kUserClipboard},
+        {"field refuses the paste and already held the words",
+         "Gedit",
+         std::nullopt,
+         AccessibleTextSnapshot{"hello world", 11, false},
+         std::nullopt,
+         {"0 read", "0 write text hello world", "100 press paste"},
+         DeliveryOutcome::notDelivered,
+         dictation},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.workspace.front = FrontApplication{c.application, c.application};
+        if (c.chosen) {
+            PasteMethodTable::setOverride(rig.preferences, c.application, c.chosen);
+        }
+        rig.check.field = c.field;
+        const std::vector<std::string> calls =
+            rig.runFor(2s, {{0, [](Rig& r) { r.manager->paste("hello world", false); }}, {150, [&](Rig& r) {
+                                                                                              if (c.fieldAt150ms) {
+                                                                                                  r.check.field->text =
+                                                                                                      *c.fieldAt150ms;
+                                                                                              }
+                                                                                          }}});
+        EXPECT_THAT(calls, ElementsAreArray(c.expected));
+        ASSERT_EQ(rig.manager->reports().size(), 1u);
+        EXPECT_EQ(rig.manager->reports()[0].outcome, c.outcome);
+        EXPECT_EQ(rig.clipboard.current, c.after);
+        EXPECT_EQ(rig.clipboard.isPrivate, c.outcome == DeliveryOutcome::notDelivered)
+            << "a dictation left for the user keeps its clipboard-history hint";
     }
 }
 

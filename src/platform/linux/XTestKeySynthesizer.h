@@ -32,7 +32,11 @@ public:
     // False without a display or without XTest; every press is then dropped.
     bool isAvailable() const;
 
-    void pressPaste() override;
+    void pressPaste(PasteKeys keys) override;
+    // Characters the layout lacks are typed with spare keys (keycodes without
+    // symbols) mapped to them. A text with more such characters than spare
+    // keys pauses half a second whenever the keys must be mapped anew.
+    void typeText(const std::string& text) override;
     void pressReturn() override;
     bool modifiersHeld() override;
 

@@ -87,6 +87,14 @@ Clipboard::WriteToken QtClipboard::setContents(const ClipboardContents& contents
     return write(data);
 }
 
+void QtClipboard::setPrimaryText(const std::string& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection()) {
+        clipboard->setText(QString::fromStdString(text), QClipboard::Selection);
+    }
+}
+
 Clipboard::WriteToken QtClipboard::write(QMimeData* data)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();

@@ -30,6 +30,7 @@ public:
     ClipboardContents contents() override;
     WriteToken setPrivateText(const std::string& text) override;
     WriteToken setContents(const ClipboardContents& contents) override;
+    void setPrimaryText(const std::string& text) override;
     bool stillHolds(WriteToken token) override;
 
 private:

@@ -232,7 +232,8 @@ MainWindowView::MainWindowView(const Dependencies& dependencies, QWidget* parent
                                                             store,
                                                             dependencies.loginItem,
                                                             dependencies.credentials,
-                                                            dependencies.localModelName});
+                                                            dependencies.localModelName,
+                                                            dependencies.lastPaste});
     for (QWidget* page : m_pages) {
         m_stack->addWidget(page);
     }

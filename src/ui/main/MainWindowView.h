@@ -1,11 +1,14 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include <QWidget>
 
 #include "base/NavItem.h"
+#include "output/Paster.h"
 
 class QStackedWidget;
 
@@ -74,6 +77,7 @@ public:
         LoginItem& loginItem;
         const Credentials& credentials;
         std::string localModelName;
+        std::function<std::optional<PasteReport>()> lastPaste; // the session's last paste, for Settings
     };
 
     explicit MainWindowView(const Dependencies& dependencies, QWidget* parent = nullptr);

@@ -228,6 +228,11 @@ SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
             buildInstructionsCard(),
             caption(QStringLiteral("Optional extra guidance — e.g. \"Keep technical jargon as-is\" or \"Use British "
                                    "spelling\". Leave blank for defaults.")));
+    QVBoxLayout* pasteLayout = nullptr;
+    CardFrame* pasteCard = card(pasteLayout);
+    m_pasteMethods = new PasteMethodsCard(m_preferences, dependencies.lastPaste);
+    pasteLayout->addWidget(m_pasteMethods);
+    section(QStringLiteral("Pasting"), pasteCard);
     section(QStringLiteral("General"), buildGeneralCard());
     section(QStringLiteral("About"), buildAboutCard());
     column->addStretch(1);
@@ -325,6 +330,7 @@ void SettingsView::showEvent(QShowEvent* event)
     reloadWorkingCopies();
     reloadStoredPreferences();
     refreshTotal();
+    m_pasteMethods->reload();
 }
 
 // ------------------------------------------------------------------ sections

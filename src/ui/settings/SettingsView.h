@@ -16,6 +16,7 @@
 #include "platform/Preferences.h"
 #include "transcription/QuilloLanguage.h"
 #include "transcription/TranscriptionEngine.h"
+#include "ui/settings/PasteMethodsCard.h"
 
 class QComboBox;
 class QLabel;
@@ -78,6 +79,7 @@ public:
         LoginItem& loginItem;
         const Credentials& credentials; // which engine will run depends on the keys
         std::string localModelName;     // the offline engine's model, for About
+        PasteMethodsCard::LastPaste lastPaste;
     };
 
     static constexpr const char* kCleanupInstructionsKey = "cleanupInstructions";
@@ -113,6 +115,7 @@ public:
     std::optional<HotkeyAction> capturingFor() const { return m_capturingFor; }
     QWidget* captureOverlay() const { return m_captureOverlay; }
     QWidget* languagePicker() const { return m_languagePicker; }
+    PasteMethodsCard* pasteMethods() const { return m_pasteMethods; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -174,6 +177,7 @@ private:
     QWidget* m_deepgramWarning = nullptr;
     QPlainTextEdit* m_instructions = nullptr;
     ToggleSwitch* m_launchAtLogin = nullptr;
+    PasteMethodsCard* m_pasteMethods = nullptr;
     std::vector<std::pair<QString, QLabel*>> m_aboutValues;
     StoreWatcher* m_storeWatcher;
 
