@@ -250,7 +250,7 @@ TEST_F(DeepgramStreamerTest, EveryFailureYieldsNothing)
         [&](auto&) {
             socket().answerPing(true);
             socket().failSends = true;
-            capture->deliver(std::vector<std::int16_t>(1360));
+            capture->deliver(std::vector<std::int16_t>(1360, 3000));
         },
         false);
     expectNothing(
