@@ -12,6 +12,8 @@ class Paster
 public:
     virtual ~Paster() = default;
     virtual void paste(const std::string& text, bool simulateEnter) = 0;
+    // Only puts the text on the clipboard, for the user to paste where they like.
+    virtual void copy(const std::string& text) = 0;
 };
 
 } // namespace quillo
