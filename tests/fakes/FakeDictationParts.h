@@ -84,6 +84,7 @@ public:
         double duration;
         std::optional<std::string> appBundleID;
         std::optional<std::string> appName;
+        std::optional<double> date; // only when given
     };
 
     std::optional<std::string> expandSnippet(const std::string& text) override
@@ -100,7 +101,15 @@ public:
                   const std::optional<std::string>& appBundleID,
                   const std::optional<std::string>& appName) override
     {
-        entries.push_back({text, duration, appBundleID, appName});
+        entries.push_back({text, duration, appBundleID, appName, std::nullopt});
+    }
+    void addEntryMadeAt(double date,
+                        const std::string& text,
+                        double duration,
+                        const std::optional<std::string>& appBundleID,
+                        const std::optional<std::string>& appName) override
+    {
+        entries.push_back({text, duration, appBundleID, appName, date});
     }
 
     std::vector<std::pair<std::string, std::string>> snippets;
@@ -111,7 +120,9 @@ class FakePaster final : public Paster
 {
 public:
     void paste(const std::string& text, bool simulateEnter) override { pastes.emplace_back(text, simulateEnter); }
+    void copy(const std::string& text) override { copies.push_back(text); }
     std::vector<std::pair<std::string, bool>> pastes;
+    std::vector<std::string> copies;
 };
 
 class FakeLiveStreamer final : public LiveStreamer

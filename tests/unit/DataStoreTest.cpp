@@ -63,6 +63,15 @@ TEST_F(DataStoreTest, LoadsWhatAnEarlierSessionSaved)
     EXPECT_EQ(reopened->snippets().at(0).expansion, "Best regards");
     EXPECT_EQ(reopened->dictionaryWords(), std::vector<std::string>{"Kubernetes"});
     EXPECT_TRUE(log.lines().empty());
+
+    // A dictation retried later is filed under its own, earlier date.
+    reopened->addEntryMadeAt(history[1].date() - 60, "retried", 1.5, std::nullopt, std::nullopt);
+    reopened->addEntry("third", 0, std::nullopt, std::nullopt);
+    std::vector<std::string> texts;
+    for (const auto& entry : open()->history()) {
+        texts.push_back(entry.text());
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"third", "second", "first", "retried"}));
 }
 
 TEST_F(DataStoreTest, UnusableFileIsSetAsideUntouchedAndTheListStartsEmpty)
