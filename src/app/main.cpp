@@ -7,15 +7,22 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QSocketNotifier>
@@ -55,9 +62,11 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/linux/XdgPaths.h"
 #include "store/DataStore.h"
+#include "store/KeptDictations.h"
 #include "store/StoreCommands.h"
 #include "streaming/DeepgramLiveStreamer.h"
 #include "transcription/EngineRouting.h"
+#include "transcription/KeptRetry.h"
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/RemoteSpeechServices.h"
@@ -88,7 +97,11 @@ void printHelp()
               "  history [--json] [--limit N]\n"
               "             print the dictation history, newest first\n"
               "  transcribe FILE [--languages en,de]\n"
-              "             transcribe and clean up one recording and print the text");
+              "             transcribe and clean up one recording and print the text\n"
+              "  pending [--json]\n"
+              "             list the dictations kept because they could not be transcribed\n"
+              "  retry --all | ID...\n"
+              "             transcribe kept dictations again, add them to the history and print them");
 }
 
 // `quillo stats` and `quillo history`: the store loaded exactly as the app
@@ -112,25 +125,81 @@ bool isStoreCommand(const char* name)
 
 // The dictation pipeline without the desktop, over the same settings, lists,
 // service keys and offline model as the app.
-int runTranscribeCommand(int argc, char** argv)
+struct HeadlessPipeline
 {
     quillo::PosixFileSystem fileSystem;
     quillo::StderrLog log;
     quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
-    quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
+    quillo::JsonPreferences preferences{fileSystem, log, clock, quillo::xdg::preferencesPath()};
+    quillo::DataStore store{fileSystem, preferences, log, clock, quillo::xdg::dataDirectory()};
     quillo::CurlHttpClient http;
-    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
+    quillo::EnvironmentCredentials credentials{fileSystem, log, quillo::xdg::credentialsPath()};
     quillo::EnvironmentEndpoints endpoints;
-    quillo::RemoteSpeechServices services({http, credentials, endpoints});
+    quillo::RemoteSpeechServices services{{http, credentials, endpoints}};
     quillo::TranscriptRules rules;
     quillo::FfmpegAudioDecoder decoder;
     quillo::PocketSphinxRecognizer recognizer;
-    quillo::LocalSpeechEngine localSpeech({decoder, recognizer, log});
-    quillo::OpenAIService pipeline(
-        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
-    quillo::TranscribeCommand command{preferences, pipeline};
+    quillo::LocalSpeechEngine localSpeech{{decoder, recognizer, log}};
+    quillo::OpenAIService transcriber{
+        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech}};
+};
+
+std::string keptDirectory()
+{
+    return quillo::xdg::dataDirectory() + "/" + quillo::KeptDictationStore::kDirectoryName;
+}
+
+int runTranscribeCommand(int argc, char** argv)
+{
+    HeadlessPipeline headless;
+    quillo::TranscribeCommand command{headless.preferences, headless.transcriber};
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+}
+
+// `quillo pending` and `quillo retry`: done by the running Quillo when there
+// is one, so that only one process ever writes the history.
+int runKeptCommand(int argc, char** argv)
+{
+    const std::string name = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    const nlohmann::json request{{"command", name}, {"args", args}};
+    if (const auto answer = quillo::SingleInstance::ask(quillo::SingleInstance::defaultSocketPath(), request.dump())) {
+        auto parsed = nlohmann::json::parse(*answer, nullptr, false);
+        if (!parsed.is_object()) {
+            std::cerr << "The running Quillo did not answer.\n";
+            return 1;
+        }
+        std::cout << parsed.value("out", "");
+        std::cerr << parsed.value("err", "");
+        return parsed.value("status", 1);
+    }
+    HeadlessPipeline headless;
+    quillo::KeptDictationStore kept(headless.fileSystem, headless.log, headless.clock, keptDirectory());
+    if (name == "pending") {
+        return quillo::commands::pending(kept, args, std::cout, std::cerr);
+    }
+    return quillo::commands::retry(kept, headless.transcriber, headless.store, args, std::cout, std::cerr);
+}
+
+// The running instance's side of runKeptCommand.
+void answerKeptCommand(quillo::AppDelegate& delegate,
+                       const QByteArray& request,
+                       const std::function<void(const QByteArray&)>& answer)
+{
+    const auto reply = [answer](int status, const std::string& out, const std::string& err) {
+        // One line, whatever bytes the texts hold.
+        const nlohmann::json message{{"status", status}, {"out", out}, {"err", err}};
+        answer(QByteArray::fromStdString(message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
+    };
+    const auto parsed = nlohmann::json::parse(request.toStdString(), nullptr, false);
+    std::vector<std::string> args;
+    if (parsed.is_object() && parsed.contains("args") && parsed["args"].is_array()) {
+        for (const auto& arg : parsed["args"]) {
+            args.push_back(arg.is_string() ? arg.get<std::string>() : std::string());
+        }
+    }
+    const std::string name = parsed.is_object() ? parsed.value("command", "") : "";
+    delegate.runKeptCommand(name, args, reply);
 }
 
 // ------------------------------------------------------------ the desktop app
@@ -177,6 +246,9 @@ void useIconThemeWithSymbols()
     }
 }
 
+// How long quitting waits for the dictations in flight.
+constexpr std::chrono::seconds kQuitWait{10};
+
 int runDesktopApp(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -213,6 +285,14 @@ int runDesktopApp(int argc, char** argv)
 
     // Transcription, history and paste.
     quillo::DataStore store(fileSystem, preferences, log, clock, quillo::xdg::dataDirectory());
+    quillo::KeptDictationStore keptDictations(fileSystem, log, clock, keptDirectory());
+    // Entries that the last session could not save into the history file.
+    for (const auto& entry : keptDictations.takeHistoryEntries()) {
+        store.addEntryMadeAt(entry.date(), entry.text(), entry.duration(), entry.appBundleID(), entry.appName());
+    }
+    store.addSaveFailureObserver([&mainQueue, &notifier](const std::string& message) {
+        mainQueue.post([&notifier, message] { notifier.notify("Quillo Could Not Save", message); });
+    });
     quillo::CurlHttpClient http;
     quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
     quillo::EnvironmentEndpoints endpoints;
@@ -242,11 +322,29 @@ int runDesktopApp(int argc, char** argv)
     // After everything its screens observe (the store, the preferences, the
     // microphones), so the window goes first.
     quillo::AppNavState navState;
+    std::weak_ptr<quillo::AppDelegate> controller; // set once it exists, before the window is first made
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            return new quillo::MainWindowView(
-                {store, navState, clock, preferences, microphones, loginItem, credentials, localSpeech.modelName()});
+            return new quillo::MainWindowView({store,
+                                               navState,
+                                               clock,
+                                               preferences,
+                                               microphones,
+                                               loginItem,
+                                               credentials,
+                                               localSpeech.modelName(),
+                                               &keptDictations,
+                                               [&controller](const std::string& id) {
+                                                   if (auto delegate = controller.lock()) {
+                                                       delegate->retryKept(id);
+                                                   }
+                                               },
+                                               [&controller](const std::string& id) {
+                                                   if (auto delegate = controller.lock()) {
+                                                       delegate->deleteKept(id);
+                                                   }
+                                               }});
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
     quillo::X11KeyEventSource keyEvents(log);
@@ -270,8 +368,10 @@ int runDesktopApp(int argc, char** argv)
         notificationCenter,
         transcriber,
         store,
+        keptDictations,
         paster,
         streamers,
+        quillo::xdg::recordingsDirectory(),
         [&]() -> std::unique_ptr<quillo::HotkeyControl> {
             auto recorder = std::make_unique<quillo::AudioRecorder>(quillo::AudioRecorder::Dependencies{
                 microphones,
@@ -297,7 +397,11 @@ int runDesktopApp(int argc, char** argv)
         [] { QCoreApplication::quit(); },
     });
 
-    singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); });
+    controller = delegate;
+    singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); },
+                          [&delegate](const QByteArray& request, std::function<void(const QByteArray&)> answer) {
+                              answerKeptCommand(*delegate, request, answer);
+                          });
     delegate->applicationDidFinishLaunching();
 
     // The offline model takes seconds to load: when it is what will run, load
@@ -319,7 +423,29 @@ int runDesktopApp(int argc, char** argv)
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }
-    delegate.reset();
+    // The dictations in flight get a bounded wait. What cannot finish by then
+    // is kept for a retry rather than holding the exit up for a network timeout.
+    const auto deadline = std::chrono::steady_clock::now() + kQuitWait;
+    while (delegate->isBusy() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // The history file may still lack entries whose save failed: one more
+    // try, else they wait in the kept folder for the next launch.
+    if (!store.saveHistoryNow()) {
+        keptDictations.keepHistoryEntries(store.unsavedEntries());
+    }
+    if (delegate->isBusy()) {
+        const auto kept = delegate->keepUnfinishedDictations();
+        log.write("[Quillo] Quit with " + std::to_string(kept) + " dictation(s) unfinished; kept for a retry.");
+        delegate.reset();
+        std::fflush(nullptr);
+        // The tasks still waiting on the network would hold the exit (the
+        // executor joins them) for as long as their timeouts. Everything is
+        // saved or kept by now, so leave without them.
+        std::_Exit(status);
+    }
+    delegate.reset(); // on the main thread: no task holds it
     return status;
 }
 
@@ -332,6 +458,9 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::strcmp(argv[1], "transcribe") == 0) {
         return runTranscribeCommand(argc, argv);
+    }
+    if (argc >= 2 && (std::strcmp(argv[1], "pending") == 0 || std::strcmp(argv[1], "retry") == 0)) {
+        return runKeptCommand(argc, argv);
     }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
