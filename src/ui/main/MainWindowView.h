@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include <QWidget>
@@ -15,6 +16,7 @@ class AppNavState;
 class Clock;
 class Credentials;
 class DataStore;
+class KeptDictationStore;
 class LoginItem;
 class MicrophoneManager;
 class Preferences;
@@ -74,6 +76,11 @@ public:
         LoginItem& loginItem;
         const Credentials& credentials;
         std::string localModelName;
+        // History's "Not transcribed yet" section, when given, and what its
+        // buttons do with a kept dictation's id.
+        KeptDictationStore* keptDictations = nullptr;
+        std::function<void(const std::string&)> retryKept = {};
+        std::function<void(const std::string&)> deleteKept = {};
     };
 
     explicit MainWindowView(const Dependencies& dependencies, QWidget* parent = nullptr);
