@@ -173,11 +173,15 @@ int runKeptCommand(int argc, char** argv)
         std::cerr << parsed.value("err", "");
         return parsed.value("status", 1);
     }
-    HeadlessPipeline headless;
-    quillo::KeptDictationStore kept(headless.fileSystem, headless.log, headless.clock, keptDirectory());
     if (name == "pending") {
+        quillo::PosixFileSystem fileSystem;
+        quillo::StderrLog log;
+        quillo::SystemClock clock;
+        const quillo::KeptDictationStore kept(fileSystem, log, clock, keptDirectory());
         return quillo::commands::pending(kept, args, std::cout, std::cerr);
     }
+    HeadlessPipeline headless;
+    quillo::KeptDictationStore kept(headless.fileSystem, headless.log, headless.clock, keptDirectory());
     return quillo::commands::retry(kept, headless.transcriber, headless.store, args, std::cout, std::cerr);
 }
 

@@ -97,13 +97,14 @@ class KeptDictationsEndToEnd(unittest.TestCase):
         quillo.process.wait()
 
         seen = len(notifications())
-        quillo.start()
-        listed = pending(quillo)
+        quillo.start(wait_for_ready=False)
+        listed = wait_until(lambda: pending(quillo), timeout=15, what="the recording to be kept at launch")
         self.assertEqual([k["error"] for k in listed], ["Quillo stopped before this dictation was transcribed."])
         self.assertGreater(listed[0]["duration"], 2.0, "what was known about it survives the kill")
         self.assertIn("Dictation Not Transcribed", [n[0] for n in notifications()[seen:]])
         self.assertEqual(recordings_left(), [])
 
+        wait_until(lambda: quillo.log().count("Fn tap created") == 2, timeout=15, what="quillo to start again")
         dictate()
         time.sleep(1.0)  # the upload is under way
         asked = time.monotonic()
