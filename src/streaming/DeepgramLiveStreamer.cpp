@@ -151,6 +151,13 @@ void DeepgramLiveStreamer::capture(std::span<const std::int16_t> samples)
         m_level.add(samples);
         m_beforeSpeech.insert(m_beforeSpeech.end(), samples.begin(), samples.end());
         if (!m_level.heardSpeech()) {
+            // The service closes a connection that carries nothing for about
+            // ten seconds; a long pause before the first word must not end it.
+            if (m_level.sampleCount() / kKeepAliveSamples !=
+                    (m_level.sampleCount() - samples.size()) / kKeepAliveSamples &&
+                m_socket && !isDead()) {
+                m_socket->sendText(kKeepAlive, [](bool) {});
+            }
             if (m_beforeSpeech.size() > kSamplesBeforeSpeech) {
                 m_beforeSpeech.erase(m_beforeSpeech.begin(),
                                      m_beforeSpeech.end() - static_cast<std::ptrdiff_t>(kSamplesBeforeSpeech));

@@ -56,6 +56,9 @@ public:
     static constexpr std::size_t kSamplesPerMessage = 1360;
     // Held back until the first word and sent with it: half a second.
     static constexpr std::size_t kSamplesBeforeSpeech = 8000;
+    // Sent every four seconds of audio held back, so the connection stays open.
+    static constexpr const char* kKeepAlive = R"({"type":"KeepAlive"})";
+    static constexpr std::uint64_t kKeepAliveSamples = 64000;
     static constexpr const char* kCloseStream = R"({"type":"CloseStream"})";
     static constexpr const char* kPreferenceKey = "quillo.streamingEnabled";
 
