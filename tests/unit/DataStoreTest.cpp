@@ -9,6 +9,7 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/RecordingLog.h"
+#include "store/KeptDictations.h"
 #include "store/RecordJson.h"
 
 namespace quillo {
@@ -127,6 +128,35 @@ TEST_F(DataStoreTest, FailedSaveKeepsThePreviousFileAndTheChangeInMemory)
 
     store->addEntry("next", 1, std::nullopt, std::nullopt); // the next save writes both
     EXPECT_EQ(decodeHistory(fileContents(kHistory)).records.size(), 3u);
+}
+
+TEST_F(DataStoreTest, FailingSavesAreReportedOnceAndWhatTheyMissedOutlivesAQuit)
+{
+    auto store = open();
+    std::vector<std::string> reports;
+    store->addSaveFailureObserver([&](const std::string& message) { reports.push_back(message); });
+    disk.failWrites(2);
+    store->addEntry("first", 1, std::nullopt, std::nullopt);
+    store->addEntry("second", 1, std::nullopt, std::nullopt);
+    ASSERT_EQ(reports.size(), 1u) << "once, not at every change";
+    EXPECT_NE(reports[0].find(kHistory), std::string::npos) << "says where";
+    EXPECT_EQ(store->unsavedEntries().size(), 2u);
+
+    // Quitting before a save works: the missed entries wait in the kept folder.
+    disk.failWrites(1);
+    EXPECT_FALSE(store->saveHistoryNow());
+    KeptDictationStore kept(disk, log, clock, std::string(kDir) + "/kept");
+    ASSERT_TRUE(kept.keepHistoryEntries(store->unsavedEntries()));
+    store.reset();
+
+    auto relaunched = open();
+    EXPECT_TRUE(relaunched->history().empty());
+    for (const auto& entry : kept.takeHistoryEntries()) {
+        relaunched->addEntryMadeAt(entry.date(), entry.text(), entry.duration(), entry.appBundleID(), entry.appName());
+    }
+    EXPECT_EQ(decodeHistory(fileContents(kHistory)).records.size(), 2u);
+    EXPECT_TRUE(kept.takeHistoryEntries().empty()) << "handed back once";
+    EXPECT_TRUE(relaunched->unsavedEntries().empty());
 }
 
 TEST_F(DataStoreTest, EverySaveWritesExactlyTheEncodedHistory)
