@@ -7,15 +7,22 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QSocketNotifier>
@@ -51,8 +58,10 @@
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtWebSocket.h"
 #include "platform/qt/X11Compositor.h"
+#include "store/KeptDictations.h"
 #include "streaming/DeepgramLiveStreamer.h"
 #include "transcription/EngineRouting.h"
+#include "transcription/KeptRetry.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/shell/MainWindowController.h"
@@ -80,7 +89,12 @@ void printHelp()
               "  transcribe FILE [--languages en,de]\n"
               "             transcribe and clean up one recording and print the text\n"
               "  doctor [--listen] [--online]\n"
-              "             check what dictation needs on this machine and say what is missing");
+              "             check what dictation needs on this machine and say what is missing\n"
+
+              "  pending [--json]\n"
+              "             list the dictations kept because they could not be transcribed\n"
+              "  retry --all | ID...\n"
+              "             transcribe kept dictations again, add them to the history and print them");
 }
 
 // `quillo stats` and `quillo history`: the store loaded exactly as the app
@@ -96,6 +110,11 @@ int runStoreCommand(int argc, char** argv)
 bool isStoreCommand(const char* name)
 {
     return std::strcmp(name, "stats") == 0 || std::strcmp(name, "history") == 0;
+}
+
+std::string keptDirectory()
+{
+    return quillo::xdg::dataDirectory() + "/" + quillo::KeptDictationStore::kDirectoryName;
 }
 
 // The dictation pipeline without the desktop, over the same settings, lists,
@@ -137,6 +156,56 @@ int runDoctorCommand(int argc, char** argv)
          {settings.substr(0, settings.rfind('/')), quillo::xdg::dataDirectory(), quillo::xdg::recordingsDirectory()},
          {}});
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+}
+
+// `quillo pending` and `quillo retry`: done by the running Quillo when there
+// is one, so that only one process ever writes the history.
+int runKeptCommand(int argc, char** argv)
+{
+    const std::string name = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    const nlohmann::json request{{"command", name}, {"args", args}};
+    if (const auto answer = quillo::SingleInstance::ask(quillo::SingleInstance::defaultSocketPath(), request.dump())) {
+        auto parsed = nlohmann::json::parse(*answer, nullptr, false);
+        if (!parsed.is_object()) {
+            std::cerr << "The running Quillo did not answer.\n";
+            return 1;
+        }
+        std::cout << parsed.value("out", "");
+        std::cerr << parsed.value("err", "");
+        return parsed.value("status", 1);
+    }
+    if (name == "pending") {
+        quillo::PosixFileSystem fileSystem;
+        quillo::StderrLog log;
+        quillo::SystemClock clock;
+        const quillo::KeptDictationStore kept(fileSystem, log, clock, keptDirectory());
+        return quillo::commands::pending(kept, args, std::cout, std::cerr);
+    }
+    quillo::Pipeline pipeline;
+    quillo::KeptDictationStore kept(pipeline.fileSystem, pipeline.log, pipeline.clock, keptDirectory());
+    return quillo::commands::retry(kept, pipeline.transcriber, pipeline.store, args, std::cout, std::cerr);
+}
+
+// The running instance's side of runKeptCommand.
+void answerKeptCommand(quillo::AppDelegate& delegate,
+                       const QByteArray& request,
+                       const std::function<void(const QByteArray&)>& answer)
+{
+    const auto reply = [answer](int status, const std::string& out, const std::string& err) {
+        // One line, whatever bytes the texts hold.
+        const nlohmann::json message{{"status", status}, {"out", out}, {"err", err}};
+        answer(QByteArray::fromStdString(message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
+    };
+    const auto parsed = nlohmann::json::parse(request.toStdString(), nullptr, false);
+    std::vector<std::string> args;
+    if (parsed.is_object() && parsed.contains("args") && parsed["args"].is_array()) {
+        for (const auto& arg : parsed["args"]) {
+            args.push_back(arg.is_string() ? arg.get<std::string>() : std::string());
+        }
+    }
+    const std::string name = parsed.is_object() ? parsed.value("command", "") : "";
+    delegate.runKeptCommand(name, args, reply);
 }
 
 // ------------------------------------------------------------ the desktop app
@@ -182,6 +251,9 @@ QUrl globalKeysHelpUrl()
     return installed.isEmpty() ? QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL)) : QUrl::fromLocalFile(installed);
 }
 
+// How long quitting waits for the dictations in flight.
+constexpr std::chrono::seconds kQuitWait{10};
+
 int runDesktopApp(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -222,6 +294,14 @@ int runDesktopApp(int argc, char** argv)
     quillo::LinuxPermissions permissions;
     quillo::NotificationCenter notificationCenter;
 
+    quillo::KeptDictationStore keptDictations(fileSystem, log, clock, keptDirectory());
+    // Entries that the last session could not save into the history file.
+    for (const auto& entry : keptDictations.takeHistoryEntries()) {
+        store.addEntryMadeAt(entry.date(), entry.text(), entry.duration(), entry.appBundleID(), entry.appName());
+    }
+    store.addSaveFailureObserver([&mainQueue, &notifier](const std::string& message) {
+        mainQueue.post([&notifier, message] { notifier.notify("Quillo Could Not Save", message); });
+    });
     // Paste.
     quillo::QtClipboard clipboard;
     quillo::XTestKeySynthesizer keySynthesizer;
@@ -247,6 +327,7 @@ int runDesktopApp(int argc, char** argv)
     // After everything its screens observe (the store, the preferences, the
     // microphones), so the window goes first.
     quillo::AppNavState navState;
+    std::weak_ptr<quillo::AppDelegate> controller; // set once it exists, before the window is first made
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
@@ -263,6 +344,17 @@ int runDesktopApp(int argc, char** argv)
                                                        return std::nullopt;
                                                    }
                                                    return paster.reports().back();
+                                               },
+                                               &keptDictations,
+                                               [&controller](const std::string& id) {
+                                                   if (auto delegate = controller.lock()) {
+                                                       delegate->retryKept(id);
+                                                   }
+                                               },
+                                               [&controller](const std::string& id) {
+                                                   if (auto delegate = controller.lock()) {
+                                                       delegate->deleteKept(id);
+                                                   }
                                                }});
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
@@ -287,8 +379,10 @@ int runDesktopApp(int argc, char** argv)
         notificationCenter,
         pipeline.transcriber,
         store,
+        keptDictations,
         paster,
         streamers,
+        quillo::xdg::recordingsDirectory(),
         [&]() -> std::unique_ptr<quillo::HotkeyControl> {
             auto recorder = std::make_unique<quillo::AudioRecorder>(quillo::AudioRecorder::Dependencies{
                 microphones,
@@ -314,7 +408,11 @@ int runDesktopApp(int argc, char** argv)
         [] { QCoreApplication::quit(); },
     });
 
-    singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); });
+    controller = delegate;
+    singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); },
+                          [&delegate](const QByteArray& request, std::function<void(const QByteArray&)> answer) {
+                              answerKeptCommand(*delegate, request, answer);
+                          });
     delegate->applicationDidFinishLaunching();
 
     // The offline model takes seconds to load: when it is what will run, load
@@ -336,7 +434,29 @@ int runDesktopApp(int argc, char** argv)
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }
-    delegate.reset();
+    // The dictations in flight get a bounded wait. What cannot finish by then
+    // is kept for a retry rather than holding the exit up for a network timeout.
+    const auto deadline = std::chrono::steady_clock::now() + kQuitWait;
+    while (delegate->isBusy() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // The history file may still lack entries whose save failed: one more
+    // try, else they wait in the kept folder for the next launch.
+    if (!store.saveHistoryNow()) {
+        keptDictations.keepHistoryEntries(store.unsavedEntries());
+    }
+    if (delegate->isBusy()) {
+        const auto kept = delegate->keepUnfinishedDictations();
+        log.write("[Quillo] Quit with " + std::to_string(kept) + " dictation(s) unfinished; kept for a retry.");
+        delegate.reset();
+        std::fflush(nullptr);
+        // The tasks still waiting on the network would hold the exit (the
+        // executor joins them) for as long as their timeouts. Everything is
+        // saved or kept by now, so leave without them.
+        std::_Exit(status);
+    }
+    delegate.reset(); // on the main thread: no task holds it
     return status;
 }
 
@@ -352,6 +472,9 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::strcmp(argv[1], "doctor") == 0) {
         return runDoctorCommand(argc, argv);
+    }
+    if (argc >= 2 && (std::strcmp(argv[1], "pending") == 0 || std::strcmp(argv[1], "retry") == 0)) {
+        return runKeptCommand(argc, argv);
     }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

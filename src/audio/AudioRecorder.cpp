@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "audio/MicrophoneManager.h"
+#include "audio/SpeechLevel.h"
 #include "base/NotificationCenter.h"
 #include "platform/AudioCapture.h"
 #include "platform/AudioFileWriter.h"
@@ -19,6 +20,8 @@ struct AudioRecorder::Session
     std::string path;
     std::unique_ptr<AudioFileWriter::File> file;
     std::unique_ptr<AudioCapture::Stream> stream;
+    // Fed on the capture thread; read once the stream has stopped.
+    SpeechLevelMeter level;
 };
 
 AudioRecorder::AudioRecorder(Dependencies dependencies) : m_deps(std::move(dependencies)) {}
@@ -75,10 +78,10 @@ void AudioRecorder::startRecording()
     }
     // The sink runs on the capture thread; the file is touched there only until
     // the stream is stopped, which happens before anyone else uses it.
-    session->stream =
-        m_deps.capture.start(kFormat, [file = session->file.get()](std::span<const std::int16_t> samples) {
-            file->append(samples);
-        });
+    session->stream = m_deps.capture.start(kFormat, [raw = session.get()](std::span<const std::int16_t> samples) {
+        raw->file->append(samples);
+        raw->level.add(samples);
+    });
     if (!session->stream) {
         session->file.reset();
         m_deps.fileSystem.removeFile(session->path);
@@ -92,7 +95,12 @@ void AudioRecorder::stopRecording(Completion completion)
     std::optional<std::string> path;
     if (auto session = std::move(m_session)) {
         session->stream->stop();
-        if (session->file->finish()) {
+        if (!session->level.isDictation()) {
+            // Nothing was said (or the key was only tapped): no file, so nothing
+            // is sent, stored or pasted, and no error is raised.
+            session->file.reset();
+            m_deps.fileSystem.removeFile(session->path);
+        } else if (session->file->finish()) {
             path = session->path;
         } else {
             // An incomplete file would only fail later as an undecodable upload.

@@ -18,7 +18,8 @@ class NotificationCenter;
 
 // Records the default input into a new AAC file (.m4a) per recording, after
 // letting the microphone manager make the chosen device the default, and puts
-// the previous default back when the recording stops.
+// the previous default back when the recording stops. A recording without
+// speech in it (see SpeechLevelMeter) yields no file.
 //
 // Threading: main thread. Captured audio is encoded on the capture's thread.
 class AudioRecorder final : public Recorder

@@ -1,7 +1,9 @@
 #include "dictation/AppDelegate.h"
 
+#include <atomic>
 #include <exception>
 
+#include "base/DictationEntry.h"
 #include "base/NotificationCenter.h"
 #include "hotkeys/HotkeyControl.h"
 #include "output/Paster.h"
@@ -16,17 +18,28 @@
 #include "platform/RecordingIndicator.h"
 #include "platform/StatusItem.h"
 #include "store/HistoryRecorder.h"
+#include "store/KeptDictations.h"
 #include "streaming/LiveStreamer.h"
 #include "transcription/QuilloLanguage.h"
 #include "transcription/Transcriber.h"
+#include "transcription/TranscriptionEngine.h"
 
 namespace quillo {
 
 namespace {
 
 constexpr const char* kEmDash = "\u2014";
-
 } // namespace
+
+struct AppDelegate::Job
+{
+    std::string audioPath;
+    KeptDictation record; // the dictation as a kept record would describe it
+    std::shared_ptr<LiveStreamer> streamer;
+    // Whoever sets it first, the task when it ends or a quit that cannot wait,
+    // decides what becomes of the dictation.
+    std::atomic<bool> claimed{false};
+};
 
 AppDelegate::AppDelegate(Dependencies dependencies) : m_deps(std::move(dependencies)) {}
 
@@ -98,6 +111,16 @@ void AppDelegate::applicationDidFinishLaunching()
 
     checkAccessibilityPermission();
     requestMicrophonePermission();
+
+    m_deps.keptDictations.removeExpired();
+    const auto recovered = m_deps.keptDictations.adoptLeftovers(m_deps.recordingsDirectory, kInterruptedError);
+    if (recovered > 0) {
+        notify("Dictation Not Transcribed",
+               recovered == 1 ? "Quillo stopped before a dictation was transcribed. It was kept: retry it from History."
+                              : std::to_string(recovered) +
+                                    " dictations were not transcribed before Quillo stopped. They were kept: retry "
+                                    "them from History.");
+    }
 }
 
 bool AppDelegate::applicationShouldHandleReopen()
@@ -111,6 +134,29 @@ void AppDelegate::applicationWillTerminate()
     if (m_hotkeyManager) {
         m_hotkeyManager->finishRecording();
     }
+}
+
+bool AppDelegate::isBusy() const
+{
+    return !m_jobs.empty() || !m_retrying.empty() || m_commandsRunning > 0;
+}
+
+std::size_t AppDelegate::keepUnfinishedDictations()
+{
+    std::size_t kept = 0;
+    for (const auto& job : std::exchange(m_jobs, {})) {
+        if (job->claimed.exchange(true)) {
+            continue; // its task has just ended and handles it
+        }
+        KeptDictation record = job->record;
+        record.error = kQuitError;
+        // A recording that cannot be moved stays where it is and is kept at
+        // the next launch instead.
+        if (m_deps.keptDictations.keep(job->audioPath, std::move(record))) {
+            ++kept;
+        }
+    }
+    return kept;
 }
 
 // ---------------------------------------------------------- one dictation
@@ -164,68 +210,110 @@ void AppDelegate::didStopRecording(const std::optional<std::string>& audioPath)
         return;
     }
 
-    ++m_processingCount;
+    auto job = std::make_shared<Job>();
+    job->audioPath = *audioPath;
+    job->streamer = std::move(streamer);
+    job->record.date = toReferenceSeconds(m_deps.clock.now());
+    job->record.duration = duration;
+    if (app) {
+        job->record.appBundleID = app->bundleID;
+        job->record.appName = app->name;
+    }
+    const auto languages = QuilloLanguage::enabled(m_deps.preferences);
+    job->record.languages.assign(languages.begin(), languages.end());
+    job->record.engine = TranscriptionEngine::current(m_deps.preferences).rawValue();
+    m_jobs.push_back(job);
     updateIcon(IconState::processing);
 
     // Everything the task needs travels with it, so the fields are free for the
     // next recording at once.
-    m_deps.executor.run([self = shared_from_this(), path = *audioPath, duration, app, streamer] {
-        self->processAudio(path, duration, app, streamer);
-    });
+    m_deps.executor.run([pipeline = pipeline(), weak = weak_from_this(), job] { processAudio(pipeline, weak, job); });
 }
 
-void AppDelegate::processAudio(const std::string& audioPath,
-                               double duration,
-                               const std::optional<FrontApplication>& app,
-                               std::shared_ptr<LiveStreamer> streamer)
+AppDelegate::Pipeline AppDelegate::pipeline() const
 {
+    return {m_deps.transcriber,
+            m_deps.history,
+            m_deps.keptDictations,
+            m_deps.fileSystem,
+            m_deps.mainQueue,
+            m_deps.executor};
+}
+
+void AppDelegate::processAudio(Pipeline pipeline, std::weak_ptr<AppDelegate> weak, std::shared_ptr<Job> job)
+{
+    if (job->claimed) {
+        return; // a quit kept it before it began
+    }
+    // Should Quillo die while this runs, the note lets the next launch keep the
+    // recording with what is known about it.
+    pipeline.kept.noteProcessing(job->audioPath, job->record);
+
     std::optional<std::string> streamed;
-    if (streamer) {
-        streamed = streamer->finish();
+    if (job->streamer) {
+        streamed = job->streamer->finish();
     }
 
     std::string errorDescription;
     try {
-        const DictationResult result =
-            m_deps.transcriber.transcribeAndClean(audioPath, QuilloLanguage::enabled(m_deps.preferences), streamed);
+        const LanguageSet languages(job->record.languages.begin(), job->record.languages.end());
+        const DictationResult result = pipeline.transcriber.transcribeAndClean(job->audioPath, languages, streamed);
+        if (job->claimed.exchange(true)) {
+            return; // a quit kept it meanwhile
+        }
+        pipeline.kept.forgetProcessing(job->audioPath);
 
         if (result.text.empty()) {
-            finishOnMainThenDelete(audioPath, [](AppDelegate& self) { self.finishProcessing(); });
+            finishOnMainThenDelete(pipeline, weak, job->audioPath, [job](AppDelegate& self) {
+                self.finishProcessing(job);
+            });
             return;
         }
 
         // The history keeps what was said; the paste (and paste-last) gets the
         // snippet's expansion when the whole text is a trigger.
-        std::string pasteText = m_deps.history.expandSnippet(result.text).value_or(result.text);
-        m_deps.history.addEntry(result.text,
-                                duration,
-                                app ? app->bundleID : std::nullopt,
-                                app ? app->name : std::nullopt);
+        std::string pasteText = pipeline.history.expandSnippet(result.text).value_or(result.text);
+        pipeline.history.addEntry(result.text, job->record.duration, job->record.appBundleID, job->record.appName);
 
-        finishOnMainThenDelete(audioPath,
-                               [pasteText = std::move(pasteText), enter = result.simulateEnter](AppDelegate& self) {
-                                   self.m_lastPastedText = pasteText;
-                                   self.m_deps.paster.paste(pasteText, enter);
-                                   self.finishProcessing();
-                               });
+        finishOnMainThenDelete(
+            pipeline,
+            weak,
+            job->audioPath,
+            [job, pasteText = std::move(pasteText), enter = result.simulateEnter](AppDelegate& self) {
+                self.m_lastPastedText = pasteText;
+                self.m_deps.paster.paste(pasteText, enter);
+                self.finishProcessing(job);
+            });
         return;
     } catch (const std::exception& error) {
         errorDescription = error.what();
     } catch (...) {
         errorDescription = "An unknown error occurred.";
     }
+    if (job->claimed.exchange(true)) {
+        return;
+    }
 
-    finishOnMainThenDelete(audioPath, [errorDescription](AppDelegate& self) {
-        self.finishProcessing();
-        self.notify("Quillo Error", errorDescription);
+    // What the user said is never thrown away: the recording is kept for a
+    // retry (or, if even that fails, left where the next launch finds it).
+    KeptDictation record = job->record;
+    record.error = errorDescription;
+    const auto kept = pipeline.kept.keep(job->audioPath, std::move(record));
+    pipeline.mainQueue.post([weak, job, errorDescription, id = kept ? kept->id : std::string()] {
+        if (auto self = weak.lock()) {
+            self->finishProcessing(job);
+            self->notifyKeptFailure(id, errorDescription, !id.empty());
+        }
     });
 }
 
-void AppDelegate::finishOnMainThenDelete(const std::string& audioPath, std::function<void(AppDelegate&)> work)
+void AppDelegate::finishOnMainThenDelete(Pipeline pipeline,
+                                         std::weak_ptr<AppDelegate> weak,
+                                         const std::string& audioPath,
+                                         std::function<void(AppDelegate&)> work)
 {
-    std::weak_ptr<AppDelegate> weak = weak_from_this();
-    m_deps.mainQueue.post(
-        [weak, work = std::move(work), audioPath, &executor = m_deps.executor, &fileSystem = m_deps.fileSystem] {
+    pipeline.mainQueue.post(
+        [weak, work = std::move(work), audioPath, &executor = pipeline.executor, &fileSystem = pipeline.fileSystem] {
             if (auto self = weak.lock()) {
                 work(*self);
             }
@@ -235,11 +323,9 @@ void AppDelegate::finishOnMainThenDelete(const std::string& audioPath, std::func
         });
 }
 
-void AppDelegate::finishProcessing()
+void AppDelegate::finishProcessing(const std::shared_ptr<Job>& job)
 {
-    if (m_processingCount > 0) {
-        --m_processingCount;
-    }
+    std::erase(m_jobs, job);
     updateIcon(settledIconState());
 }
 
@@ -248,7 +334,7 @@ AppDelegate::IconState AppDelegate::settledIconState() const
     if (m_isRecording) {
         return IconState::recording;
     }
-    return m_processingCount > 0 ? IconState::processing : IconState::idle;
+    return !m_jobs.empty() || !m_retrying.empty() ? IconState::processing : IconState::idle;
 }
 
 void AppDelegate::pasteLast()

@@ -5,7 +5,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "base/NavItem.h"
 #include "base/NotificationCenter.h"
@@ -18,6 +20,7 @@ class Executor;
 class FileSystem;
 class HistoryRecorder;
 class HotkeyControl;
+class KeptDictationStore;
 class LiveStreamer;
 class LiveStreamerFactory;
 class MainQueue;
@@ -64,14 +67,23 @@ public:
         NotificationCenter& notificationCenter;
         Transcriber& transcriber;
         HistoryRecorder& history;
+        KeptDictationStore& keptDictations;
         Paster& paster;
         LiveStreamerFactory& streamers;
+        // Where recordings are made: what a crash left there is kept at launch.
+        std::string recordingsDirectory;
         std::function<std::unique_ptr<HotkeyControl>()> makeHotkeyManager;
         std::function<std::unique_ptr<RecordingIndicator>()> makeRecordingIndicator;
         std::function<void()> quit;
     };
 
     static constexpr const char* kMicFallbackNotification = kMicFallbackDidOccur;
+    static constexpr const char* kInterruptedError = "Quillo stopped before this dictation was transcribed.";
+    static constexpr const char* kQuitError = "Quillo quit before this dictation was transcribed.";
+
+    // The answer to a command run for another process: exit status, output and
+    // complaints.
+    using CommandReply = std::function<void(int status, const std::string& out, const std::string& err)>;
 
     explicit AppDelegate(Dependencies dependencies);
     ~AppDelegate();
@@ -84,10 +96,24 @@ public:
     // The program is about to quit: a recording still running is finished
     // and processed like any other.
     void applicationWillTerminate();
+    // While quitting: whether a dictation or a retry is still being worked on.
+    bool isBusy() const;
+    // While quitting, once waiting is over: keeps every dictation still being
+    // processed for a later retry, and returns how many. Their tasks then
+    // change nothing when they end.
+    std::size_t keepUnfinishedDictations();
 
     void didStartRecording();
     void didStopRecording(const std::optional<std::string>& audioPath);
     void pasteLast();
+
+    // Kept dictations: retried through the normal pipeline (the text is then
+    // copied, not pasted: the cursor is elsewhere by now), or deleted.
+    void retryKept(const std::string& id);
+    void deleteKept(const std::string& id);
+    // `quillo pending` and `quillo retry` asked of this instance, so that only
+    // one process writes the history. `reply` runs on the main thread.
+    void runKeptCommand(const std::string& name, const std::vector<std::string>& args, CommandReply reply);
 
     // Tray and window (the status item's menu calls these).
     void toggleDictation();
@@ -113,18 +139,34 @@ private:
     void checkAccessibilityPermission();
     void requestMicrophonePermission();
 
-    void processAudio(const std::string& audioPath,
-                      double duration,
-                      const std::optional<FrontApplication>& app,
-                      std::shared_ptr<LiveStreamer> streamer);
+    struct Job;
+    // What a background task uses. Tasks never hold the controller itself, so
+    // its last owner, and its destruction, stay on the main thread.
+    struct Pipeline
+    {
+        Transcriber& transcriber;
+        HistoryRecorder& history;
+        KeptDictationStore& kept;
+        FileSystem& fileSystem;
+        MainQueue& mainQueue;
+        Executor& executor;
+    };
+
+    Pipeline pipeline() const;
+    static void processAudio(Pipeline pipeline, std::weak_ptr<AppDelegate> weak, std::shared_ptr<Job> job);
     // Main thread: a dictation's processing has ended (success, empty or error).
-    void finishProcessing();
+    void finishProcessing(const std::shared_ptr<Job>& job);
+    void finishRetry(const std::string& id);
+    void notifyKeptFailure(const std::string& id, const std::string& error, bool kept);
     // The icon that matches what is going on now: recording while a recording
     // runs, processing while any dictation is still processing, else idle.
     IconState settledIconState() const;
     // Posts `work` to the main thread, then deletes the recording afterwards on
     // the executor, whether or not the controller still exists.
-    void finishOnMainThenDelete(const std::string& audioPath, std::function<void(AppDelegate&)> work);
+    static void finishOnMainThenDelete(Pipeline pipeline,
+                                       std::weak_ptr<AppDelegate> weak,
+                                       const std::string& audioPath,
+                                       std::function<void(AppDelegate&)> work);
 
     Dependencies m_deps;
 
@@ -137,7 +179,9 @@ private:
     std::optional<std::string> m_lastPastedText;
 
     bool m_isRecording = false;
-    int m_processingCount = 0;
+    std::vector<std::shared_ptr<Job>> m_jobs; // dictations being processed
+    std::set<std::string> m_retrying;         // kept dictations being retried
+    int m_commandsRunning = 0;
     std::uint64_t m_fallbackObserver = 0;
 };
 

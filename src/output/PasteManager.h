@@ -92,6 +92,7 @@ public:
     // Returns once the text is on the clipboard (or queued behind a paste
     // under way); the key presses and the restore follow on the main queue.
     void paste(const std::string& text, bool simulateEnter) override;
+    void copy(const std::string& text) override;
     void setReportHandler(ReportHandler handler) override;
 
     // Every paste of this session whose outcome is known, oldest first.

@@ -41,6 +41,8 @@ public:
     virtual void paste(const std::string& text, bool simulateEnter) = 0;
     // Replaces the handler told about every paste's outcome.
     virtual void setReportHandler(ReportHandler handler) = 0;
+    // Only puts the text on the clipboard, for the user to paste where they like.
+    virtual void copy(const std::string& text) = 0;
 };
 
 } // namespace quillo

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillo {
 
@@ -56,6 +57,9 @@ public:
     virtual Result rename(const std::string& from, const std::string& to) = 0;
     virtual Result removeFile(const std::string& path) = 0;
     virtual bool exists(const std::string& path) const = 0;
+    // The names of the regular files directly in `path`, in no particular
+    // order; nothing when the directory is missing or unreadable.
+    virtual std::vector<std::string> listFiles(const std::string& path) const = 0;
 };
 
 } // namespace quillo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace quillo {
@@ -15,6 +16,16 @@ class Notifier
 public:
     virtual ~Notifier() = default;
     virtual void notify(const std::string& title, const std::string& body) = 0;
+
+    // Whether the notification service shows buttons on notifications.
+    virtual bool supportsActions() = 0;
+    // A notification with one button labelled `actionLabel`; `onAction` runs on
+    // the main thread when the user presses it. Where buttons are not shown it
+    // is a plain notification.
+    virtual void notify(const std::string& title,
+                        const std::string& body,
+                        const std::string& actionLabel,
+                        std::function<void()> onAction) = 0;
 };
 
 } // namespace quillo

@@ -135,10 +135,10 @@ void DataStore::setAside(ListFile& file, const std::string& reason)
 
 // ------------------------------------------------------------------- saving
 
-void DataStore::saveLocked(ListFile& file, const std::string& contents)
+bool DataStore::saveLocked(ListFile& file, const std::string& contents)
 {
     if (!file.writable) {
-        return;
+        return false;
     }
     // The directory may have been removed since start-up.
     auto result = m_fileSystem.createDirectories(m_dataDirectory, kDirectoryMode);
@@ -147,16 +147,27 @@ void DataStore::saveLocked(ListFile& file, const std::string& contents)
     }
     if (!result) {
         m_log.write("[Quillo] Could not save the " + file.description + ": " + result.error);
+        if (!std::exchange(file.failing, true)) {
+            m_failuresToReport.push_back("The " + file.description + " could not be saved to " + file.path + " (" +
+                                         result.error + "). Quillo keeps it and tries again at the next change.");
+        }
+        return false;
     }
+    file.failing = false;
+    return true;
 }
 
-void DataStore::saveHistoryLocked()
+bool DataStore::saveHistoryLocked()
 {
     if (!m_encodedHistoryValid) {
         m_encodedHistory = encodeHistory(m_history);
         m_encodedHistoryValid = true;
     }
-    saveLocked(m_historyFile, m_encodedHistory);
+    const bool saved = saveLocked(m_historyFile, m_encodedHistory);
+    if (saved) {
+        m_unsaved.clear();
+    }
+    return saved;
 }
 
 void DataStore::saveSnippetsLocked()
@@ -220,15 +231,26 @@ void DataStore::addEntry(const std::string& text,
                          const std::optional<std::string>& appBundleID,
                          const std::optional<std::string>& appName)
 {
+    addEntryMadeAt(toReferenceSeconds(m_clock.now()), text, duration, appBundleID, appName);
+}
+
+void DataStore::addEntryMadeAt(double date,
+                               const std::string& text,
+                               double duration,
+                               const std::optional<std::string>& appBundleID,
+                               const std::optional<std::string>& appName)
+{
     {
         std::lock_guard lock(m_mutex);
-        DictationEntry entry(uuid::makeRandom(),
-                             text,
-                             toReferenceSeconds(m_clock.now()),
-                             duration,
-                             appBundleID,
-                             appName);
-        if (m_encodedHistoryValid) {
+        DictationEntry entry(uuid::makeRandom(), text, date, duration, appBundleID, appName);
+        // Newest first: an entry made earlier (a retried dictation) goes where
+        // its date puts it.
+        const auto position = std::find_if(m_history.begin(), m_history.end(), [date](const DictationEntry& other) {
+            return other.date() <= date;
+        });
+        if (position != m_history.begin()) {
+            m_encodedHistoryValid = false;
+        } else if (m_encodedHistoryValid) {
             // Splice the one new element in after the '[' rather than encoding
             // the whole history again: same text, a fraction of the work.
             std::string element = encodeHistory(std::span<const DictationEntry>(&entry, 1));
@@ -239,8 +261,10 @@ void DataStore::addEntry(const std::string& text,
                 m_encodedHistory.replace(0, 1, element);
             }
         }
-        m_history.insert(m_history.begin(), std::move(entry));
-        saveHistoryLocked();
+        m_history.insert(position, entry);
+        if (!saveHistoryLocked()) {
+            m_unsaved.push_back(std::move(entry));
+        }
     }
     notify(List::history);
 }
@@ -250,6 +274,7 @@ void DataStore::clearHistory()
     {
         std::lock_guard lock(m_mutex);
         m_history.clear();
+        m_unsaved.clear();
         m_encodedHistory = "[]";
         m_encodedHistory.shrink_to_fit();
         m_encodedHistoryValid = true;
@@ -403,6 +428,31 @@ void DataStore::removeObserver(ObserverToken token)
 void DataStore::notify(List changed)
 {
     m_observers.notify(changed);
+    std::vector<std::string> failures;
+    {
+        std::lock_guard lock(m_mutex);
+        failures.swap(m_failuresToReport);
+    }
+    for (const auto& message : failures) {
+        m_saveFailureObservers.notify(message);
+    }
+}
+
+DataStore::ObserverToken DataStore::addSaveFailureObserver(std::function<void(const std::string& message)> observer)
+{
+    return m_saveFailureObservers.add(std::move(observer));
+}
+
+std::vector<DictationEntry> DataStore::unsavedEntries() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_unsaved;
+}
+
+bool DataStore::saveHistoryNow()
+{
+    std::lock_guard lock(m_mutex);
+    return m_unsaved.empty() || saveHistoryLocked();
 }
 
 } // namespace quillo

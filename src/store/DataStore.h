@@ -88,6 +88,11 @@ public:
                   double duration,
                   const std::optional<std::string>& appBundleID,
                   const std::optional<std::string>& appName) override;
+    void addEntryMadeAt(double date,
+                        const std::string& text,
+                        double duration,
+                        const std::optional<std::string>& appBundleID,
+                        const std::optional<std::string>& appName) override;
     void clearHistory();
 
     // ---------------------------------------------------------- dictionary
@@ -125,6 +130,15 @@ public:
     // Told which list changed after every change that changed something.
     ObserverToken addObserver(Observer observer);
     void removeObserver(ObserverToken token);
+    // Told once when saving a file starts failing, with what failed and where;
+    // the next change tries again, and a success rearms the report.
+    ObserverToken addSaveFailureObserver(std::function<void(const std::string& message)> observer);
+
+    // ------------------------------------------------ what could not be saved
+    // Entries added since the history file last saved, oldest first.
+    std::vector<DictationEntry> unsavedEntries() const;
+    // Saves the history once more; true when the file now holds every entry.
+    bool saveHistoryNow();
 
     // Fixed at construction.
     const std::string& historyPath() const { return m_historyFile.path; }
@@ -138,6 +152,7 @@ private:
         const std::string path;
         const std::string description; // "history", "snippets": for log lines
         bool writable = true;
+        bool failing = false; // the last save failed
     };
 
     // Reads and decodes a list's file, setting an unusable file aside. When
@@ -146,8 +161,8 @@ private:
     template <typename Record, typename Decode>
     std::vector<Record> loadList(ListFile& file, Decode decode, std::string* canonicalText);
     void setAside(ListFile& file, const std::string& reason);
-    void saveLocked(ListFile& file, const std::string& contents);
-    void saveHistoryLocked();
+    bool saveLocked(ListFile& file, const std::string& contents);
+    bool saveHistoryLocked();
     void saveSnippetsLocked();
     // Writes the words to the preference store, from outside m_mutex: the
     // preference store calls its own observers, which may read this store.
@@ -174,7 +189,11 @@ private:
     bool m_wordsDirty = false;  // the words changed since they were last handed to the preference store
     bool m_wordsSaving = false; // some thread is handing them over now
 
+    std::vector<DictationEntry> m_unsaved; // added since the history file last saved
+    std::vector<std::string> m_failuresToReport;
+
     ObserverList<List> m_observers;
+    ObserverList<std::string> m_saveFailureObservers;
 };
 
 } // namespace quillo

@@ -18,6 +18,13 @@ public:
                           double duration,
                           const std::optional<std::string>& appBundleID,
                           const std::optional<std::string>& appName) = 0;
+    // The same for a dictation made earlier (one retried later), with its own
+    // date in DictationEntry::date()'s form.
+    virtual void addEntryMadeAt(double date,
+                                const std::string& text,
+                                double duration,
+                                const std::optional<std::string>& appBundleID,
+                                const std::optional<std::string>& appName) = 0;
 };
 
 } // namespace quillo

@@ -1,7 +1,9 @@
 #include "streaming/DeepgramLiveStreamer.h"
 
+#include <algorithm>
 #include <future>
 #include <thread>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -142,6 +144,34 @@ void DeepgramLiveStreamer::start()
 }
 
 void DeepgramLiveStreamer::capture(std::span<const std::int16_t> samples)
+{
+    if (!m_level.heardSpeech()) {
+        // Nothing goes out before the first word, so a silent recording sends
+        // nothing at all; the moments just before it are kept for its onset.
+        m_level.add(samples);
+        m_beforeSpeech.insert(m_beforeSpeech.end(), samples.begin(), samples.end());
+        if (!m_level.heardSpeech()) {
+            // The service closes a connection that carries nothing for about
+            // ten seconds; a long pause before the first word must not end it.
+            if (m_level.sampleCount() / kKeepAliveSamples !=
+                    (m_level.sampleCount() - samples.size()) / kKeepAliveSamples &&
+                m_socket && !isDead()) {
+                m_socket->sendText(kKeepAlive, [](bool) {});
+            }
+            if (m_beforeSpeech.size() > kSamplesBeforeSpeech) {
+                m_beforeSpeech.erase(m_beforeSpeech.begin(),
+                                     m_beforeSpeech.end() - static_cast<std::ptrdiff_t>(kSamplesBeforeSpeech));
+            }
+            return;
+        }
+        const std::vector<std::int16_t> held = std::exchange(m_beforeSpeech, {});
+        queue(held);
+        return;
+    }
+    queue(samples);
+}
+
+void DeepgramLiveStreamer::queue(std::span<const std::int16_t> samples)
 {
     while (!samples.empty()) {
         const auto take = std::min(samples.size(), kSamplesPerMessage - m_pending.size());

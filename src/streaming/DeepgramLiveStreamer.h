@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/SpeechLevel.h"
 #include "platform/AudioCapture.h"
 #include "platform/WebSocket.h"
 #include "streaming/LiveStreamer.h"
@@ -53,6 +54,11 @@ public:
     // 85 ms of audio per binary message, the size the service handles well
     // and small enough that the last words arrive with little delay.
     static constexpr std::size_t kSamplesPerMessage = 1360;
+    // Held back until the first word and sent with it: half a second.
+    static constexpr std::size_t kSamplesBeforeSpeech = 8000;
+    // Sent every four seconds of audio held back, so the connection stays open.
+    static constexpr const char* kKeepAlive = R"({"type":"KeepAlive"})";
+    static constexpr std::uint64_t kKeepAliveSamples = 64000;
     static constexpr const char* kCloseStream = R"({"type":"CloseStream"})";
     static constexpr const char* kPreferenceKey = "quillo.streamingEnabled";
 
@@ -76,6 +82,7 @@ private:
     DeepgramLiveStreamer(Dependencies deps, Timing timing);
 
     void capture(std::span<const std::int16_t> samples);
+    void queue(std::span<const std::int16_t> samples);
     void sendBuffer(std::span<const std::int16_t> samples);
     void receiveLoop(const std::shared_ptr<WebSocket>& socket);
     void handleMessage(const std::string& text);
@@ -90,6 +97,9 @@ private:
     // Captured samples not yet sent; touched only by the capture's sink and,
     // once the capture has stopped, by finish().
     std::vector<std::int16_t> m_pending;
+    // Likewise: the level so far, and the audio held back until speech starts.
+    SpeechLevelMeter m_level;
+    std::vector<std::int16_t> m_beforeSpeech;
     // Set in start() before capture begins and cleared only after it stopped,
     // so the capture thread reads it without the lock.
     std::shared_ptr<WebSocket> m_socket;

@@ -94,13 +94,14 @@ class RejectedKeyEndToEnd(unittest.TestCase):
             seen = len(notifications())
             speak_while(lambda: key_down(KEY_ALT_R), lambda: key_up(KEY_ALT_R))
             found = wait_until(lambda: notifications()[seen:], timeout=15, what="a notification")
-            self.assertIn(("Quillo Error", "API key rejected. Please contact the app developer."), found)
+            self.assertIn(("Quillo Error", "API key rejected. Please contact the app developer. The dictation was "
+                           "kept: press Retry, or retry it later from History."), found)
             time.sleep(1.0)
             self.assertEqual(target.text(), "")
             self.assertEqual(quillo.history(), [])
             recordings = os.path.join(os.environ["XDG_RUNTIME_DIR"], "quillo")
             self.assertEqual([f for f in os.listdir(recordings) if f.endswith(".m4a")] if os.path.isdir(recordings)
-                             else [], [], "the recording is deleted after a failure too")
+                             else [], [], "the recording is kept elsewhere, not left behind")
         finally:
             quillo.stop()
             quillo.cleanup()

@@ -3,6 +3,7 @@
 // Fakes of the desktop-facing interfaces: they record what the program asked
 // for and answer what the test set up.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,7 +22,19 @@ class FakeNotifier final : public Notifier
 {
 public:
     void notify(const std::string& title, const std::string& body) override { sent.emplace_back(title, body); }
+    bool supportsActions() override { return actionsShown; }
+    void notify(const std::string& title,
+                const std::string& body,
+                const std::string& actionLabel,
+                std::function<void()> onAction) override
+    {
+        sent.emplace_back(title, body);
+        actions.emplace_back(actionLabel, std::move(onAction));
+    }
     std::vector<std::pair<std::string, std::string>> sent;
+    bool actionsShown = true;
+    // The button of each notification that had one, for the test to press.
+    std::vector<std::pair<std::string, std::function<void()>>> actions;
 };
 
 class FakeWorkspace final : public Workspace

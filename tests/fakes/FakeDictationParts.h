@@ -84,6 +84,7 @@ public:
         double duration;
         std::optional<std::string> appBundleID;
         std::optional<std::string> appName;
+        std::optional<double> date; // only when given
     };
 
     std::optional<std::string> expandSnippet(const std::string& text) override
@@ -100,7 +101,15 @@ public:
                   const std::optional<std::string>& appBundleID,
                   const std::optional<std::string>& appName) override
     {
-        entries.push_back({text, duration, appBundleID, appName});
+        entries.push_back({text, duration, appBundleID, appName, std::nullopt});
+    }
+    void addEntryMadeAt(double date,
+                        const std::string& text,
+                        double duration,
+                        const std::optional<std::string>& appBundleID,
+                        const std::optional<std::string>& appName) override
+    {
+        entries.push_back({text, duration, appBundleID, appName, date});
     }
 
     std::vector<std::pair<std::string, std::string>> snippets;
@@ -114,6 +123,8 @@ public:
     void setReportHandler(ReportHandler handler) override { reportHandler = std::move(handler); }
     std::vector<std::pair<std::string, bool>> pastes;
     ReportHandler reportHandler;
+    void copy(const std::string& text) override { copies.push_back(text); }
+    std::vector<std::string> copies;
 };
 
 class FakeLiveStreamer final : public LiveStreamer

@@ -44,6 +44,10 @@ FileSystem::Result FakeFileSystem::createDirectories(const std::string& path, st
 FileSystem::Result FakeFileSystem::rename(const std::string& from, const std::string& to)
 {
     std::lock_guard lock(m_mutex);
+    if (m_failRenames > 0) {
+        --m_failRenames;
+        return Result::failure("injected rename failure (cross-device link)");
+    }
     auto found = m_files.find(from);
     if (found == m_files.end()) {
         return Result::failure("no such file");
@@ -67,6 +71,19 @@ bool FakeFileSystem::exists(const std::string& path) const
 {
     std::lock_guard lock(m_mutex);
     return m_files.count(path) > 0 || m_directories.count(path) > 0;
+}
+
+std::vector<std::string> FakeFileSystem::listFiles(const std::string& path) const
+{
+    std::lock_guard lock(m_mutex);
+    const std::string prefix = path + "/";
+    std::vector<std::string> names;
+    for (const auto& [name, file] : m_files) {
+        if (name.starts_with(prefix) && name.find('/', prefix.size()) == std::string::npos) {
+            names.push_back(name.substr(prefix.size()));
+        }
+    }
+    return names;
 }
 
 void FakeFileSystem::put(const std::string& path, std::string contents, std::uint32_t mode)
@@ -109,6 +126,12 @@ void FakeFileSystem::failWrites(int count)
 {
     std::lock_guard lock(m_mutex);
     m_failWrites = count;
+}
+
+void FakeFileSystem::failRenames(int count)
+{
+    std::lock_guard lock(m_mutex);
+    m_failRenames = count;
 }
 
 void FakeFileSystem::failReadsOf(const std::string& path)

@@ -27,6 +27,7 @@ public:
     Result rename(const std::string& from, const std::string& to) override;
     Result removeFile(const std::string& path) override;
     bool exists(const std::string& path) const override;
+    std::vector<std::string> listFiles(const std::string& path) const override;
 
     // Test controls.
     void put(const std::string& path, std::string contents, std::uint32_t mode = 0644);
@@ -35,6 +36,8 @@ public:
     std::vector<std::string> paths() const;
     // The next `count` atomic writes fail (nothing is changed on "disk").
     void failWrites(int count = 1);
+    // The next `count` renames fail (a move across file systems, for example).
+    void failRenames(int count = 1);
     // Reads of this path fail with an I/O error.
     void failReadsOf(const std::string& path);
     int writeCount() const;
@@ -47,6 +50,7 @@ private:
     std::set<std::string> m_failingReads;
     std::vector<std::string> m_removed;
     int m_failWrites = 0;
+    int m_failRenames = 0;
     int m_writeCount = 0;
 };
 

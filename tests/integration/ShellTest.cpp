@@ -45,6 +45,14 @@ TEST(DBusNotifier, EachCallIsANewNotificationWithExactTexts)
     EXPECT_TRUE(added.contains(QStringLiteral("string \"No internet connection.\"")));
     EXPECT_EQ(added.count(QStringLiteral("string \"Quillo Error\"")), 2);
     EXPECT_FALSE(added.contains(QStringLiteral("uint32 1\n"))) << "a notification must never replace another";
+
+    // The test desktop's server shows buttons, so the Retry button goes along.
+    ASSERT_TRUE(notifier.supportsActions());
+    notifier.notify("Quillo Error", "No internet connection.", "Retry", [] {});
+    for (int i = 0; i < 60 && !notificationLog().mid(before.size()).contains(QStringLiteral("\"Retry\"")); ++i) {
+        processEventsFor(50);
+    }
+    EXPECT_TRUE(notificationLog().mid(before.size()).contains(QStringLiteral("string \"Retry\"")));
 }
 
 TEST(TrayStatusItem, ShowsInTheTrayHostWithTheMenu)

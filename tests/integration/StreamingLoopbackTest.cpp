@@ -33,12 +33,13 @@ protected:
         return streamer;
     }
 
-    // One second of audio from a capture thread, in 10 ms blocks.
+    // One second of audio from a capture thread, in 10 ms blocks, loud enough
+    // to be speech (silence is never sent).
     void speakOneSecond()
     {
         std::thread([this] {
             for (int block = 0; block < 100; ++block) {
-                capture.deliver(std::vector<std::int16_t>(160, static_cast<std::int16_t>(block)));
+                capture.deliver(std::vector<std::int16_t>(160, static_cast<std::int16_t>(1000 + block)));
             }
         }).join();
     }

@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
@@ -11,9 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/DictationEntry.h"
+#include "store/KeptDictations.h"
 #include "ui/UiTestSupport.h"
 #include "ui/main/HistoryListModel.h"
 #include "ui/main/HistoryRowDelegate.h"
+#include "ui/main/KeptDictationsSection.h"
 
 namespace quillo {
 namespace {
@@ -204,6 +208,43 @@ TEST_F(HistoryViewTest, LongHistoryLoadsWhenShownAndSearchesInTheBackground)
     view->searchField()->setText(QStringLiteral("even"));
     ASSERT_TRUE(settled([&] { return view->model()->filter() == QStringLiteral("even"); }));
     EXPECT_EQ(view->model()->rowCount(), 1001);
+}
+
+TEST_F(HistoryViewTest, KeptDictationsShowAboveTheHistoryWithRetryAndDelete)
+{
+    KeptDictationStore kept(data.disk, data.log, data.clock, "/fake/data/Quillo/kept");
+    for (const char* error : {"No internet connection.", "API key rejected. Please contact the app developer."}) {
+        data.disk.put("/run/quillo/clip_1.m4a", "speech", 0600);
+        KeptDictation record;
+        record.date = toReferenceSeconds(data.clock.now());
+        record.duration = 3.5;
+        record.error = error;
+        ASSERT_TRUE(kept.keep("/run/quillo/clip_1.m4a", record));
+    }
+    std::vector<std::string> retried;
+    HistoryView view(data.store);
+    auto* section = new KeptDictationsSection(
+        kept,
+        [&](const std::string& id) { retried.push_back(id); },
+        [&](const std::string& id) { kept.remove(id); });
+    view.setTopSection(section);
+    view.show();
+    EXPECT_TRUE(section->isVisible());
+    ASSERT_EQ(section->rowCount(), 2);
+    EXPECT_TRUE(section->findChild<QLabel*>(QStringLiteral("keptNote"))->text().contains(QStringLiteral("30 days")));
+
+    section->retryButton(0)->click();
+    EXPECT_EQ(retried, std::vector<std::string>{kept.list()[0].id});
+    EXPECT_FALSE(section->retryButton(0)->isEnabled()) << "one retry at a time";
+
+    section->deleteButton(1)->click();
+    test::UiStore::settle();
+    EXPECT_EQ(section->rowCount(), 1);
+    section->deleteAllButton()->click();
+    section->confirmation()->findChild<QPushButton*>(QStringLiteral("confirmDeleteAll"))->click();
+    test::UiStore::settle();
+    EXPECT_TRUE(kept.list().empty());
+    EXPECT_FALSE(section->isVisible()) << "nothing kept, no section";
 }
 
 TEST(HistoryListContent, ReusesFoldedTextsOnlyForAHistoryThatGrewAtTheFront)

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "base/DictationEntry.h"
 #include "base/NotificationCenter.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakeDictationParts.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/ManualExecutor.h"
 #include "fakes/ManualMainQueue.h"
+#include "fakes/RecordingLog.h"
+#include "store/KeptDictations.h"
 
 namespace quillo::test {
 namespace {
@@ -19,10 +22,11 @@ class AppDelegateTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        disk.put("/rec/clip_1.m4a", "audio-1");
-        disk.put("/rec/clip_2.m4a", "audio-2");
         workspace.front = FrontApplication{"org.example.Editor", "Editor"};
         delegate = launch(permissions);
+        // After the launch, which would keep them as left over by a crash.
+        disk.put("/rec/clip_1.m4a", "audio-1");
+        disk.put("/rec/clip_2.m4a", "audio-2");
     }
 
     std::shared_ptr<AppDelegate> launch(Permissions& granted)
@@ -41,8 +45,10 @@ protected:
             notificationCenter,
             transcriber,
             history,
+            kept,
             paster,
             streamers,
+            "/rec",
             [this] {
                 auto manager = std::make_unique<FakeHotkeyControl>();
                 hotkeys = manager.get();
@@ -89,6 +95,8 @@ protected:
     NotificationCenter notificationCenter;
     FakeTranscriber transcriber;
     FakeHistoryRecorder history;
+    RecordingLog log;
+    KeptDictationStore kept{disk, log, clock, "/data/Quillo/kept"};
     FakePaster paster;
     FakeLiveStreamerFactory streamers;
     FakeHotkeyControl* hotkeys = nullptr;
@@ -174,36 +182,130 @@ TEST_F(AppDelegateTest, EmptyResultLeavesEverythingUntouched)
 
 // The texts of each error kind are the errors' own business; here both paths:
 // a dictation error and any other failure.
-TEST_F(AppDelegateTest, ErrorsAreNotifiedOnceAndNothingIsPastedOrStored)
+TEST_F(AppDelegateTest, FailedDictationsAreKeptAndTheRetryButtonCompletesThem)
 {
     struct Case
     {
         const char* name;
         std::function<void()> arrange;
-        std::string body;
+        std::string error;
+        bool buttons;
     };
     const std::vector<Case> cases = {
         {"auth",
          [&] { transcriber.willThrow(DictationError::auth()); },
-         "API key rejected. Please contact the app developer."},
-        {"other",
+         "API key rejected. Please contact the app developer.",
+         true},
+        {"unreadable, no buttons",
          [&] { transcriber.willThrow(FileReadError("The recording could not be read.")); },
-         "The recording could not be read."},
+         "The recording could not be read.",
+         false},
     };
     for (const auto& c : cases) {
         notifier.sent.clear();
+        notifier.actions.clear();
+        notifier.actionsShown = c.buttons;
         disk.put("/rec/clip_1.m4a", "audio");
         c.arrange();
-        record("/rec/clip_1.m4a");
+        record("/rec/clip_1.m4a", 2500ms);
         settle();
         ASSERT_EQ(notifier.sent.size(), 1u) << "case " << c.name;
-        EXPECT_EQ(notifier.sent[0].first, "Quillo Error") << "case " << c.name;
-        EXPECT_EQ(notifier.sent[0].second, c.body) << "case " << c.name;
+        EXPECT_EQ(notifier.sent[0],
+                  (std::pair<std::string, std::string>{
+                      "Quillo Error",
+                      c.error + (c.buttons ? " The dictation was kept: press Retry, or retry it later "
+                                             "from History."
+                                           : " The dictation was kept: retry it from History.")}))
+            << "case " << c.name;
         EXPECT_TRUE(paster.pastes.empty()) << "case " << c.name;
         EXPECT_TRUE(history.entries.empty()) << "case " << c.name;
         EXPECT_EQ(statusItem.currentSymbol(), "mic") << "case " << c.name;
         EXPECT_FALSE(disk.exists("/rec/clip_1.m4a")) << "case " << c.name;
+        EXPECT_FALSE(disk.exists("/rec/clip_1.m4a.json")) << "case " << c.name << ": no processing note is left";
+
+        const auto pending = kept.list();
+        ASSERT_EQ(pending.size(), 1u) << "case " << c.name;
+        EXPECT_EQ(pending[0].error, c.error) << "case " << c.name;
+        EXPECT_EQ(pending[0].duration, 2.5) << "case " << c.name;
+        EXPECT_EQ(pending[0].appName, "Editor") << "case " << c.name;
+        EXPECT_EQ(pending[0].languages, std::vector<std::string>{"en"}) << "case " << c.name;
+        EXPECT_EQ(disk.file(pending[0].audioPath)->contents, "audio") << "case " << c.name;
+        EXPECT_EQ(notifier.actions.size(), c.buttons ? 1u : 0u) << "case " << c.name;
+
+        // A retry that fails again keeps it with the new error; one that works
+        // copies the text and files it under the dictation's own time.
+        transcriber.willThrow(DictationError::network());
+        delegate->retryKept(pending[0].id);
+        settle();
+        EXPECT_EQ(kept.list().at(0).error, "No internet connection.") << "case " << c.name;
+        transcriber.willReturn({"Kept words.", true});
+        if (c.buttons) {
+            ASSERT_EQ(notifier.actions.size(), 2u) << "case " << c.name;
+            EXPECT_EQ(notifier.actions.back().first, "Retry") << "case " << c.name;
+            notifier.actions.back().second();
+        } else {
+            delegate->retryKept(pending[0].id);
+        }
+        settle();
+        ASSERT_EQ(history.entries.size(), 1u) << "case " << c.name;
+        EXPECT_EQ(history.entries[0].text, "Kept words.") << "case " << c.name;
+        EXPECT_EQ(history.entries[0].date, pending[0].date) << "case " << c.name;
+        EXPECT_EQ(history.entries[0].duration, 2.5) << "case " << c.name;
+        EXPECT_EQ(paster.copies, std::vector<std::string>{"Kept words."}) << "case " << c.name;
+        EXPECT_TRUE(paster.pastes.empty()) << "case " << c.name << ": the cursor is elsewhere by now";
+        EXPECT_EQ(notifier.sent.back().first, "Dictation Transcribed") << "case " << c.name;
+        EXPECT_TRUE(kept.list().empty()) << "case " << c.name;
+        EXPECT_FALSE(disk.exists(pending[0].audioPath)) << "case " << c.name;
+        history.entries.clear();
+        paster.copies.clear();
     }
+}
+
+TEST_F(AppDelegateTest, CrashLeftoversAreKeptAtLaunchAndQuittingKeepsWhatIsStillProcessing)
+{
+    // Quitting while a dictation waits on the network.
+    transcriber.willReturn({"Too late.", false});
+    record("/rec/clip_1.m4a", 2000ms);
+    EXPECT_TRUE(delegate->isBusy());
+    EXPECT_EQ(delegate->keepUnfinishedDictations(), 1u);
+    settle(); // the task ends after all
+    EXPECT_TRUE(history.entries.empty());
+    EXPECT_TRUE(paster.pastes.empty());
+    ASSERT_EQ(kept.list().size(), 1u);
+    EXPECT_EQ(kept.list()[0].error, AppDelegate::kQuitError);
+    EXPECT_EQ(kept.list()[0].duration, 2.0);
+
+    // Processing leaves a note beside the recording while it runs.
+    bool notedWhileProcessing = false;
+    transcriber.outcomes.push_back([&]() -> DictationResult {
+        notedWhileProcessing = disk.exists("/rec/clip_2.m4a.json");
+        return {"Done.", false};
+    });
+    record("/rec/clip_2.m4a");
+    settle();
+    EXPECT_TRUE(notedWhileProcessing);
+    EXPECT_FALSE(disk.exists("/rec/clip_2.m4a.json"));
+
+    // What a kill leaves behind: a recording with its note, one without.
+    KeptDictation noted;
+    noted.date = 100;
+    noted.duration = 3.0;
+    noted.appName = "Terminal";
+    disk.put("/rec/clip_9.m4a", "killed while processing");
+    kept.noteProcessing("/rec/clip_9.m4a", noted);
+    disk.put("/rec/clip_1765000000.5.m4a", "killed while recording");
+    delegate.reset();
+    notifier.sent.clear();
+
+    const auto relaunched = launch(permissions);
+    EXPECT_EQ(notifier.sent.back().first, "Dictation Not Transcribed");
+    const auto pending = kept.list();
+    ASSERT_EQ(pending.size(), 3u);
+    EXPECT_EQ(pending[0].appName, "Terminal") << "the note tells what the recording alone cannot";
+    EXPECT_EQ(pending[0].duration, 3.0);
+    EXPECT_EQ(pending[0].error, AppDelegate::kInterruptedError);
+    EXPECT_EQ(pending[1].date, 1765000000.5 - kReferenceDateUnixSeconds) << "the time in its name";
+    EXPECT_TRUE(disk.listFiles("/rec").empty());
 }
 
 TEST_F(AppDelegateTest, PasteLastBeforeAnySuccessDoesNothingAndSurvivesFailures)
@@ -380,6 +482,8 @@ TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheir
 
     FakePermissions untrusted;
     untrusted.accessibilityTrusted = false;
+    disk.removeFile("/rec/clip_1.m4a");
+    disk.removeFile("/rec/clip_2.m4a");
     const auto other = launch(untrusted);
 
     using Sent = std::pair<std::string, std::string>;

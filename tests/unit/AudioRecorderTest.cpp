@@ -44,9 +44,23 @@ protected:
         return *m_recorder;
     }
 
-    // Stops and returns what the completion reported, checking it ran exactly once.
-    std::optional<std::string> stop()
+    // `seconds` of a square wave at `amplitude`, as the capture would deliver it.
+    static std::vector<std::int16_t> sound(double seconds, std::int16_t amplitude)
     {
+        std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * 16000));
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = (i / 20) % 2 ? amplitude : static_cast<std::int16_t>(-amplitude);
+        }
+        return samples;
+    }
+
+    // Stops and returns what the completion reported, checking it ran exactly
+    // once. Unless told otherwise, half a second of speech is captured first.
+    std::optional<std::string> stop(bool speak = true)
+    {
+        if (speak && !capture.streams.empty() && !capture.streams.back()->stopped) {
+            capture.deliver(sound(0.5, 3000));
+        }
         int calls = 0;
         std::optional<std::string> reported;
         recorder().stopRecording([&](const std::optional<std::string>& path) {
@@ -84,8 +98,11 @@ TEST_F(AudioRecorderTest, RecordsCapturedAudioIntoAFinishedFileAndReportsIt)
     capture.streams[0]->lastBlock = {6};
     EXPECT_EQ(stop(), std::string(kDirectory) + "/clip_1765000000.123456.m4a");
     ASSERT_EQ(writer.files.size(), 1u);
-    EXPECT_EQ(writer.files[0]->samples, (std::vector<std::int16_t>{1, 2, 3, 4, 5, 6}))
-        << "the block the capture hands over while stopping belongs to the file";
+    const auto& samples = writer.files[0]->samples;
+    ASSERT_EQ(samples.size(), 5u + 8000u + 1u);
+    EXPECT_EQ(std::vector<std::int16_t>(samples.begin(), samples.begin() + 5),
+              (std::vector<std::int16_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(samples.back(), 6) << "the block the capture hands over while stopping belongs to the file";
     EXPECT_EQ(events, (AudioEvents{"capture.start", "capture.stop", "file.finish"}))
         << "the capture stops before the file is completed";
     EXPECT_FALSE(recorder().isRecording());
@@ -126,6 +143,33 @@ TEST_F(AudioRecorderTest, EveryFailureReportsNoFileLeavesNothingOnDiskAndRestore
     recorder().startRecording();
     EXPECT_TRUE(stop().has_value()) << "the next recording works";
     EXPECT_EQ(fallbacks, 0);
+}
+
+TEST_F(AudioRecorderTest, ARecordingWithoutSpeechYieldsNoFileAndLeavesNothingBehind)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::int16_t> captured;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {"digital silence", sound(2.0, 0), false},
+        {"a quiet room", sound(2.0, 120), false},
+        {"a tap of the key, however loud", sound(0.25, 8000), false},
+        {"quiet speech", sound(0.4, 300), true},
+    };
+    for (const auto& c : cases) {
+        clock.advance(1s);
+        recorder().startRecording();
+        capture.deliver(c.captured);
+        const auto path = stop(false);
+        EXPECT_EQ(path.has_value(), c.kept) << "case " << c.name;
+        EXPECT_EQ(disk.paths().size(), c.kept ? 1u : 0u) << "case " << c.name;
+        if (path) {
+            disk.removeFile(*path);
+        }
+    }
 }
 
 TEST_F(AudioRecorderTest, RecordingsInTheSameInstantStillGetTheirOwnFiles)

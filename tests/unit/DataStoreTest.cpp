@@ -9,6 +9,7 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/RecordingLog.h"
+#include "store/KeptDictations.h"
 #include "store/RecordJson.h"
 
 namespace quillo {
@@ -63,6 +64,15 @@ TEST_F(DataStoreTest, LoadsWhatAnEarlierSessionSaved)
     EXPECT_EQ(reopened->snippets().at(0).expansion, "Best regards");
     EXPECT_EQ(reopened->dictionaryWords(), std::vector<std::string>{"Kubernetes"});
     EXPECT_TRUE(log.lines().empty());
+
+    // A dictation retried later is filed under its own, earlier date.
+    reopened->addEntryMadeAt(history[1].date() - 60, "retried", 1.5, std::nullopt, std::nullopt);
+    reopened->addEntry("third", 0, std::nullopt, std::nullopt);
+    std::vector<std::string> texts;
+    for (const auto& entry : open()->history()) {
+        texts.push_back(entry.text());
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"third", "second", "first", "retried"}));
 }
 
 TEST_F(DataStoreTest, UnusableFileIsSetAsideUntouchedAndTheListStartsEmpty)
@@ -118,6 +128,35 @@ TEST_F(DataStoreTest, FailedSaveKeepsThePreviousFileAndTheChangeInMemory)
 
     store->addEntry("next", 1, std::nullopt, std::nullopt); // the next save writes both
     EXPECT_EQ(decodeHistory(fileContents(kHistory)).records.size(), 3u);
+}
+
+TEST_F(DataStoreTest, FailingSavesAreReportedOnceAndWhatTheyMissedOutlivesAQuit)
+{
+    auto store = open();
+    std::vector<std::string> reports;
+    store->addSaveFailureObserver([&](const std::string& message) { reports.push_back(message); });
+    disk.failWrites(2);
+    store->addEntry("first", 1, std::nullopt, std::nullopt);
+    store->addEntry("second", 1, std::nullopt, std::nullopt);
+    ASSERT_EQ(reports.size(), 1u) << "once, not at every change";
+    EXPECT_NE(reports[0].find(kHistory), std::string::npos) << "says where";
+    EXPECT_EQ(store->unsavedEntries().size(), 2u);
+
+    // Quitting before a save works: the missed entries wait in the kept folder.
+    disk.failWrites(1);
+    EXPECT_FALSE(store->saveHistoryNow());
+    KeptDictationStore kept(disk, log, clock, std::string(kDir) + "/kept");
+    ASSERT_TRUE(kept.keepHistoryEntries(store->unsavedEntries()));
+    store.reset();
+
+    auto relaunched = open();
+    EXPECT_TRUE(relaunched->history().empty());
+    for (const auto& entry : kept.takeHistoryEntries()) {
+        relaunched->addEntryMadeAt(entry.date(), entry.text(), entry.duration(), entry.appBundleID(), entry.appName());
+    }
+    EXPECT_EQ(decodeHistory(fileContents(kHistory)).records.size(), 2u);
+    EXPECT_TRUE(kept.takeHistoryEntries().empty()) << "handed back once";
+    EXPECT_TRUE(relaunched->unsavedEntries().empty());
 }
 
 TEST_F(DataStoreTest, EverySaveWritesExactlyTheEncodedHistory)

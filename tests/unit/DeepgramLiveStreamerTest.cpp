@@ -149,6 +149,25 @@ TEST_F(DeepgramStreamerTest, SendsEightyFiveMillisecondLittleEndianMessagesThenT
     EXPECT_EQ(socket().closeCodes, std::vector<int>{1000});
 }
 
+TEST_F(DeepgramStreamerTest, SilenceIsHeldBackWithTheConnectionKeptAliveUntilTheFirstWord)
+{
+    auto streamer = connected();
+    capture->deliver(std::vector<std::int16_t>(72000, 40)); // 4.5 s of a quiet room
+    auto sent = socket().sent();
+    ASSERT_EQ(sent.size(), 1u) << "no audio before speech";
+    EXPECT_FALSE(sent[0].binary);
+    EXPECT_EQ(sent[0].data, R"({"type":"KeepAlive"})");
+
+    std::vector<std::int16_t> word(1360, 2000);
+    capture->deliver(word);
+    std::size_t audio = 0;
+    for (const auto& message : socket().sent()) {
+        audio += message.binary ? message.data.size() / 2 : 0;
+    }
+    EXPECT_EQ(audio, 8000u + 1360u - (8000u + 1360u) % 1360u) << "the word with the half second before it";
+    streamer->cancel();
+}
+
 TEST_F(DeepgramStreamerTest, TranscriptIsTheFinalsJoinedWithSingleSpacesThenTheLastInterim)
 {
     struct Case
@@ -250,7 +269,7 @@ TEST_F(DeepgramStreamerTest, EveryFailureYieldsNothing)
         [&](auto&) {
             socket().answerPing(true);
             socket().failSends = true;
-            capture->deliver(std::vector<std::int16_t>(1360));
+            capture->deliver(std::vector<std::int16_t>(1360, 3000));
         },
         false);
     expectNothing(

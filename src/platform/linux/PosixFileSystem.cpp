@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -195,6 +196,25 @@ bool PosixFileSystem::exists(const std::string& path) const
     struct stat info
     {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> PosixFileSystem::listFiles(const std::string& path) const
+{
+    std::vector<std::string> names;
+    DIR* directory = ::opendir(path.c_str());
+    if (!directory) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(directory)) {
+        struct stat info
+        {};
+        // lstat: a symbolic link planted in a private folder is not ours to follow.
+        if (::fstatat(::dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(directory);
+    return names;
 }
 
 } // namespace quillo

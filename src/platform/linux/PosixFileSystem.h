@@ -15,6 +15,7 @@ public:
     Result rename(const std::string& from, const std::string& to) override;
     Result removeFile(const std::string& path) override;
     bool exists(const std::string& path) const override;
+    std::vector<std::string> listFiles(const std::string& path) const override;
 };
 
 } // namespace quillo

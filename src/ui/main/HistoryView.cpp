@@ -178,6 +178,12 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
 
 HistoryView::~HistoryView() = default;
 
+void HistoryView::setTopSection(QWidget* section)
+{
+    // Right after the header row: above the search, which covers the history only.
+    static_cast<QVBoxLayout*>(layout())->insertWidget(1, section);
+}
+
 void HistoryView::refresh()
 {
     catchUp();

@@ -56,6 +56,10 @@ public:
     // A load or search is running on the other thread.
     bool isUpdating() const;
 
+    // Puts `section` (the dictations not transcribed yet) at the top, under
+    // the title; the view takes it over.
+    void setTopSection(QWidget* section);
+
 public slots:
     void refresh();
     void askToClear();

@@ -14,6 +14,7 @@
 #include "ui/main/HistoryView.h"
 #include "ui/main/HomeView.h"
 #include "ui/main/InsightsView.h"
+#include "ui/main/KeptDictationsSection.h"
 #include "ui/main/SnippetsView.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/widgets/CardFrame.h"
@@ -224,7 +225,12 @@ MainWindowView::MainWindowView(const Dependencies& dependencies, QWidget* parent
     m_stack->setObjectName(QStringLiteral("pages"));
     m_pages[indexOf(NavItem::home)] = new HomeView(store, dependencies.clock);
     m_pages[indexOf(NavItem::insights)] = new InsightsView(store);
-    m_pages[indexOf(NavItem::history)] = new HistoryView(store);
+    auto* history = new HistoryView(store);
+    if (dependencies.keptDictations) {
+        history->setTopSection(
+            new KeptDictationsSection(*dependencies.keptDictations, dependencies.retryKept, dependencies.deleteKept));
+    }
+    m_pages[indexOf(NavItem::history)] = history;
     m_pages[indexOf(NavItem::dictionary)] = new DictionaryView(store);
     m_pages[indexOf(NavItem::snippets)] = new SnippetsView(store);
     m_pages[indexOf(NavItem::settings)] = new SettingsView({dependencies.preferences,

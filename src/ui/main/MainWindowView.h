@@ -18,6 +18,7 @@ class AppNavState;
 class Clock;
 class Credentials;
 class DataStore;
+class KeptDictationStore;
 class LoginItem;
 class MicrophoneManager;
 class Preferences;
@@ -78,6 +79,11 @@ public:
         const Credentials& credentials;
         std::string localModelName;
         std::function<std::optional<PasteReport>()> lastPaste; // the session's last paste, for Settings
+        // History's "Not transcribed yet" section, when given, and what its
+        // buttons do with a kept dictation's id.
+        KeptDictationStore* keptDictations = nullptr;
+        std::function<void(const std::string&)> retryKept = {};
+        std::function<void(const std::string&)> deleteKept = {};
     };
 
     explicit MainWindowView(const Dependencies& dependencies, QWidget* parent = nullptr);

@@ -2,7 +2,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -11,7 +14,9 @@ class QLocalServer;
 namespace quillo {
 
 // One Quillo per user session. The first instance listens on a private local
-// socket; a later one tells it to come forward and leaves.
+// socket; a later one tells it to come forward and leaves. The command line
+// also asks the running instance to do work through the socket: one line
+// "command <request>\n" in, one line of answer back, then the socket closes.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -23,10 +28,20 @@ public:
     // True when another instance answered and was asked to show itself.
     bool notifyRunningInstance();
 
+    // Gets a command's request and answers it, then or later, through the
+    // callback (main thread). The answer must not contain a line break.
+    using CommandHandler =
+        std::function<void(const QByteArray& request, std::function<void(const QByteArray&)> answer)>;
+
     // Starts listening; `onReopen` runs on the main thread whenever a later
-    // instance starts. False when the socket cannot be created (Quillo then
-    // runs anyway, without the guard).
-    bool listen(std::function<void()> onReopen);
+    // instance starts, `onCommand` for each command. False when the socket
+    // cannot be created (Quillo then runs anyway, without the guard).
+    bool listen(std::function<void()> onReopen, CommandHandler onCommand = {});
+
+    // The command line's side: sends `request` as a command to the instance
+    // listening on `socketPath` and waits, without a time limit, for its
+    // answer. Nothing when no instance listens. Needs no QCoreApplication.
+    static std::optional<std::string> ask(const QString& socketPath, const std::string& request);
 
     // $XDG_RUNTIME_DIR/quillo.socket, else a per-user name in the temp dir.
     static QString defaultSocketPath();
@@ -35,6 +50,7 @@ private:
     QString m_socketPath;
     std::unique_ptr<QLocalServer> m_server;
     std::function<void()> m_onReopen;
+    CommandHandler m_onCommand;
 };
 
 } // namespace quillo

@@ -1,0 +1,131 @@
+#include "store/KeptDictations.h"
+
+#include <gtest/gtest.h>
+
+#include "base/DictationEntry.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/RecordingLog.h"
+
+namespace quillo {
+namespace {
+
+constexpr const char* kKept = "/home/u/.local/share/Quillo/kept";
+constexpr const char* kRecording = "/run/user/1000/quillo/clip_1772442000.25.m4a";
+
+class KeptDictationsTest : public ::testing::Test
+{
+protected:
+    KeptDictation failed(const std::string& error = "No internet connection.")
+    {
+        KeptDictation record;
+        record.date = toReferenceSeconds(clock.now());
+        record.duration = 4.5;
+        record.appBundleID = "org.gnome.TextEditor";
+        record.appName = "Text Editor";
+        record.languages = {"de", "en"};
+        record.engine = "auto";
+        record.error = error;
+        return record;
+    }
+
+    test::FakeFileSystem disk;
+    test::RecordingLog log;
+    test::FakeClock clock;
+    KeptDictationStore store{disk, log, clock, kKept};
+};
+
+TEST_F(KeptDictationsTest, KeepsTheRecordingWithAPrivateRecordThatReadsBackAsWritten)
+{
+    disk.put(kRecording, "speech", 0600);
+    const auto kept = store.keep(kRecording, failed());
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->id, "20260302-090000");
+    EXPECT_EQ(disk.directoryMode(kKept), 0700u);
+    EXPECT_FALSE(disk.exists(kRecording)) << "moved, not copied";
+    EXPECT_EQ(disk.file(kept->audioPath)->contents, "speech");
+    EXPECT_EQ(disk.file(std::string(kKept) + "/" + kept->id + ".json")->mode, 0600u);
+
+    disk.put(kRecording, "more speech", 0600);
+    const auto second = store.keep(kRecording, failed("API error: overloaded"));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->id, "20260302-090000-2") << "two in one second keep both";
+
+    KeptDictationStore reopened(disk, log, clock, kKept);
+    const auto listed = reopened.list();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0], *kept);
+    EXPECT_EQ(listed[1].error, "API error: overloaded");
+    EXPECT_EQ(reopened.find(second->id), second);
+    EXPECT_FALSE(reopened.find("../history")) << "an id is never a path";
+}
+
+TEST_F(KeptDictationsTest, NeverLosesTheRecordingWhateverTheDiskDoes)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void()> inject;
+        bool kept;             // keep() succeeds
+        bool leftInPlace;      // the recording is still where it was
+        std::size_t listedNow; // what the list shows at once
+    };
+    const std::vector<Case> cases = {
+        {"another file system: copied, then the original removed", [&] { disk.failRenames(); }, true, false, 1},
+        {"cannot move nor copy",
+         [&] {
+             disk.failRenames();
+             disk.failWrites();
+         },
+         false,
+         true,
+         0},
+        {"the record cannot be written", [&] { disk.failWrites(); }, false, false, 0},
+    };
+    for (const auto& c : cases) {
+        for (const auto& record : store.list()) {
+            store.remove(record.id);
+        }
+        for (const auto& name : disk.listFiles(kKept)) {
+            disk.removeFile(std::string(kKept) + "/" + name);
+        }
+        disk.put(kRecording, "speech", 0600);
+        c.inject();
+        EXPECT_EQ(store.keep(kRecording, failed()).has_value(), c.kept) << "case " << c.name;
+        EXPECT_EQ(disk.exists(kRecording), c.leftInPlace) << "case " << c.name;
+        EXPECT_EQ(store.list().size(), c.listedNow) << "case " << c.name;
+
+        // The next launch finds whatever was left and keeps it properly.
+        store.adoptLeftovers("/run/user/1000/quillo", "Quillo stopped before this dictation was transcribed.");
+        ASSERT_EQ(store.list().size(), 1u) << "case " << c.name;
+        EXPECT_EQ(disk.file(store.list()[0].audioPath)->contents, "speech") << "case " << c.name;
+        EXPECT_FALSE(disk.exists(kRecording)) << "case " << c.name;
+    }
+}
+
+TEST_F(KeptDictationsTest, RecordsThatCannotBeReadAreSkippedAndOldOnesExpire)
+{
+    disk.put(kRecording, "old", 0600);
+    const auto old = store.keep(kRecording, failed());
+    clock.advance(std::chrono::hours(24 * KeptDictationStore::kKeepDays - 1));
+    disk.put(kRecording, "recent", 0600);
+    const auto recent = store.keep(kRecording, failed());
+    disk.put(kRecording, "broken", 0600);
+    const auto broken = store.keep(kRecording, failed());
+    ASSERT_TRUE(old && recent && broken);
+    disk.put(std::string(kKept) + "/" + broken->id + ".json", "{not json", 0600);
+
+    EXPECT_EQ(store.list().size(), 2u) << "the broken record is skipped, the others still listed";
+    EXPECT_EQ(store.removeExpired(), 0u) << "29 days and 23 hours are not too old";
+    clock.advance(std::chrono::hours(2));
+    EXPECT_EQ(store.removeExpired(), 1u);
+    EXPECT_FALSE(disk.exists(old->audioPath));
+    EXPECT_TRUE(store.updateError(recent->id, "API key rejected. Please contact the app developer."));
+    EXPECT_EQ(store.find(recent->id)->error, "API key rejected. Please contact the app developer.");
+    EXPECT_TRUE(store.remove(recent->id));
+    EXPECT_FALSE(store.remove(recent->id));
+    EXPECT_TRUE(store.list().empty());
+}
+
+} // namespace
+} // namespace quillo
