@@ -29,7 +29,7 @@ public:
     }
 
     std::string undecodable = "not audio";
-    int lastSampleRate = 0;
+    std::atomic<int> lastSampleRate = 0; // decodes of overlapping dictations run at once
 };
 
 class FakeSpeechRecognizer final : public SpeechRecognizer

@@ -153,7 +153,7 @@ TEST_F(LocalSpeechEngineTest, LoadsTheModelOnceForOverlappingDictationsAndRecogn
     for (const auto& result : results) {
         EXPECT_EQ(result, (SpokenText{"Go forward ten meters.", false}));
     }
-    EXPECT_EQ(decoder.lastSampleRate, 16000);
+    EXPECT_EQ(decoder.lastSampleRate.load(), 16000);
     EXPECT_EQ(recognizer.heardSamples.load(), 3u);
     ASSERT_FALSE(log.lines().empty());
     EXPECT_EQ(log.lines()[0], "[Quillo] Offline model Test Model loaded in 0.50s, 40.0 MB resident");
