@@ -30,6 +30,7 @@
 #include "output/PasteManager.h"
 #include "platform/Permissions.h"
 #include "platform/linux/CurlHttpClient.h"
+#include "platform/linux/Environment.h"
 #include "platform/linux/EnvironmentCredentials.h"
 #include "platform/linux/EnvironmentEndpoints.h"
 #include "platform/linux/FfmpegAudioDecoder.h"
@@ -110,6 +111,12 @@ bool isStoreCommand(const char* name)
     return std::strcmp(name, "stats") == 0 || std::strcmp(name, "history") == 0;
 }
 
+// QUILLO_LOG_TEXT=1 puts dictated text in the log lines, for debugging.
+bool logDictatedText()
+{
+    return quillo::processEnvironment("QUILLO_LOG_TEXT") == "1";
+}
+
 // The dictation pipeline without the desktop, over the same settings, lists,
 // service keys and offline model as the app.
 int runTranscribeCommand(int argc, char** argv)
@@ -128,7 +135,7 @@ int runTranscribeCommand(int argc, char** argv)
     quillo::PocketSphinxRecognizer recognizer;
     quillo::LocalSpeechEngine localSpeech({decoder, recognizer, log});
     quillo::OpenAIService pipeline(
-        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
+        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech, logDictatedText()});
     quillo::TranscribeCommand command{preferences, pipeline};
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
@@ -222,7 +229,7 @@ int runDesktopApp(int argc, char** argv)
     quillo::PocketSphinxRecognizer recognizer;
     quillo::LocalSpeechEngine localSpeech({audioDecoder, recognizer, log});
     quillo::OpenAIService transcriber(
-        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
+        {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech, logDictatedText()});
     quillo::QtClipboard clipboard;
     quillo::XTestKeySynthesizer keySynthesizer;
     quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
@@ -302,9 +309,7 @@ int runDesktopApp(int argc, char** argv)
 
     // The offline model takes seconds to load: when it is what will run, load
     // it now, in the background, rather than in the user's first dictation.
-    const auto route = quillo::routeDictation(quillo::TranscriptionEngine::current(preferences),
-                                              quillo::QuilloLanguage::enabled(preferences),
-                                              quillo::ConfiguredKeys::of(credentials));
+    const auto route = quillo::currentRoute(preferences, credentials, quillo::QuilloLanguage::enabled(preferences));
     if (route.speech == quillo::TranscriptionEngine::local) {
         localSpeech.preload();
     }
