@@ -184,8 +184,8 @@ TEST_F(AppDelegateTest, ErrorsAreNotifiedOnceAndNothingIsPastedOrStored)
     };
     const std::vector<Case> cases = {
         {"auth",
-         [&] { transcriber.willThrow(DictationError::auth()); },
-         "API key rejected. Please contact the app developer."},
+         [&] { transcriber.willThrow(DictationError::auth(DictationError::Service::openAI)); },
+         "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json."},
         {"other",
          [&] { transcriber.willThrow(FileReadError("The recording could not be read.")); },
          "The recording could not be read."},
