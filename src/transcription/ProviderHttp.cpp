@@ -21,7 +21,8 @@ ServiceURL restURL(const std::string& base)
         throw DictationError::network();
     }
     if (!url->isEncrypted() && !url->isLoopback()) {
-        throw DictationError::insecureEndpoint(url->text());
+        // Without the user information, which may hold a password.
+        throw DictationError::insecureEndpoint(url->scheme() + "://" + url->host() + url->path());
     }
     return *url;
 }

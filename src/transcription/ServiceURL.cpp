@@ -99,6 +99,10 @@ std::optional<ServiceURL> ServiceURL::parse(const std::string& text)
 
 void ServiceURL::appendPath(std::string_view segment)
 {
+    // "/v1/" and "/listen" make "/v1/listen", not "/v1//listen".
+    if (!m_path.empty() && m_path.back() == '/' && !segment.empty() && segment.front() == '/') {
+        m_path.pop_back();
+    }
     m_path += segment;
 }
 

@@ -24,7 +24,8 @@ public:
     // Without the "?"; empty when there is none.
     const std::string& query() const { return m_query; }
 
-    // Appends `segment` (beginning with "/") to the path.
+    // Appends `segment` (beginning with "/") to the path, without doubling
+    // a slash the path ends with.
     void appendPath(std::string_view segment);
     // Appends one query item; name and value are sent as given.
     void addQueryItem(std::string_view name, std::string_view value);

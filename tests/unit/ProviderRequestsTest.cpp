@@ -397,7 +397,7 @@ TEST_F(ProviderRequestsTest, BodiesThatAreNotJSONThrowTheJSONError)
 TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndMustEncryptOffThisComputer)
 {
     http.fallback.response = {200, R"({"text":"ok"})"};
-    endpoints.openAI = "https://proxy.test/v1?team=7#top";
+    endpoints.openAI = "https://proxy.test/v1/?team=7#top";
     call("openai");
     EXPECT_EQ(http.requests().back().url, "https://proxy.test/v1/audio/transcriptions?team=7");
     endpoints.deepgram = "https://proxy.test/v1?team=7";
@@ -406,7 +406,8 @@ TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndMustEncryptOffThisComputer
     EXPECT_EQ(http.requests().back().url,
               "https://proxy.test/v1/listen?team=7&model=nova-3&punctuate=true&smart_format=true");
 
-    for (const char* base : {"http://api.example.com/v1", "http://10.0.0.2/v1", "http://127.0.0.1.example.com/v1"}) {
+    for (const char* base :
+         {"http://api.example.com/v1", "http://user:pw@10.0.0.2/v1", "http://127.0.0.1.example.com/v1"}) {
         endpoints.openAI = endpoints.deepgram = base;
         for (const char* which : {"openai", "deepgram", "cleanup"}) {
             const auto before = http.requests().size();
@@ -417,6 +418,7 @@ TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndMustEncryptOffThisComputer
                 EXPECT_EQ(e.kind(), DictationError::Kind::insecureEndpoint) << which << " with " << base;
                 EXPECT_EQ(std::string(e.what()).rfind("Refusing to send the API key unencrypted to http://", 0), 0u)
                     << e.what();
+                EXPECT_EQ(std::string(e.what()).find("pw"), std::string::npos) << e.what();
             }
             EXPECT_EQ(http.requests().size(), before) << which << " with " << base;
         }
