@@ -417,9 +417,7 @@ int runDesktopApp(int argc, char** argv)
 
     // The offline model takes seconds to load: when it is what will run, load
     // it now, in the background, rather than in the user's first dictation.
-    const auto route = quillo::routeDictation(quillo::TranscriptionEngine::current(preferences),
-                                              quillo::QuilloLanguage::enabled(preferences),
-                                              quillo::ConfiguredKeys::of(credentials));
+    const auto route = quillo::currentRoute(preferences, credentials, quillo::QuilloLanguage::enabled(preferences));
     if (route.speech == quillo::TranscriptionEngine::local) {
         pipeline.localSpeech.preload();
     }

@@ -25,13 +25,24 @@ public:
         api,
         network,
         auth,
-        parse
+        parse,
+        insecureEndpoint
+    };
+
+    // The service that answered; users bring their own keys, so the texts
+    // name the one to check.
+    enum class Service
+    {
+        openAI,
+        deepgram
     };
 
     static DictationError api(const std::string& message);
     static DictationError network();
-    static DictationError auth();
+    static DictationError auth(Service service);
     static DictationError parse();
+    // An endpoint that would carry a key unencrypted to another computer.
+    static DictationError insecureEndpoint(const std::string& url);
 
     Kind kind() const { return m_kind; }
     // The payload of `api`; empty for the other kinds.

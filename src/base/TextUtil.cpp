@@ -1,6 +1,8 @@
 #include "base/TextUtil.h"
 
+#include <cctype>
 #include <memory>
+#include <string_view>
 
 #include <unicode/brkiter.h>
 #include <unicode/uchar.h>
@@ -121,6 +123,49 @@ std::size_t countCharacters(const std::string& utf8)
         ++count;
     }
     return count;
+}
+
+std::string removeControlCharacters(const std::string& utf8)
+{
+    std::string result;
+    result.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) {
+            continue;
+        }
+        // U+0080 to U+009F are C2 80 to C2 9F in UTF-8.
+        if (c == 0xC2 && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) {
+                ++i;
+                continue;
+            }
+        }
+        result += utf8[i];
+    }
+    return result;
+}
+
+bool endsWithEnterCommand(const std::string& utf8)
+{
+    std::string words; // lower-case ASCII letters and digits, single spaces, read backwards
+    for (auto it = utf8.rbegin(); it != utf8.rend() && words.size() < 12; ++it) {
+        const auto c = static_cast<unsigned char>(*it);
+        if (std::isalnum(c)) {
+            words.insert(words.begin(), static_cast<char>(std::tolower(c)));
+        } else if (c >= 0x80) {
+            break; // a letter of another script ends the command words
+        } else if (!words.empty() && words.front() != ' ') {
+            words.insert(words.begin(), ' ');
+        }
+    }
+    auto endsWith = [&words](std::string_view command) {
+        return words.size() >= command.size() &&
+               words.compare(words.size() - command.size(), command.size(), command) == 0 &&
+               (words.size() == command.size() || words[words.size() - command.size() - 1] == ' ');
+    };
+    return endsWith("press enter") || endsWith("hit enter") || endsWith("send");
 }
 
 } // namespace quillo::text

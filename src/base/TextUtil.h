@@ -24,4 +24,13 @@ std::string prefixCharacters(const std::string& utf8, std::size_t count);
 // The number of user-perceived characters (grapheme clusters).
 std::size_t countCharacters(const std::string& utf8);
 
+// Drops C0 and C1 control characters and DEL, keeping tab, line feed and
+// carriage return: service text must not carry terminal escape sequences
+// into the paste, the history or a terminal.
+std::string removeControlCharacters(const std::string& utf8);
+
+// Whether the last words are "press enter", "hit enter" or "send", in any
+// letter case and followed by nothing but punctuation and white space.
+bool endsWithEnterCommand(const std::string& utf8);
+
 } // namespace quillo::text

@@ -15,8 +15,16 @@ struct HttpRequest
     // Content-Length). A header given here replaces the client's own of that name.
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
-    // The whole exchange, from connecting to the last byte of the answer.
-    std::chrono::milliseconds timeout{std::chrono::seconds(60)};
+    // No cap on the whole exchange: a long recording on a slow uplink takes
+    // as long as it takes while bytes keep moving. Instead:
+    // making the connection (TCP and TLS);
+    std::chrono::milliseconds connectTimeout{std::chrono::seconds(30)};
+    // no byte sent or received for this long while the request or the answer
+    // is under way;
+    std::chrono::milliseconds stallTimeout{std::chrono::seconds(30)};
+    // the server's thinking time: from the last byte of the request to the
+    // first byte of the answer.
+    std::chrono::milliseconds answerTimeout{std::chrono::seconds(60)};
 };
 
 // Whatever HTTP status came back; an error status is an answer, not a failure.
@@ -34,7 +42,7 @@ public:
     enum class Kind
     {
         connectionLost, // the connection broke after the request had started
-        timedOut,       // no complete answer within the request's timeout
+        timedOut,       // a connect, stall or answer timeout of the request ran out
         cannotConnect,  // no connection was made (no such host, refused, TLS failure)
         other
     };
@@ -55,7 +63,7 @@ private:
 // Sends one POST request and waits for the whole answer.
 //
 // Threading: post() may be called from any thread except the main thread (it
-// blocks for up to the request's timeout); concurrent calls are independent.
+// blocks while the exchange makes progress); concurrent calls are independent.
 // Failure: throws TransportError when no HTTP answer arrived. Nothing is
 // retried here; callers decide.
 class HttpClient

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,6 +53,10 @@ public:
     virtual void cancel(int closeCode) = 0;
 
     static constexpr int kNormalClosure = 1000;
+    // A larger incoming message ends the connection, as does a backlog of
+    // kMaxInboxBytes that nobody has received.
+    static constexpr std::size_t kMaxMessageBytes = 1u << 20;
+    static constexpr std::size_t kMaxInboxBytes = 4u << 20;
 };
 
 class WebSocketConnector

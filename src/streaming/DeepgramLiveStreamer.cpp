@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <future>
-#include <thread>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -12,16 +11,11 @@
 #include "platform/ServiceEndpoints.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
-#include "transcription/TranscriptionEngine.h"
+#include "transcription/ServiceURL.h"
 
 namespace quillo {
 
 namespace {
-
-bool startsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 std::string trimmed(const std::string& text)
 {
@@ -45,8 +39,7 @@ bool DeepgramLiveStreamer::shouldStream(const Preferences& preferences,
     }
     // The same route the pipeline takes: without a Deepgram key the dictation
     // runs elsewhere, so streaming would only be thrown away.
-    const EngineRoute route =
-        routeDictation(TranscriptionEngine::current(preferences), languages, ConfiguredKeys::of(credentials));
+    const EngineRoute route = currentRoute(preferences, credentials, languages);
     if (route.speech != TranscriptionEngine::deepgram) {
         return false;
     }
@@ -55,22 +48,19 @@ bool DeepgramLiveStreamer::shouldStream(const Preferences& preferences,
 
 std::optional<std::string> DeepgramLiveStreamer::streamURL(const std::string& endpoint)
 {
-    std::string rest;
-    if (startsWith(endpoint, "wss://")) {
-        rest = endpoint.substr(6);
-    } else if (startsWith(endpoint, "ws://")) {
-        rest = endpoint.substr(5);
-    } else {
+    auto url = ServiceURL::parse(endpoint);
+    if (!url || (url->scheme() != "ws" && url->scheme() != "wss") || (!url->isEncrypted() && !url->isLoopback())) {
         return std::nullopt;
     }
-    // A host is required, and the endpoint carries no query or fragment of its own.
-    if (rest.empty() || rest.front() == '/' || rest.front() == ':' ||
-        endpoint.find_first_of("?# \t\r\n") != std::string::npos) {
-        return std::nullopt;
-    }
-    return endpoint + "?model=" + OpenAIService::deepgramModel +
-           "&encoding=linear16&sample_rate=16000&channels=1&language=en"
-           "&punctuate=true&smart_format=true&interim_results=true";
+    url->addQueryItem("model", OpenAIService::deepgramModel);
+    url->addQueryItem("encoding", "linear16");
+    url->addQueryItem("sample_rate", "16000");
+    url->addQueryItem("channels", "1");
+    url->addQueryItem("language", "en");
+    url->addQueryItem("punctuate", "true");
+    url->addQueryItem("smart_format", "true");
+    url->addQueryItem("interim_results", "true");
+    return url->text();
 }
 
 std::shared_ptr<DeepgramLiveStreamer> DeepgramLiveStreamer::create(Dependencies deps, Timing timing)
@@ -80,10 +70,42 @@ std::shared_ptr<DeepgramLiveStreamer> DeepgramLiveStreamer::create(Dependencies 
 
 DeepgramLiveStreamer::DeepgramLiveStreamer(Dependencies deps, Timing timing) : m_deps(deps), m_timing(timing) {}
 
+DeepgramLiveStreamer::~DeepgramLiveStreamer()
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_destroying = true;
+    }
+    m_changed.notify_all();
+    if (m_pingWatch.joinable()) {
+        m_pingWatch.join();
+    }
+}
+
 void DeepgramLiveStreamer::markDead()
 {
-    std::lock_guard guard(m_lock);
-    m_streamDead = true;
+    {
+        std::lock_guard guard(m_lock);
+        m_streamDead = true;
+    }
+    m_changed.notify_all();
+}
+
+void DeepgramLiveStreamer::watchPing()
+{
+    // The thread is joined before the streamer goes, so it may use `this`;
+    // holding a strong reference here could make it the one to destroy it.
+    m_pingWatch = std::thread([this] {
+        std::unique_lock lock(m_lock);
+        const bool settled = m_changed.wait_for(lock, m_timing.pingDeadline, [this] {
+            return m_connectionOK || m_streamDead || m_destroying;
+        });
+        if (!settled) {
+            m_streamDead = true;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+    });
 }
 
 bool DeepgramLiveStreamer::isDead()
@@ -111,25 +133,20 @@ void DeepgramLiveStreamer::start()
     std::weak_ptr<DeepgramLiveStreamer> weak = weak_from_this();
     socket->sendPing([weak](bool ok) {
         if (auto self = weak.lock()) {
-            std::lock_guard guard(self->m_lock);
-            if (ok) {
-                self->m_connectionOK = true;
-            } else {
-                self->m_streamDead = true;
+            {
+                std::lock_guard guard(self->m_lock);
+                if (ok) {
+                    self->m_connectionOK = true;
+                } else {
+                    self->m_streamDead = true;
+                }
             }
+            self->m_changed.notify_all();
         }
     });
     // A server that accepts the connection but never answers would otherwise
     // hold the dictation for the whole flush wait with nothing to show.
-    std::thread([weak, deadline = m_timing.pingDeadline] {
-        std::this_thread::sleep_for(deadline);
-        if (auto self = weak.lock()) {
-            std::lock_guard guard(self->m_lock);
-            if (!self->m_connectionOK && !self->m_streamDead) {
-                self->m_streamDead = true;
-            }
-        }
-    }).detach();
+    watchPing();
     receiveLoop(socket);
 
     m_pending.reserve(kSamplesPerMessage);
@@ -214,9 +231,20 @@ void DeepgramLiveStreamer::receiveLoop(const std::shared_ptr<WebSocket>& socket)
             return;
         }
         if (!message) {
-            std::lock_guard guard(self->m_lock);
-            if (!self->m_gotFinalFlush) {
-                self->m_streamDead = true;
+            {
+                std::lock_guard guard(self->m_lock);
+                if (!self->m_gotFinalFlush) {
+                    self->m_streamDead = true;
+                }
+            }
+            self->m_changed.notify_all();
+            return;
+        }
+        if (message->data.size() > kMaxMessageBytes) {
+            // Nothing the service sends is this large; stop before more come.
+            self->markDead();
+            if (auto open = weakSocket.lock()) {
+                open->cancel(WebSocket::kNormalClosure);
             }
             return;
         }
@@ -236,8 +264,11 @@ void DeepgramLiveStreamer::handleMessage(const std::string& text)
         return;
     }
     if (const auto type = json.find("type"); type != json.end() && type->is_string() && *type == "Metadata") {
-        std::lock_guard guard(m_lock);
-        m_gotFinalFlush = true;
+        {
+            std::lock_guard guard(m_lock);
+            m_gotFinalFlush = true;
+        }
+        m_changed.notify_all();
         return;
     }
     const auto channel = json.find("channel");
@@ -289,14 +320,11 @@ std::optional<std::string> DeepgramLiveStreamer::finish()
     m_socket->sendText(kCloseStream, [&sent](bool) { sent.set_value(); });
     sent.get_future().wait();
 
-    for (int poll = 0; poll < m_timing.flushPolls; ++poll) {
-        {
-            std::lock_guard guard(m_lock);
-            if (m_gotFinalFlush || m_streamDead) {
-                break;
-            }
-        }
-        std::this_thread::sleep_for(m_timing.flushPoll);
+    {
+        // Woken by the final message itself, so the text is ready the moment
+        // the server is done.
+        std::unique_lock lock(m_lock);
+        m_changed.wait_for(lock, m_timing.flushWait, [this] { return m_gotFinalFlush || m_streamDead; });
     }
     m_socket->cancel(WebSocket::kNormalClosure);
     m_socket.reset();

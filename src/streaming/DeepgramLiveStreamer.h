@@ -1,12 +1,14 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/SpeechLevel.h"
@@ -28,8 +30,8 @@ class ServiceEndpoints;
 //
 // Threads: start() on the main thread; sendBuffer on the capture thread;
 // ping, send and receive completions on the connection's thread; the ping
-// deadline on a short-lived thread of its own; finish() on the dictation's
-// background task. Callbacks hold the streamer weakly.
+// deadline on a thread the streamer owns and joins when destroyed; finish()
+// on the dictation's background task. Callbacks hold the streamer weakly.
 class DeepgramLiveStreamer final : public LiveStreamer, public std::enable_shared_from_this<DeepgramLiveStreamer>
 {
 public:
@@ -46,8 +48,8 @@ public:
     {
         std::chrono::milliseconds connectTimeout{5000};
         std::chrono::milliseconds pingDeadline{2500};
-        std::chrono::milliseconds flushPoll{50};
-        int flushPolls = 30;
+        // How long finish() waits for the server's final message.
+        std::chrono::milliseconds flushWait{1500};
     };
 
     static constexpr AudioFormat kFormat{16000, 1};
@@ -61,18 +63,23 @@ public:
     static constexpr std::uint64_t kKeepAliveSamples = 64000;
     static constexpr const char* kCloseStream = R"({"type":"CloseStream"})";
     static constexpr const char* kPreferenceKey = "quillo.streamingEnabled";
+    // A message this large is no transcript; it ends the stream.
+    static constexpr std::size_t kMaxMessageBytes = WebSocket::kMaxMessageBytes;
 
     // Whether a recording with these enabled languages streams: the switch is
     // on, the dictation is routed to Deepgram (so its key is configured), and
     // the set is English alone.
     static bool
     shouldStream(const Preferences& preferences, const Credentials& credentials, const LanguageSet& languages);
-    // The endpoint with the query the service needs; nothing when the
-    // endpoint is not a ws:// or wss:// URL.
+    // The endpoint with the query items the service needs after any it has;
+    // nothing when the endpoint is not a ws:// or wss:// URL, or is ws:// to
+    // another computer (the key would travel unencrypted).
     static std::optional<std::string> streamURL(const std::string& endpoint);
 
     static std::shared_ptr<DeepgramLiveStreamer> create(Dependencies deps, Timing timing);
     static std::shared_ptr<DeepgramLiveStreamer> create(Dependencies deps) { return create(deps, Timing{}); }
+
+    ~DeepgramLiveStreamer() override;
 
     void start() override;
     std::optional<std::string> finish() override;
@@ -89,6 +96,7 @@ private:
     void stopAudio();
     void markDead();
     bool isDead();
+    void watchPing();
 
     Dependencies m_deps;
     Timing m_timing;
@@ -104,12 +112,18 @@ private:
     // so the capture thread reads it without the lock.
     std::shared_ptr<WebSocket> m_socket;
 
-    std::mutex m_lock; // guards the five fields below
+    std::mutex m_lock; // guards the fields below
+    // Signalled whenever a flag below changes, and on destruction.
+    std::condition_variable m_changed;
     std::vector<std::string> m_finalSegments;
     std::string m_lastInterim;
     bool m_connectionOK = false;
     bool m_streamDead = false;
     bool m_gotFinalFlush = false;
+    bool m_destroying = false;
+
+    // Marks the stream dead when the ping is not answered in time.
+    std::thread m_pingWatch;
 };
 
 // Makes a streamer for each recording that should stream.

@@ -1,5 +1,7 @@
 #include "transcription/CleanupPrompt.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "transcription/JsonError.h"
@@ -118,12 +120,18 @@ std::string systemPrompt(const LanguageSet& languages,
     return prompt;
 }
 
+int maxTokens(const std::string& rawTranscript)
+{
+    const std::size_t budget = rawTranscript.size() + rawTranscript.size() / 4;
+    return static_cast<int>(std::clamp<std::size_t>(budget, kMinMaxTokens, kMaxMaxTokens));
+}
+
 std::string requestBody(const std::string& systemPrompt, const std::string& rawTranscript)
 {
     const nlohmann::json body = {
         {"model", OpenAIService::cleanupModel},
         {"temperature", kTemperature},
-        {"max_tokens", kMaxTokens},
+        {"max_tokens", maxTokens(rawTranscript)},
         {"messages",
          nlohmann::json::array({
              {{"role", "system"}, {"content", systemPrompt}},
@@ -137,12 +145,16 @@ std::string requestBody(const std::string& systemPrompt, const std::string& rawT
     }
 }
 
-std::string parseContent(const std::string& responseBody)
+CleanupAnswer parseAnswer(const std::string& responseBody)
 {
     using namespace json_walk;
     const auto document = parse(responseBody);
     const auto& choice = firstObject(member(document, "choices"));
-    return string(member(member(choice, "message"), "content"));
+    CleanupAnswer answer{string(member(member(choice, "message"), "content")), {}};
+    if (const auto reason = choice.find("finish_reason"); reason != choice.end() && reason->is_string()) {
+        answer.finishReason = reason->get<std::string>();
+    }
+    return answer;
 }
 
 } // namespace quillo::cleanup

@@ -5,11 +5,20 @@
 #include <vector>
 
 #include "transcription/QuilloLanguage.h"
+#include "transcription/SpeechServices.h"
 
 namespace quillo::cleanup {
 
 inline constexpr double kTemperature = 0.2;
-inline constexpr int kMaxTokens = 600;
+// Enough room for any short dictation; longer ones get room in proportion.
+inline constexpr int kMinMaxTokens = 600;
+// What the clean-up model can write in one answer.
+inline constexpr int kMaxMaxTokens = 16384;
+
+// The answer's token budget for this transcript: a token is at least one
+// byte of UTF-8 in every script, plus a quarter for the punctuation and line
+// breaks the model adds, so the whole text always fits.
+int maxTokens(const std::string& rawTranscript);
 
 // The fixed texts the system prompt is built from, byte for byte.
 extern const std::string_view kEnglishPrompt;       // the whole base for English alone
@@ -32,9 +41,9 @@ std::string systemPrompt(const LanguageSet& languages,
 // text is not valid UTF-8.
 std::string requestBody(const std::string& systemPrompt, const std::string& rawTranscript);
 
-// The model's content from a chat-completion answer, untrimmed. Throws
-// JsonError when the body is not JSON and DictationError::parse when the
-// content is not where it belongs.
-std::string parseContent(const std::string& responseBody);
+// The model's content from a chat-completion answer, untrimmed, with the
+// choice's finish_reason. Throws JsonError when the body is not JSON and
+// DictationError::parse when the content is not where it belongs.
+CleanupAnswer parseAnswer(const std::string& responseBody);
 
 } // namespace quillo::cleanup

@@ -9,6 +9,7 @@
 namespace quillo {
 
 class Credentials;
+class Preferences;
 
 // Which service keys are configured: present and not blank. A configured key
 // may still be one the service rejects; that shows when it is used.
@@ -27,8 +28,8 @@ struct EngineRoute
     TranscriptionEngine speech = TranscriptionEngine::local;
     // Whether longer dictations may be sent to OpenAI for clean-up.
     bool cleanup = false;
-    // The cloud engine the choice resolved to when its key is missing and the
-    // local engine stands in for it.
+    // The cloud engine the choice resolved to when its key is missing and
+    // another engine stands in for it.
     std::optional<TranscriptionEngine> missingKey;
 
     bool operator==(const EngineRoute&) const = default;
@@ -36,9 +37,16 @@ struct EngineRoute
 
 // The user's engine choice made concrete for these languages and keys: a
 // cloud engine whose key is configured runs as chosen; one without its key
-// gives way to the local engine, so dictation works with no keys at all.
-// Choosing the local engine keeps everything on this computer, clean-up too.
+// gives way to the other cloud engine when that has its key and serves the
+// languages (Deepgram serves English alone), else to the local engine, so
+// dictation works with no keys at all. Choosing the local engine keeps
+// everything on this computer, clean-up too.
 EngineRoute routeDictation(TranscriptionEngine chosen, const LanguageSet& languages, ConfiguredKeys keys);
+
+// routeDictation for the stored engine choice and the configured keys: the
+// one rule the pipeline, streaming, the Settings status line, the offline
+// model's preload and "quillo transcribe" all follow.
+EngineRoute currentRoute(const Preferences& preferences, const Credentials& credentials, const LanguageSet& languages);
 
 // One sentence telling the user where their speech and text will go.
 std::string engineStatusLine(const EngineRoute& route, const LanguageSet& languages);

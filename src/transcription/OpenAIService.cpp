@@ -33,6 +33,13 @@ std::string readAudio(const FileSystem& fileSystem, const std::string& path)
     throw FileReadError("The recording could not be read: " + read.error);
 }
 
+// What the log says about dictated text when it must not hold the text.
+std::string describe(const std::string& text)
+{
+    return std::to_string(text::countCharacters(text)) + " characters, " + std::to_string(text::countWords(text)) +
+           " words";
+}
+
 std::string formatSeconds(double seconds)
 {
     char buffer[32];
@@ -48,9 +55,7 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
                                                   const LanguageSet& languages,
                                                   const std::optional<std::string>& streamedTranscript)
 {
-    const EngineRoute route = routeDictation(TranscriptionEngine::current(m_deps.preferences),
-                                             languages,
-                                             ConfiguredKeys::of(m_deps.credentials));
+    const EngineRoute route = currentRoute(m_deps.preferences, m_deps.credentials, languages);
     const TranscriptionEngine engine = route.speech;
     const auto started = m_deps.clock.monotonicNow();
 
@@ -77,13 +82,16 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
         }
     }
 
+    // Service text may carry escape sequences; none of them belongs in a
+    // paste, the history or a terminal.
+    raw = text::removeControlCharacters(raw);
     if (text::trimSpacesAndTabs(raw).empty()) {
         return {};
     }
 
     const std::chrono::duration<double> elapsed = m_deps.clock.monotonicNow() - started;
     m_deps.log.write("[Quillo] Transcribed via " + engine.rawValue() + " in " + formatSeconds(elapsed.count()) +
-                     "s \u2014 '" + text::prefixCharacters(raw, 40) + "'");
+                     "s \u2014 " + (m_deps.logText ? "'" + text::prefixCharacters(raw, 40) + "'" : describe(raw)));
 
     const std::string instructions = m_deps.preferences.stringForKey("cleanupInstructions").value_or("");
 
@@ -97,20 +105,30 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
         return {expandSnippets(text::trimWhitespaceAndNewlines(raw)), spokenEnter};
     }
 
-    const std::string content =
+    const CleanupAnswer answer =
         m_deps.services.requestCleanup(raw, languages, m_deps.lists.dictionaryWords(), instructions);
+    const std::string content = text::removeControlCharacters(answer.content);
 
     std::string cleaned = text::trimWhitespaceAndNewlines(content);
-    m_deps.log.write("[Quillo] Cleanup output: " + cleaned);
+    m_deps.log.write("[Quillo] Cleanup output: " + (m_deps.logText ? cleaned : describe(cleaned)));
 
     bool simulateEnter = spokenEnter;
-    if (m_deps.rules.isRefusal(cleaned)) {
-        m_deps.log.write("[Quillo] REFUSAL DETECTED: " + cleaned);
+    if (answer.finishReason != "stop" || cleaned.empty()) {
+        // A cut-off or empty answer would lose the user's words.
+        m_deps.log.write("[Quillo] Cleanup answer not used (finish_reason " +
+                         (answer.finishReason.empty() ? std::string("missing")
+                                                      : text::removeControlCharacters(answer.finishReason)) +
+                         (cleaned.empty() ? ", empty" : "") + "); using the transcript");
+        cleaned = text::trimWhitespaceAndNewlines(raw);
+    } else if (m_deps.rules.isRefusal(cleaned, raw)) {
+        m_deps.log.write("[Quillo] REFUSAL DETECTED: " + (m_deps.logText ? cleaned : describe(cleaned)));
         cleaned = text::trimWhitespaceAndNewlines(raw);
     } else {
         // A final carriage return is the model's way of saying "press enter";
-        // CR LF is an ordinary line ending and does not count.
-        simulateEnter = simulateEnter || (!content.empty() && content.back() == '\r');
+        // CR LF is an ordinary line ending and does not count. Return is only
+        // pressed when the user said so: in a chat or a form it sends.
+        simulateEnter =
+            simulateEnter || (!content.empty() && content.back() == '\r' && text::endsWithEnterCommand(raw));
     }
 
     return {expandSnippets(cleaned), simulateEnter};

@@ -39,6 +39,9 @@ public:
         const UserLists& lists;
         const Credentials& credentials; // which keys are configured decides the route
         LocalSpeechEngine& local;
+        // Dictated text in the log lines; off, they give only lengths, so
+        // the words stay in the history the user can clear.
+        bool logText = false;
     };
 
     explicit OpenAIService(Dependencies dependencies);

@@ -1,109 +1,122 @@
 #include "transcription/ProviderHttp.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
-#include <string_view>
 
 #include "base/DictationResult.h"
+#include "base/TextUtil.h"
 #include "transcription/JsonError.h"
 #include "transcription/OpenAIService.h"
+#include "transcription/ServiceURL.h"
 
 namespace quillo {
 
 namespace {
 
-bool isHexDigit(char c)
+// A usable REST address that does not send the key in the clear to another
+// computer. Throws DictationError::network or ::insecureEndpoint.
+ServiceURL restURL(const std::string& base)
 {
-    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-}
-
-// RFC 3986: unreserved, reserved and the percent sign.
-bool isURLCharacter(char c)
-{
-    if (std::isalnum(static_cast<unsigned char>(c))) {
-        return true;
+    auto url = ServiceURL::parse(base);
+    if (!url || (url->scheme() != "http" && url->scheme() != "https")) {
+        throw DictationError::network();
     }
-    return std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(c) != std::string_view::npos;
+    if (!url->isEncrypted() && !url->isLoopback()) {
+        // Without the user information, which may hold a password.
+        throw DictationError::insecureEndpoint(url->scheme() + "://" + url->host() + url->path());
+    }
+    return *url;
 }
 
-bool startsWithIgnoringCase(const std::string& text, std::string_view prefix)
+bool isSpace(char c)
 {
-    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Text of a markup page: tags, scripts and styles go.
+std::string withoutMarkup(const std::string& page)
+{
+    std::string text;
+    std::size_t i = 0;
+    while (i < page.size()) {
+        if (page[i] != '<') {
+            text += page[i++];
+            continue;
+        }
+        for (const char* block : {"script", "style"}) {
+            const std::string open = std::string("<") + block;
+            if (page.compare(i, open.size(), open) == 0) {
+                const auto close = page.find(std::string("</") + block, i);
+                i = close == std::string::npos ? page.size() : close;
+            }
+        }
+        const auto end = page.find('>', i);
+        i = end == std::string::npos ? page.size() : end + 1;
+        text += ' ';
+    }
+    return text;
+}
+
+bool looksLikeMarkup(const std::string& body)
+{
+    const auto first = std::find_if_not(body.begin(), body.end(), isSpace);
+    return first != body.end() && *first == '<';
 }
 
 } // namespace
 
-bool isHttpURL(const std::string& text)
-{
-    std::size_t schemeLength = 0;
-    if (startsWithIgnoringCase(text, "http://")) {
-        schemeLength = 7;
-    } else if (startsWithIgnoringCase(text, "https://")) {
-        schemeLength = 8;
-    } else {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!isURLCharacter(text[i])) {
-            return false;
-        }
-        if (text[i] == '%' && (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))) {
-            return false;
-        }
-    }
-    const std::size_t authorityEnd = text.find_first_of("/?#", schemeLength);
-    std::string_view authority(text.data() + schemeLength,
-                               (authorityEnd == std::string::npos ? text.size() : authorityEnd) - schemeLength);
-    if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
-        authority.remove_prefix(at + 1);
-    }
-    if (!authority.empty() && authority.front() == '[') {
-        const auto close = authority.find(']');
-        if (close == std::string_view::npos || close == 1) {
-            return false;
-        }
-        authority.remove_prefix(close + 1);
-        return authority.empty() ||
-               (authority.front() == ':' && std::all_of(authority.begin() + 1, authority.end(), [](char c) {
-                    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-                }));
-    }
-    const auto colon = authority.find(':');
-    const std::string_view host = authority.substr(0, colon);
-    if (host.empty() || host.find_first_of("[]") != std::string_view::npos) {
-        return false;
-    }
-    const std::string_view port = colon == std::string_view::npos ? std::string_view() : authority.substr(colon + 1);
-    return std::all_of(port.begin(), port.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
-}
-
 std::string openAIURL(const std::string& base, const std::string& path)
 {
-    std::string url = base + path;
-    if (!isHttpURL(url)) {
-        throw DictationError::network();
-    }
-    return url;
+    ServiceURL url = restURL(base);
+    url.appendPath(path);
+    return url.text();
 }
 
 std::string deepgramListenURL(const std::string& base)
 {
-    std::string url = base + "/listen";
-    if (!isHttpURL(url)) {
-        throw DictationError::network();
+    ServiceURL url = restURL(base);
+    url.appendPath("/listen");
+    url.addQueryItem("model", OpenAIService::deepgramModel);
+    url.addQueryItem("punctuate", "true");
+    url.addQueryItem("smart_format", "true");
+    return url.text();
+}
+
+std::string serviceErrorMessage(const std::string& body, const std::vector<std::string>& secrets)
+{
+    std::string message = body;
+    const bool markup = looksLikeMarkup(body);
+    if (markup || message.size() > kMaxErrorMessageCharacters) {
+        if (markup) {
+            message = withoutMarkup(message);
+        }
+        std::string collapsed;
+        for (const char c : message) {
+            if (!isSpace(c)) {
+                collapsed += c;
+            } else if (!collapsed.empty() && collapsed.back() != ' ') {
+                collapsed += ' ';
+            }
+        }
+        while (!collapsed.empty() && collapsed.back() == ' ') {
+            collapsed.pop_back();
+        }
+        message = std::move(collapsed);
     }
-    if (const auto query = url.find_first_of("?#"); query != std::string::npos) {
-        url.erase(query);
+    // A proxy that echoes the request must not put the key on the screen.
+    for (const auto& secret : secrets) {
+        if (secret.size() < 8) {
+            continue; // too short to be a real key; replacing it would garble the text
+        }
+        for (auto at = message.find(secret); at != std::string::npos; at = message.find(secret, at)) {
+            message.replace(at, secret.size(), "[redacted]");
+        }
     }
-    url += "?model=";
-    url += OpenAIService::deepgramModel;
-    url += "&punctuate=true&smart_format=true";
-    return url;
+    message = text::removeControlCharacters(message);
+    if (text::countCharacters(message) > kMaxErrorMessageCharacters) {
+        message = text::prefixCharacters(message, kMaxErrorMessageCharacters - 1) + "\u2026";
+    }
+    return message;
 }
 
 HttpResponse dataWithRetry(HttpClient& client, const HttpRequest& request)
@@ -118,16 +131,16 @@ HttpResponse dataWithRetry(HttpClient& client, const HttpRequest& request)
     return client.post(request);
 }
 
-void checkHTTP(const HttpResponse& response)
+void checkHTTP(const HttpResponse& response, DictationError::Service service, const std::vector<std::string>& secrets)
 {
     if (response.status == 200) {
         return;
     }
     if (response.status == 401) {
-        throw DictationError::auth();
+        throw DictationError::auth(service);
     }
     if (isValidUTF8(response.body)) {
-        throw DictationError::api(response.body);
+        throw DictationError::api(serviceErrorMessage(response.body, secrets));
     }
     throw DictationError::api("HTTP " + std::to_string(response.status));
 }

@@ -27,6 +27,12 @@ std::string bearer(const Credentials& credentials)
     return "Bearer " + credentials.openAIKey().value_or("");
 }
 
+// What must never be shown back from an error page.
+std::vector<std::string> secrets(const Credentials& credentials)
+{
+    return {credentials.openAIKey().value_or(""), credentials.deepgramKey().value_or("")};
+}
+
 } // namespace
 
 RemoteSpeechServices::RemoteSpeechServices(Dependencies dependencies, IdGenerator newBoundaryID)
@@ -57,7 +63,7 @@ std::string RemoteSpeechServices::transcribeOpenAI(const std::string& audioData,
     request.body = std::move(body);
 
     const HttpResponse response = dataWithRetry(m_deps.http, request);
-    checkHTTP(response);
+    checkHTTP(response, DictationError::Service::openAI, secrets(m_deps.credentials));
 
     using namespace json_walk;
     return string(member(parse(response.body), "text"));
@@ -72,7 +78,7 @@ std::string RemoteSpeechServices::transcribeDeepgram(const std::string& audioDat
     request.body = audioData;
 
     const HttpResponse response = dataWithRetry(m_deps.http, request);
-    checkHTTP(response);
+    checkHTTP(response, DictationError::Service::deepgram, secrets(m_deps.credentials));
 
     using namespace json_walk;
     const auto document = parse(response.body);
@@ -81,10 +87,10 @@ std::string RemoteSpeechServices::transcribeDeepgram(const std::string& audioDat
     return string(member(alternative, "transcript"));
 }
 
-std::string RemoteSpeechServices::requestCleanup(const std::string& rawTranscript,
-                                                 const LanguageSet& languages,
-                                                 const std::vector<std::string>& dictionaryWords,
-                                                 const std::string& instructions)
+CleanupAnswer RemoteSpeechServices::requestCleanup(const std::string& rawTranscript,
+                                                   const LanguageSet& languages,
+                                                   const std::vector<std::string>& dictionaryWords,
+                                                   const std::string& instructions)
 {
     HttpRequest request;
     request.url = openAIURL(m_deps.endpoints.openAIBase(), "/chat/completions");
@@ -92,8 +98,8 @@ std::string RemoteSpeechServices::requestCleanup(const std::string& rawTranscrip
     request.body = cleanup::requestBody(cleanup::systemPrompt(languages, dictionaryWords, instructions), rawTranscript);
 
     const HttpResponse response = dataWithRetry(m_deps.http, request);
-    checkHTTP(response);
-    return cleanup::parseContent(response.body);
+    checkHTTP(response, DictationError::Service::openAI, secrets(m_deps.credentials));
+    return cleanup::parseAnswer(response.body);
 }
 
 std::string RemoteSpeechServices::randomUUID()

@@ -29,10 +29,10 @@ public:
 
     std::string transcribeOpenAI(const std::string& audioData, const LanguageSet& languages) override;
     std::string transcribeDeepgram(const std::string& audioData) override;
-    std::string requestCleanup(const std::string& rawTranscript,
-                               const LanguageSet& languages,
-                               const std::vector<std::string>& dictionaryWords,
-                               const std::string& instructions) override;
+    CleanupAnswer requestCleanup(const std::string& rawTranscript,
+                                 const LanguageSet& languages,
+                                 const std::vector<std::string>& dictionaryWords,
+                                 const std::string& instructions) override;
 
     // A random (version 4) UUID in canonical upper-case form, 36 characters.
     static std::string randomUUID();

@@ -15,8 +15,8 @@ class TextRules
 {
 public:
     virtual ~TextRules() = default;
-    // The model answered instead of formatting.
-    virtual bool isRefusal(const std::string& text) const = 0;
+    // The model answered the transcript instead of formatting it.
+    virtual bool isRefusal(const std::string& answer, const std::string& transcript) const = 0;
     // The text's letters are all in scripts of the enabled languages.
     virtual bool matchesEnabledScripts(const std::string& text, const LanguageSet& languages) const = 0;
     // Replaces every trigger with its expansion.

@@ -171,7 +171,10 @@ const std::map<std::string, std::vector<TranscriptRules::ScalarRange>>& Transcri
     return table;
 }
 
-bool TranscriptRules::isRefusal(const std::string& text) const
+namespace {
+
+// Trimmed of white space and quotation marks, lower-cased.
+std::string normalisedForRefusal(const std::string& text)
 {
     icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text::trimWhitespaceAndNewlines(text));
     int32_t begin = 0;
@@ -187,11 +190,47 @@ bool TranscriptRules::isRefusal(const std::string& text) const
 
     std::string lowered;
     unicode.toUTF8String(lowered);
-    const std::string head = text::prefixCharacters(lowered, kRefusalHeadCharacters);
+    return lowered;
+}
+
+// Letters and digits only, words separated by one space, apostrophes
+// dropped: the transcript often lacks the punctuation the model adds, so
+// "sorry, i" in the answer must find "sorry i" in the transcript.
+std::string wordsOnly(const std::string& lowered)
+{
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(lowered);
+    icu::UnicodeString words;
+    bool gap = false;
+    for (int32_t i = 0; i < unicode.length(); i = unicode.moveIndex32(i, 1)) {
+        const UChar32 c = unicode.char32At(i);
+        if (c == u'\'' || c == 0x2019) {
+            continue;
+        }
+        if (u_isalnum(c)) {
+            if (gap && !words.isEmpty()) {
+                words.append(u' ');
+            }
+            words.append(c);
+            gap = false;
+        } else {
+            gap = true;
+        }
+    }
+    std::string result;
+    words.toUTF8String(result);
+    return result;
+}
+
+} // namespace
+
+bool TranscriptRules::isRefusal(const std::string& answer, const std::string& transcript) const
+{
+    const std::string head = text::prefixCharacters(normalisedForRefusal(answer), kRefusalHeadCharacters);
+    const std::string spoken = wordsOnly(normalisedForRefusal(transcript));
 
     const auto& phrases = refusalPhrases();
-    return std::any_of(phrases.begin(), phrases.end(), [&head](const std::string& phrase) {
-        return head.find(phrase) != std::string::npos;
+    return std::any_of(phrases.begin(), phrases.end(), [&](const std::string& phrase) {
+        return head.find(phrase) != std::string::npos && spoken.find(wordsOnly(phrase)) == std::string::npos;
     });
 }
 

@@ -29,8 +29,10 @@ public:
     static constexpr std::size_t kRefusalHeadCharacters = 100;
 
     // After trimming white space and quotation marks and lower-casing, the
-    // first 100 characters contain one of the phrases anywhere.
-    bool isRefusal(const std::string& text) const override;
+    // first 100 characters of the answer contain one of the phrases anywhere,
+    // and the whole transcript does not: a phrase the user spoke is formatted
+    // text, not the model declining.
+    bool isRefusal(const std::string& answer, const std::string& transcript) const override;
     // There is at least one letter (categories L and M) and every letter lies
     // in a range of an enabled language; a set with no known code allows all.
     bool matchesEnabledScripts(const std::string& text, const LanguageSet& languages) const override;

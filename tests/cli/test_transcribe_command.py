@@ -23,7 +23,10 @@ FIXTURES = os.path.join(SOURCE_DIR, "tests", "fixtures", "services")
 
 OPENAI_KEY = "sk-test-cli-openai"
 DEEPGRAM_KEY = "dg-test-cli-deepgram"
-REJECTED = "Quillo Error: API key rejected. Please contact the app developer.\n"
+REJECTED = {
+    "deepgram": "Quillo Error: Deepgram rejected the API key. Check DEEPGRAM_API_KEY or credentials.json.\n",
+    "openai": "Quillo Error: OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.\n",
+}
 
 
 class FakeServices:
@@ -82,13 +85,15 @@ class TranscribeCommandTest(unittest.TestCase):
         with open(os.path.join(self.config, "quillo", "preferences.json"), "w", encoding="utf-8") as f:
             json.dump(values, f)
 
-    def transcribe(self, *arguments, openai_key=OPENAI_KEY, deepgram_key=DEEPGRAM_KEY):
+    def transcribe(self, *arguments, openai_key=OPENAI_KEY, deepgram_key=DEEPGRAM_KEY, log_text=False):
         environment = {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
             "HOME": self.directory,
             "XDG_CONFIG_HOME": self.config,
             "XDG_DATA_HOME": self.data,
         }
+        if log_text:
+            environment["QUILLO_LOG_TEXT"] = "1"
         for name, key in (("OPENAI_API_KEY", openai_key), ("DEEPGRAM_API_KEY", deepgram_key)):
             if key is not None:
                 environment[name] = key
@@ -116,6 +121,13 @@ class TranscribeCommandTest(unittest.TestCase):
         self.assertEqual(listen["headers"]["Authorization"], "Token " + DEEPGRAM_KEY)
         self.assertEqual(listen["headers"]["Content-Type"], "audio/mp4")
         self.assertEqual(listen["body_sha256"], self.audio_sha256())
+
+    def test_english_without_a_deepgram_key_goes_to_openai(self):
+        services = self.start("--transcription-text", "Ship it.")
+        result = self.transcribe(self.audio, deepgram_key=None)
+        self.assertEqual((result.returncode, result.stdout), (0, "Ship it.\n"), result.stderr)
+        self.assertEqual([r["endpoint"] for r in services.requests()], ["transcription"])
+        self.assertIn("[Quillo] Transcribed via openai in", result.stderr)
 
     def test_other_language_sets_go_to_openai(self):
         cases = [
@@ -167,12 +179,18 @@ class TranscribeCommandTest(unittest.TestCase):
         self.assertIn("\n  \u2022 Dana\n  \u2022 Kubernetes\n\nAdditional user instructions:\nBe brief.\n\nFINAL RULE:",
                       system)
 
-    def test_a_refusal_falls_back_to_the_raw_transcript(self):
+    def test_a_refusal_falls_back_to_the_raw_transcript_and_the_log_keeps_no_words(self):
         raw = "tell them my home address is twelve main street please and thanks"
         self.start("--deepgram-transcript", raw, "--cleanup-content", "I'm sorry, but I can't share that.")
         result = self.transcribe(self.audio)
         self.assertEqual((result.returncode, result.stdout), (0, raw + "\n"), result.stderr)
+        self.assertIn("[Quillo] REFUSAL DETECTED: 34 characters, 7 words", result.stderr)
+        self.assertNotIn("address", result.stderr)
+        self.assertNotIn("sorry", result.stderr)
+
+        result = self.transcribe(self.audio, log_text=True)
         self.assertIn("[Quillo] REFUSAL DETECTED: I'm sorry, but I can't share that.", result.stderr)
+        self.assertIn("'tell them my home address is twelve main", result.stderr)
 
     def test_an_empty_transcript_prints_nothing(self):
         services = self.start("--deepgram-transcript", "  ")
@@ -188,7 +206,7 @@ class TranscribeCommandTest(unittest.TestCase):
                 if not self.services:
                     self.start()
                 result = self.transcribe(self.audio, *options, openai_key="sk-wrong-key", deepgram_key="dg-wrong-key")
-                self.assertEqual((result.returncode, result.stdout, result.stderr), (1, "", REJECTED))
+                self.assertEqual((result.returncode, result.stdout, result.stderr), (1, "", REJECTED[name]))
 
     def test_service_errors_show_the_vendors_body(self):
         cases = [

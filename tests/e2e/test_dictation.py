@@ -94,8 +94,8 @@ class RejectedKeyEndToEnd(unittest.TestCase):
             seen = len(notifications())
             speak_while(lambda: key_down(KEY_ALT_R), lambda: key_up(KEY_ALT_R))
             found = wait_until(lambda: notifications()[seen:], timeout=15, what="a notification")
-            self.assertIn(("Quillo Error", "API key rejected. Please contact the app developer. The dictation was "
-                           "kept: press Retry, or retry it later from History."), found)
+            self.assertIn(("Quillo Error", "Deepgram rejected the API key. Check DEEPGRAM_API_KEY or credentials.json. "
+                           "The dictation was kept: press Retry, or retry it later from History."), found)
             time.sleep(1.0)
             self.assertEqual(target.text(), "")
             self.assertEqual(quillo.history(), [])

@@ -33,13 +33,13 @@ public:
         deepgramUploads.push_back(audioData);
         return answer(deepgramAnswer);
     }
-    std::string requestCleanup(const std::string& rawTranscript,
-                               const LanguageSet& languages,
-                               const std::vector<std::string>& dictionaryWords,
-                               const std::string& instructions) override
+    CleanupAnswer requestCleanup(const std::string& rawTranscript,
+                                 const LanguageSet& languages,
+                                 const std::vector<std::string>& dictionaryWords,
+                                 const std::string& instructions) override
     {
         cleanups.push_back({rawTranscript, languages, dictionaryWords, instructions});
-        return answer(cleanupAnswer);
+        return {answer(cleanupAnswer), cleanupFinishReason};
     }
 
     // An answer is a text, or a function that throws.
@@ -52,6 +52,7 @@ public:
     Answer openAIAnswer;
     Answer deepgramAnswer;
     Answer cleanupAnswer;
+    std::string cleanupFinishReason = "stop";
     std::vector<std::pair<std::string, LanguageSet>> openAIUploads;
     std::vector<std::string> deepgramUploads;
     std::vector<CleanupCall> cleanups;
@@ -69,7 +70,10 @@ private:
 class FakeTextRules final : public TextRules
 {
 public:
-    bool isRefusal(const std::string& text) const override { return text.rfind(refusalPrefix, 0) == 0; }
+    bool isRefusal(const std::string& answer, const std::string&) const override
+    {
+        return answer.rfind(refusalPrefix, 0) == 0;
+    }
     bool matchesEnabledScripts(const std::string&, const LanguageSet&) const override { return scriptsMatch; }
     std::string applySnippets(const std::vector<Snippet>& snippets, const std::string& text) const override
     {

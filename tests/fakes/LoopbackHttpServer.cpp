@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <stdexcept>
 
 namespace quillo::test {
@@ -131,10 +132,43 @@ bool LoopbackHttpServer::readRequest(int connection, std::string& data, bool hea
     }
 }
 
+bool LoopbackHttpServer::readThrottled(int connection, std::string& data, std::size_t bytesPerSecond)
+{
+    constexpr auto kTick = std::chrono::milliseconds(50);
+    const std::size_t perTick = std::max<std::size_t>(1, bytesPerSecond / 20);
+    if (!readRequest(connection, data, true)) {
+        return false;
+    }
+    const auto headerEnd = data.find("\r\n\r\n") + 4;
+    const std::size_t total = headerEnd + contentLength(data.substr(0, headerEnd - 2));
+    std::string buffer(perTick, '\0');
+    while (data.size() < total) {
+        std::this_thread::sleep_for(kTick);
+        if (!waitReadable(connection)) {
+            return false;
+        }
+        const ssize_t n = ::recv(connection, buffer.data(), std::min(perTick, total - data.size()), 0);
+        if (n <= 0) {
+            return false;
+        }
+        data.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 void LoopbackHttpServer::handle(int connection, const Reply& reply)
 {
     std::string request;
-    const bool whole = readRequest(connection, request, reply.behaviour == Behaviour::closeDuringUpload);
+    bool whole = false;
+    if (reply.readBytesPerSecond > 0) {
+        const int buffer = 16 * 1024;
+        ::setsockopt(connection, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+        whole = readThrottled(connection, request, reply.readBytesPerSecond);
+    } else {
+        const bool headersOnly =
+            reply.behaviour == Behaviour::closeDuringUpload || reply.behaviour == Behaviour::stallUpload;
+        whole = readRequest(connection, request, headersOnly);
+    }
     {
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request);
@@ -162,6 +196,13 @@ void LoopbackHttpServer::handle(int connection, const Reply& reply)
     case Behaviour::neverAnswer: {
         char buffer[4096];
         while (waitReadable(connection) && ::recv(connection, buffer, sizeof buffer, 0) > 0) {
+        }
+        break;
+    }
+    case Behaviour::stallUpload: {
+        // Unread data keeps the socket readable, so wait for the hang-up itself.
+        pollfd fds[2] = {{connection, POLLRDHUP, 0}, {m_wake[0], POLLIN, 0}};
+        while (::poll(fds, 2, -1) < 0) {
         }
         break;
     }

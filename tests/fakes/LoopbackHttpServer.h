@@ -22,12 +22,16 @@ public:
         closeDuringUpload, // close as soon as the headers are in, body unread
         partialAnswer,     // headers promising more body than is sent, then close
         neverAnswer,       // read the request and wait until the client gives up
+        stallUpload,       // read the headers, then neither read nor answer until the client gives up
     };
     struct Reply
     {
         Behaviour behaviour = Behaviour::answer;
         int status = 200;
         std::string body;
+        // The request body is read no faster than this, through a small
+        // receive buffer, like a slow uplink; 0: as fast as it comes.
+        std::size_t readBytesPerSecond = 0;
     };
 
     // Successive connections get successive replies; the last one repeats.
@@ -48,6 +52,7 @@ private:
     // Reads until `done` says the data is complete, the peer closes, or the
     // server stops. False when the request did not arrive whole.
     bool readRequest(int connection, std::string& data, bool headersOnly);
+    bool readThrottled(int connection, std::string& data, std::size_t bytesPerSecond);
     bool waitReadable(int fd);
 
     int m_listener = -1;

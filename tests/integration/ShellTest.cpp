@@ -30,7 +30,7 @@ TEST(DBusNotifier, EachCallIsANewNotificationWithExactTexts)
 {
     QtDBusNotifier notifier;
     const QString before = notificationLog();
-    notifier.notify("Quillo Error", "API key rejected. Please contact the app developer.");
+    notifier.notify("Quillo Error", "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.");
     notifier.notify("Quillo Error", "No internet connection.");
     QString added;
     for (int i = 0; i < 60; ++i) {
@@ -41,7 +41,8 @@ TEST(DBusNotifier, EachCallIsANewNotificationWithExactTexts)
         }
     }
     EXPECT_EQ(added.count(QStringLiteral("member=Notify")), 2) << added.toStdString();
-    EXPECT_TRUE(added.contains(QStringLiteral("string \"API key rejected. Please contact the app developer.\"")));
+    EXPECT_TRUE(added.contains(
+        QStringLiteral("string \"OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.\"")));
     EXPECT_TRUE(added.contains(QStringLiteral("string \"No internet connection.\"")));
     EXPECT_EQ(added.count(QStringLiteral("string \"Quillo Error\"")), 2);
     EXPECT_FALSE(added.contains(QStringLiteral("uint32 1\n"))) << "a notification must never replace another";

@@ -53,7 +53,7 @@ protected:
         return result.get();
     }
 
-    DeepgramLiveStreamer::Timing timing{5000ms, 2500ms, 50ms, 30};
+    DeepgramLiveStreamer::Timing timing{5000ms, 2500ms, 1500ms};
     FakeAudioDevices devices;
     FakeAudioCapture capture{devices};
     FakeCredentials credentials;
@@ -97,18 +97,32 @@ TEST_F(StreamingLoopbackTest, WithoutMetadataTheWaitEndsAndTheTextSoFarIsKept)
     EXPECT_LT(finishTook, 2500ms);
 }
 
-TEST_F(StreamingLoopbackTest, AConnectionDroppedMidStreamYieldsNothing)
+TEST_F(StreamingLoopbackTest, AConnectionDroppedOrFloodedMidStreamYieldsNothing)
 {
-    FakeStreamingServer server(Mode::dropOnAudio);
-    server.onConnect = {FakeStreamingServer::result(true, "Lost.")};
-    auto streamer = startAgainst(server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.connected; }, 5000));
-    QTest::qWait(100);
-    speakOneSecond();
-    QTest::qWait(200); // the drop reaches the client
+    struct Case
+    {
+        const char* name;
+        Mode mode;
+        std::string transcript;
+    };
+    // Nothing near a megabyte is a transcript; the client closes rather than buffer it.
+    const std::vector<Case> cases = {
+        {"dropped", Mode::dropOnAudio, "Lost."},
+        {"a message over a megabyte", Mode::normal, std::string(WebSocket::kMaxMessageBytes + 1, 'a')},
+    };
+    for (const auto& c : cases) {
+        FakeStreamingServer server(c.mode);
+        server.onConnect = {FakeStreamingServer::result(true, "Lost."),
+                            FakeStreamingServer::result(true, c.transcript)};
+        auto streamer = startAgainst(server);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.connected; }, 5000)) << "case " << c.name;
+        QTest::qWait(100);
+        speakOneSecond();
+        QTest::qWait(200); // the drop reaches the client
 
-    EXPECT_EQ(finishWhileServing(*streamer), std::nullopt);
-    EXPECT_TRUE(server.texts.empty()); // known dead, so no close request
+        EXPECT_EQ(finishWhileServing(*streamer), std::nullopt) << "case " << c.name;
+        EXPECT_TRUE(server.texts.empty()) << "case " << c.name << ": known dead, so no close request";
+    }
 }
 
 TEST_F(StreamingLoopbackTest, AServerThatNeverAnswersThePingIsGivenUpAfterTheDeadline)

@@ -214,8 +214,8 @@ TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys
     SettingsView view(dependencies());
     view.show();
     const auto status = [&] { return view.engineStatus()->text().toStdString(); };
-    EXPECT_EQ(status(),
-              "No Deepgram key: your speech is transcribed on this computer; OpenAI tidies longer dictations.");
+    // English with only an OpenAI key: OpenAI stands in for Deepgram.
+    EXPECT_EQ(status(), "No Deepgram key: OpenAI transcribes and tidies your speech.");
 
     QComboBox* engines = view.enginePicker();
     const int local = engines->findData(QStringLiteral("local"));

@@ -193,8 +193,8 @@ TEST_F(AppDelegateTest, FailedDictationsAreKeptAndTheRetryButtonCompletesThem)
     };
     const std::vector<Case> cases = {
         {"auth",
-         [&] { transcriber.willThrow(DictationError::auth()); },
-         "API key rejected. Please contact the app developer.",
+         [&] { transcriber.willThrow(DictationError::auth(DictationError::Service::openAI)); },
+         "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.",
          true},
         {"unreadable, no buttons",
          [&] { transcriber.willThrow(FileReadError("The recording could not be read.")); },

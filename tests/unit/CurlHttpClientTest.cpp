@@ -76,12 +76,12 @@ TEST(CurlHttpClientTest, TransportFailuresCarryTheirCodeAndKind)
     };
     CurlHttpClient client;
     for (const auto& c : cases) {
-        LoopbackHttpServer server({{c.behaviour, 200, "{\"text\":\"partial\"}"}});
+        LoopbackHttpServer server({{c.behaviour, 200, "{\"text\":\"partial\"}", 0}});
         HttpRequest request;
         request.url = server.baseURL() + "/v1/listen";
         request.headers = {{"Authorization", "Token dg-secret"}};
         request.body.assign(c.bodySize, 'x');
-        request.timeout = 400ms;
+        request.answerTimeout = 400ms;
         try {
             client.post(request);
             ADD_FAILURE() << "case " << c.name << ": no error";
@@ -93,6 +93,50 @@ TEST(CurlHttpClientTest, TransportFailuresCarryTheirCodeAndKind)
         }
         EXPECT_EQ(server.connectionCount(), 1) << "case " << c.name << ": the client itself never retries";
     }
+}
+
+// Both services speak HTTP/2 over TLS, where a dropped connection or a reset
+// stream is reported with these codes instead of the HTTP/1 ones above.
+TEST(CurlHttpClientTest, HttpTwoConnectionLossesCountAsLostConnections)
+{
+    for (const int code : {16, 92}) {
+        EXPECT_EQ(CurlHttpClient::classify(code), TransportError::Kind::connectionLost) << "code " << code;
+    }
+}
+
+// No cap on the whole exchange: a slow upload that keeps moving finishes, one
+// that stops moving ends after the stall window.
+TEST(CurlHttpClientTest, OnlyATransferThatStopsMovingTimesOut)
+{
+    using Clock = std::chrono::steady_clock;
+    CurlHttpClient client;
+    HttpRequest request;
+    request.stallTimeout = 500ms;
+    request.answerTimeout = 500ms;
+
+    // 1.2 MB read at no more than 600 KB/s: two seconds or more, while curl
+    // has handed most of the body to the socket buffers at once, so only
+    // progress seen in TCP keeps the transfer alive.
+    LoopbackHttpServer slow({{Behaviour::answer, 200, "{\"text\":\"ok\"}", 600'000}});
+    request.url = slow.baseURL() + "/v1/listen";
+    request.body.assign(1'200'000, 'x');
+    auto started = Clock::now();
+    EXPECT_EQ(client.post(request).body, "{\"text\":\"ok\"}");
+    EXPECT_GT(Clock::now() - started, 1500ms) << "the server read slowly";
+    EXPECT_EQ(slow.requests().at(0).size() - slow.requests().at(0).find("\r\n\r\n") - 4, request.body.size());
+
+    LoopbackHttpServer stalled({{Behaviour::stallUpload, 200, "", 0}});
+    request.url = stalled.baseURL() + "/v1/listen";
+    request.body.assign(4u << 20, 'x');
+    started = Clock::now();
+    try {
+        client.post(request);
+        ADD_FAILURE() << "no error";
+    } catch (const TransportError& error) {
+        EXPECT_EQ(error.kind(), TransportError::Kind::timedOut) << error.what();
+        EXPECT_STREQ(error.what(), "The request timed out.");
+    }
+    EXPECT_LT(Clock::now() - started, 5s);
 }
 
 TEST(CurlHttpClientTest, NothingListeningIsACannotConnectFailure)

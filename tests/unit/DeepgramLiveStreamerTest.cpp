@@ -91,7 +91,7 @@ protected:
         return false;
     }
 
-    DeepgramLiveStreamer::Timing timing{5000ms, 100ms, 5ms, 30};
+    DeepgramLiveStreamer::Timing timing{5000ms, 100ms, 150ms};
     FakeAudioDevices devices;
     std::unique_ptr<FakeAudioCapture> capture;
     FakeCredentials credentials;
@@ -219,10 +219,10 @@ TEST_F(DeepgramStreamerTest, TroubleAtTheEndKeepsTheWordsSoFar)
         return streamer->finish();
     };
 
-    // Without Metadata the wait ends after thirty polls.
+    // Without Metadata the wait ends after the flush wait.
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(finishWith([](FakeWebSocket&) {}), "Kept. still talking");
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 30 * timing.flushPoll);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, timing.flushWait);
 
     EXPECT_EQ(finishWith([](FakeWebSocket& s) { s.failCloseStream = true; }), "Kept. still talking")
         << "a failed close request";
@@ -279,6 +279,14 @@ TEST_F(DeepgramStreamerTest, EveryFailureYieldsNothing)
             socket().deliver(std::nullopt);
         },
         false);
+    expectNothing(
+        "a message over a megabyte",
+        [&](auto&) {
+            socket().answerPing(true);
+            socket().deliverText(std::string(DeepgramLiveStreamer::kMaxMessageBytes + 1, ' '));
+            EXPECT_EQ(socket().closeCodes, std::vector<int>{1000}) << "closed at once";
+        },
+        false);
     // Dropped after the close request but before Metadata.
     expectNothing(
         "dropped while flushing",
@@ -301,7 +309,9 @@ TEST_F(DeepgramStreamerTest, CaptureThatCannotStartKillsTheStream)
 
 TEST_F(DeepgramStreamerTest, AnEndpointThatIsNoWebSocketURLNeverConnects)
 {
-    for (const auto* endpoint : {"", "https://deepgram.test/v1/listen", "wss://", "wss://host/listen?x=1"}) {
+    // ws:// to another computer would send the key in the clear.
+    for (const auto* endpoint :
+         {"", "https://deepgram.test/v1/listen", "wss://", "ws://deepgram.test/v1/listen", "ws://10.1.2.3/listen"}) {
         SCOPED_TRACE(endpoint);
         endpoints.stream = endpoint;
         auto streamer = makeStreamer();
@@ -309,6 +319,13 @@ TEST_F(DeepgramStreamerTest, AnEndpointThatIsNoWebSocketURLNeverConnects)
         EXPECT_EQ(streamer->finish(), std::nullopt);
     }
     EXPECT_TRUE(connector.connects.empty());
+
+    endpoints.stream = "wss://proxy.test/v1/listen?team=7";
+    makeStreamer()->start();
+    ASSERT_EQ(connector.connects.size(), 1u);
+    EXPECT_EQ(connector.connects[0].url.rfind("wss://proxy.test/v1/listen?team=7&model=nova-3&encoding=linear16", 0),
+              0u)
+        << connector.connects[0].url;
 }
 
 TEST_F(DeepgramStreamerTest, CancelStopsCaptureAndClosesNormallyWithoutCloseStream)

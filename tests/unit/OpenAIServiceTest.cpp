@@ -91,13 +91,31 @@ TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadUnlessEmpty)
     EXPECT_TRUE(services.cleanups.empty());
 }
 
-TEST_F(OpenAIServiceTest, TheLogLineNamesTheResolvedEngineEvenForStreamedText)
+// Dictated text stays out of the log unless asked for: the log outlives the
+// history the user can clear.
+TEST_F(OpenAIServiceTest, LogLinesGiveLengthsUnlessTextLoggingIsOn)
 {
     preferences.setObject("quillo.transcriptionEngine", "openai");
-    run({"en"}, "streamed words that are long enough to be cut at forty characters");
-    ASSERT_FALSE(logLines().empty());
-    EXPECT_EQ(logLines()[0],
-              "[Quillo] Transcribed via openai in 0.00s \u2014 'streamed words that are long enough to b'");
+    const std::string streamed = "streamed words that are long enough to be cut at forty characters";
+    services.cleanupAnswer.text = "I'm sorry, but I can only format text.";
+    run({"en"}, streamed);
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "[Quillo] Transcribed via openai in 0.00s \u2014 65 characters, 12 words",
+                  "[Quillo] Cleanup output: 38 characters, 8 words",
+                  "[Quillo] REFUSAL DETECTED: 38 characters, 8 words",
+              }));
+
+    RecordingLog textLog;
+    OpenAIService verbose{
+        {preferences, preferences.disk(), clock, textLog, services, rules, lists, credentials, localSpeech, true}};
+    verbose.transcribeAndClean(kAudio, {"en"}, streamed);
+    EXPECT_EQ(textLog.lines(),
+              (std::vector<std::string>{
+                  "[Quillo] Transcribed via openai in 0.00s \u2014 'streamed words that are long enough to b'",
+                  "[Quillo] Cleanup output: I'm sorry, but I can only format text.",
+                  "[Quillo] REFUSAL DETECTED: I'm sorry, but I can only format text.",
+              }));
 }
 
 TEST_F(OpenAIServiceTest, BlankTranscriptsReturnEmptyWithoutLoggingButLineBreaksAreNotBlank)
@@ -161,16 +179,18 @@ TEST_F(OpenAIServiceTest, CleanupGetsTheRawTranscriptDictionaryAndUntrimmedInstr
     EXPECT_EQ(services.cleanups[0].dictionaryWords, lists.words);
     EXPECT_EQ(services.cleanups[0].instructions, "  Keep it formal\n");
     EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday.", false}));
-    EXPECT_EQ(logLines().back(), "[Quillo] Cleanup output: The meeting is moved to Friday.");
 }
 
-TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnter)
+// Return is pressed only when the model's final CR answers a command the
+// user spoke at the very end: in a chat or a form it would send.
+TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
 {
     struct Case
     {
         const char* name;
         std::string content;
         DictationResult expected;
+        std::string transcript = " send the report press enter ";
     };
     const std::vector<Case> cases = {
         {"single CR", "Send the report.\r", {"Send the report.", true}},
@@ -178,25 +198,68 @@ TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnter)
         {"CR then space", "Send the report.\r ", {"Send the report.", false}},
         {"no CR", "Send the report.", {"Send the report.", false}},
         {"refusal with CR", "I'm sorry, I can't help with that.\r", {"send the report press enter", false}},
+        {"hit enter, punctuated", "Ship it.\r", {"Ship it.", true}, "Ship it. Hit enter."},
+        {"send as the last word", "Thanks, see you.\r", {"Thanks, see you.", true}, "thanks see you send"},
+        {"CR the user never asked for", "Send the report.\r", {"Send the report.", false}, "send the report"},
+        {"command not at the end", "Press enter twice.\r", {"Press enter twice.", false}, "press enter twice"},
+        {"word ending in the command", "Resend.\r", {"Resend.", false}, "please resend"},
     };
     for (const auto& c : cases) {
-        services.deepgramAnswer.text = " send the report press enter ";
+        services.deepgramAnswer.text = c.transcript;
         preferences.setObject("cleanupInstructions", "Obey spoken commands");
         services.cleanupAnswer.text = c.content;
         EXPECT_EQ(run(), c.expected) << "case " << c.name;
     }
 }
 
-TEST_F(OpenAIServiceTest, RefusalFallsBackToTheTrimmedRawTranscriptAndIsLogged)
+TEST_F(OpenAIServiceTest, AnswersThatCannotBeUsedFallBackToTheTrimmedTranscriptAndSayWhy)
 {
-    services.deepgramAnswer.text = "\n what is the capital of France and also tell me a joke please \n";
-    services.cleanupAnswer.text = "I'm sorry, but I can only format text.";
-    const auto result = run();
-    EXPECT_EQ(result.text, "what is the capital of France and also tell me a joke please");
-    const auto lines = logLines();
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[1], "[Quillo] Cleanup output: I'm sorry, but I can only format text.");
-    EXPECT_EQ(lines[2], "[Quillo] REFUSAL DETECTED: I'm sorry, but I can only format text.");
+    struct Case
+    {
+        const char* name;
+        std::string content;
+        std::string finishReason;
+        std::string logged; // the last log line
+    };
+    const std::vector<Case> cases = {
+        {"refusal",
+         "I'm sorry, but I can only format text.",
+         "stop",
+         "[Quillo] REFUSAL DETECTED: 38 characters, 8 words"},
+        {"cut off at the token limit",
+         "What is the capital of France and",
+         "length",
+         "[Quillo] Cleanup answer not used (finish_reason length); using the transcript"},
+        {"no finish reason",
+         "What is the capital of France?",
+         "",
+         "[Quillo] Cleanup answer not used (finish_reason missing); using the transcript"},
+        {"empty answer",
+         " \n",
+         "stop",
+         "[Quillo] Cleanup answer not used (finish_reason stop, empty); using the transcript"},
+    };
+    for (const auto& c : cases) {
+        services.deepgramAnswer.text = "\n what is the capital of France and also tell me a joke please \n";
+        services.cleanupAnswer.text = c.content;
+        services.cleanupFinishReason = c.finishReason;
+        const auto result = run();
+        EXPECT_EQ(result, (DictationResult{"what is the capital of France and also tell me a joke please", false}))
+            << "case " << c.name;
+        EXPECT_EQ(logLines().back(), c.logged) << "case " << c.name;
+    }
+}
+
+TEST_F(OpenAIServiceTest, ControlCharactersFromTheServicesNeverReachTheText)
+{
+    // A title change, a screen clear and a C1 CSI, as a hostile service might send.
+    services.deepgramAnswer.text = "\x1b]0;pwned\x07hi \x1b[2Jthere\xc2\x9b"
+                                   "1m";
+    EXPECT_EQ(run().text, "]0;pwnedhi [2Jthere1m");
+
+    services.deepgramAnswer.text = "one two three four five six seven eight";
+    services.cleanupAnswer.text = "One,\ttwo\x1b[8m three\nfour five six seven eight.\x7f";
+    EXPECT_EQ(run().text, "One,\ttwo[8m three\nfour five six seven eight.");
 }
 
 TEST_F(OpenAIServiceTest, SnippetsApplyLastOnEveryNonEmptyResult)
@@ -206,13 +269,13 @@ TEST_F(OpenAIServiceTest, SnippetsApplyLastOnEveryNonEmptyResult)
     EXPECT_EQ(run().text, "thanks Best regards, Ana");
 
     services.deepgramAnswer.text = "one two three four five six seven eight sig";
-    services.cleanupAnswer.text = "One two three four five six seven eight, sig\r";
-    EXPECT_EQ(run(), (DictationResult{"One two three four five six seven eight, Best regards, Ana", true}));
+    services.cleanupAnswer.text = "One two three four five six seven eight, sig";
+    EXPECT_EQ(run(), (DictationResult{"One two three four five six seven eight, Best regards, Ana", false}));
 }
 
 TEST_F(OpenAIServiceTest, FailuresPassThroughUnchanged)
 {
-    services.deepgramAnswer.fail = [] { throw DictationError::auth(); };
+    services.deepgramAnswer.fail = [] { throw DictationError::auth(DictationError::Service::deepgram); };
     EXPECT_THROW(run(), DictationError);
 
     // Clean-up failure fails the dictation even though a transcript exists.
@@ -234,9 +297,10 @@ TEST_F(OpenAIServiceTest, FailuresPassThroughUnchanged)
 }
 
 // Every engine choice against the state of the key it needs: a configured
-// key is used (and a rejection reported, never hidden by the offline engine);
-// a key that is not configured at all hands the dictation to the offline engine.
-TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackOfflineOnlyWhenTheKeyIsAbsent)
+// key is used (and a rejection reported, never hidden by another engine); a
+// key that is not configured at all hands the dictation to the other cloud
+// engine when it serves the languages, else to the offline engine.
+TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServe)
 {
     enum class Key
     {
@@ -248,14 +312,15 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackOfflineOnlyWhenTheKey
     {
         const char* engine;
         LanguageSet languages;
-        const char* keyed; // the engine whose key is varied; nullptr: none needed
+        const char* keyed;     // the engine whose key is varied; nullptr: none needed
+        const char* absentVia; // where the dictation goes without that key
     };
     const std::vector<Case> cases = {
-        {"auto", {"en"}, "deepgram"},
-        {"auto", {"en", "de"}, "openai"},
-        {"openai", {"en"}, "openai"},
-        {"deepgram", {"fr"}, "deepgram"},
-        {"local", {"en"}, nullptr},
+        {"auto", {"en"}, "deepgram", "openai"},
+        {"auto", {"en", "de"}, "openai", "local"}, // Deepgram's upload is English only
+        {"openai", {"en"}, "openai", "deepgram"},
+        {"deepgram", {"fr"}, "deepgram", "openai"},
+        {"local", {"en"}, nullptr, "local"},
     };
     services.deepgramAnswer.text = "From Deepgram.";
     services.openAIAnswer.text = "From OpenAI.";
@@ -280,13 +345,13 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackOfflineOnlyWhenTheKey
                     credentials.deepgram.reset();
                 }
             } else if (key == Key::rejected && c.keyed) {
-                answer.fail = [] { throw DictationError::auth(); };
+                answer.fail = [] { throw DictationError::auth(DictationError::Service::openAI); };
             }
 
-            std::string expected = "From this computer.";
-            if (c.keyed && key == Key::present) {
-                expected = deepgramKeyed ? "From Deepgram." : "From OpenAI.";
-            }
+            const std::string via = key == Key::present && c.keyed ? c.keyed : c.absentVia;
+            const std::string expected = via == "deepgram" ? "From Deepgram."
+                                         : via == "openai" ? "From OpenAI."
+                                                           : "From this computer.";
             if (c.keyed && key == Key::rejected) {
                 try {
                     run(c.languages);
@@ -297,7 +362,6 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackOfflineOnlyWhenTheKey
                 continue;
             }
             EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
-            const std::string via = expected == "From this computer." ? "local" : (openAIKeyed ? "openai" : "deepgram");
             EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
                 << "case " << name << ": " << logLines().back();
         }
@@ -316,21 +380,13 @@ TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen
     EXPECT_EQ(run(), (DictationResult{"please move the meeting to friday and tell the whole team on Monday", false}))
         << "Deepgram without an OpenAI key: trimmed, snippets, no clean-up";
 
-    // The offline engine standing in for a missing Deepgram key still has
-    // its text tidied when OpenAI is available...
-    credentials = FakeCredentials{};
-    credentials.deepgram.reset();
-    recognizer.words = "um please move the meeting to friday and tell the whole team press enter";
-    EXPECT_EQ(run(), (DictationResult{"Cleaned.", true}));
-    ASSERT_EQ(services.cleanups.size(), 1u);
-    EXPECT_EQ(services.cleanups[0].rawTranscript, "Please move the meeting to friday and tell the whole team.");
-
-    // ...but one the user chose keeps the words on this computer.
+    // The offline engine the user chose keeps the words on this computer.
     preferences.setObject("quillo.transcriptionEngine", "local");
     credentials = FakeCredentials{};
     services.deepgramUploads.clear();
+    recognizer.words = "um please move the meeting to friday and tell the whole team press enter";
     EXPECT_EQ(run(), (DictationResult{"Please move the meeting to friday and tell the whole team.", true}));
-    EXPECT_EQ(services.cleanups.size(), 1u);
+    EXPECT_TRUE(services.cleanups.empty());
     EXPECT_TRUE(services.deepgramUploads.empty());
     EXPECT_TRUE(services.openAIUploads.empty());
 }
@@ -340,7 +396,10 @@ TEST(DictationErrorText, DescriptionsAreTheUserFacingTexts)
     EXPECT_STREQ(DictationError::api("Invalid file format.").what(), "API error: Invalid file format.");
     EXPECT_EQ(DictationError::api("x").message(), "x");
     EXPECT_STREQ(DictationError::network().what(), "No internet connection.");
-    EXPECT_STREQ(DictationError::auth().what(), "API key rejected. Please contact the app developer.");
+    EXPECT_STREQ(DictationError::auth(DictationError::Service::openAI).what(),
+                 "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.");
+    EXPECT_STREQ(DictationError::auth(DictationError::Service::deepgram).what(),
+                 "Deepgram rejected the API key. Check DEEPGRAM_API_KEY or credentials.json.");
     EXPECT_STREQ(DictationError::parse().what(), "Unexpected response from server.");
 }
 

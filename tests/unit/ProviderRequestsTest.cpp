@@ -34,7 +34,7 @@ protected:
         if (which == "deepgram") {
             return services.transcribeDeepgram(kAudio);
         }
-        return services.requestCleanup("raw words", {"en"}, {}, "");
+        return services.requestCleanup("raw words", {"en"}, {}, "").content;
     }
 
     FakeHttpClient http;
@@ -78,7 +78,6 @@ TEST_F(ProviderRequestsTest, OpenAIUploadIsAByteExactMultipartForm)
                   (Headers{{"Authorization", "Bearer sk-test-openai"},
                            {"Content-Type", std::string("multipart/form-data; boundary=Boundary-") + kUUID}}))
             << "case " << c.name;
-        EXPECT_EQ(sent.timeout, std::chrono::seconds(60)) << "case " << c.name;
     }
 }
 
@@ -113,21 +112,20 @@ TEST_F(ProviderRequestsTest, DeepgramUploadSendsTheRawAudioWithTheQueryInOrder)
     EXPECT_EQ(sent.url, "https://deepgram.test/v1/listen?model=nova-3&punctuate=true&smart_format=true");
     EXPECT_EQ(sent.headers, (Headers{{"Authorization", "Token dg-test-deepgram"}, {"Content-Type", "audio/mp4"}}));
     EXPECT_EQ(sent.body, kAudio);
-    EXPECT_EQ(sent.timeout, std::chrono::seconds(60));
 }
 
 TEST_F(ProviderRequestsTest, CleanupSendsACompactChatCompletionWithExactlyTheKnownMembers)
 {
-    http.willAnswer(200, R"({"choices":[{"message":{"content":"Tidy.\r"}}]})");
+    http.willAnswer(200, R"({"choices":[{"message":{"content":"Tidy.\r"},"finish_reason":"length"}]})");
     const std::string raw = "  um so the raw words\n";
-    EXPECT_EQ(services.requestCleanup(raw, {"de", "en"}, {"Kubernetes"}, "Be brief."), "Tidy.\r")
-        << "the content comes back untrimmed";
+    EXPECT_EQ(services.requestCleanup(raw, {"de", "en"}, {"Kubernetes"}, "Be brief."),
+              (CleanupAnswer{"Tidy.\r", "length"}))
+        << "the content comes back untrimmed, with why the model stopped";
 
     const HttpRequest sent = http.requests().back();
     EXPECT_EQ(sent.url, "https://openai.test/v1/chat/completions");
     EXPECT_EQ(sent.headers,
               (Headers{{"Authorization", "Bearer sk-test-openai"}, {"Content-Type", "application/json"}}));
-    EXPECT_EQ(sent.timeout, std::chrono::seconds(60));
 
     const auto body = nlohmann::json::parse(sent.body);
     EXPECT_EQ(sent.body, body.dump()) << "compact serialisation";
@@ -142,6 +140,23 @@ TEST_F(ProviderRequestsTest, CleanupSendsACompactChatCompletionWithExactlyTheKno
         {{"role", "user"}, {"content", raw}},
     });
     EXPECT_EQ(body.at("messages"), expectedMessages);
+
+    // A long dictation gets room for all of its words, in any script; a
+    // missing finish_reason reads as empty.
+    struct Length
+    {
+        std::string raw;
+        int maxTokens;
+    };
+    std::string bengali;
+    for (int i = 0; i < 1000; ++i) {
+        bengali += "\u0986\u09AE\u09BF "; // three letters of three bytes and a space: 10 bytes
+    }
+    for (const auto& [longRaw, maxTokens] : {Length{bengali, 12500}, Length{std::string(40000, 'a'), 16384}}) {
+        http.willAnswer(200, R"({"choices":[{"message":{"content":"Tidy."}}]})");
+        EXPECT_EQ(services.requestCleanup(longRaw, {"bn"}, {}, ""), (CleanupAnswer{"Tidy.", ""}));
+        EXPECT_EQ(nlohmann::json::parse(http.requests().back().body).at("max_tokens"), maxTokens);
+    }
 }
 
 TEST_F(ProviderRequestsTest, TextThatIsNotUTF8CannotBeSentToCleanup)
@@ -172,15 +187,31 @@ TEST_F(ProviderRequestsTest, StatusMapping)
         std::string description;
     };
     const std::string error = R"({"error":{"message":"Rate limit reached","type":"requests"}})";
+    const std::string pretty = "{\n  \"error\": {\n    \"message\": \"Bad request\"\n  }\n}\n";
+    const std::string proxyPage = "<!DOCTYPE html>\n<html><head><title>502 Bad Gateway</title>"
+                                  "<style>body { color: red; }</style></head>\n<body>\n  <h1>Bad   Gateway</h1>"
+                                  "\n  <p>Request: Authorization: Bearer sk-test-secret-key</p>\n</body></html>";
     const std::vector<Case> cases = {
         {"200", 200, R"({"text":"ok"})", std::nullopt, ""},
         {"201 is not success", 201, R"({"text":"ok"})", DictationError::Kind::api, R"(API error: {"text":"ok"})"},
-        {"401 is a rejected key",
+        {"401 names the service and the remedy",
          401,
          error,
          DictationError::Kind::auth,
-         "API key rejected. Please contact the app developer."},
+         "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json."},
         {"429 shows the whole body", 429, error, DictationError::Kind::api, "API error: " + error},
+        {"a short body keeps its lines", 400, pretty, DictationError::Kind::api, "API error: " + pretty},
+        {"a proxy's page is reduced to its text, without the key",
+         502,
+         proxyPage,
+         DictationError::Kind::api,
+         "API error: 502 Bad Gateway Bad Gateway Request: Authorization: Bearer [redacted]"},
+        {"a long body is collapsed and cut",
+         500,
+         "trace:\n" + std::string(400, 'x'),
+         DictationError::Kind::api,
+         "API error: trace: " + std::string(292, 'x') + "\u2026"},
+        {"escape sequences go", 400, "bad\x1b[2J input", DictationError::Kind::api, "API error: bad[2J input"},
         {"500 with no body", 500, "", DictationError::Kind::api, "API error: "},
         {"UTF-8 beyond ASCII is text",
          503,
@@ -195,7 +226,7 @@ TEST_F(ProviderRequestsTest, StatusMapping)
     };
     for (const auto& c : cases) {
         try {
-            checkHTTP({c.status, c.body});
+            checkHTTP({c.status, c.body}, DictationError::Service::openAI, {"sk-test-secret-key", " "});
             EXPECT_FALSE(c.kind) << "case " << c.name << ": no error";
         } catch (const DictationError& e) {
             ASSERT_TRUE(c.kind) << "case " << c.name << ": " << e.what();
@@ -203,7 +234,7 @@ TEST_F(ProviderRequestsTest, StatusMapping)
             EXPECT_EQ(e.what(), c.description) << "case " << c.name;
         }
     }
-    // The three requests all go through it.
+    // The three requests all go through it, each naming its service.
     for (const char* which : {"openai", "deepgram", "cleanup"}) {
         http.willAnswer(401, "{}");
         try {
@@ -211,6 +242,8 @@ TEST_F(ProviderRequestsTest, StatusMapping)
             ADD_FAILURE() << which << ": no error";
         } catch (const DictationError& e) {
             EXPECT_EQ(e.kind(), DictationError::Kind::auth) << which;
+            EXPECT_EQ(std::string(e.what()).rfind(which == std::string("deepgram") ? "Deepgram" : "OpenAI", 0), 0u)
+                << which;
         }
     }
 }
@@ -248,7 +281,7 @@ TEST_F(ProviderRequestsTest, OnlyALostConnectionIsRetriedAndOnlyOnce)
             try {
                 const std::string text = which == "openai"     ? requests.transcribeOpenAI(kAudio, {"en"})
                                          : which == "deepgram" ? requests.transcribeDeepgram(kAudio)
-                                                               : requests.requestCleanup("raw", {"en"}, {}, "");
+                                                               : requests.requestCleanup("raw", {"en"}, {}, "").content;
                 EXPECT_FALSE(c.thrown) << context << ": no error";
                 EXPECT_EQ(text, "done") << context;
             } catch (const TransportError& e) {
@@ -361,6 +394,37 @@ TEST_F(ProviderRequestsTest, BodiesThatAreNotJSONThrowTheJSONError)
     }
 }
 
+TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndMustEncryptOffThisComputer)
+{
+    http.fallback.response = {200, R"({"text":"ok"})"};
+    endpoints.openAI = "https://proxy.test/v1/?team=7#top";
+    call("openai");
+    EXPECT_EQ(http.requests().back().url, "https://proxy.test/v1/audio/transcriptions?team=7");
+    endpoints.deepgram = "https://proxy.test/v1?team=7";
+    http.willAnswer(200, R"({"results":{"channels":[{"alternatives":[{"transcript":"ok"}]}]}})");
+    call("deepgram");
+    EXPECT_EQ(http.requests().back().url,
+              "https://proxy.test/v1/listen?team=7&model=nova-3&punctuate=true&smart_format=true");
+
+    for (const char* base :
+         {"http://api.example.com/v1", "http://user:pw@10.0.0.2/v1", "http://127.0.0.1.example.com/v1"}) {
+        endpoints.openAI = endpoints.deepgram = base;
+        for (const char* which : {"openai", "deepgram", "cleanup"}) {
+            const auto before = http.requests().size();
+            try {
+                call(which);
+                ADD_FAILURE() << which << " with " << base << ": sent";
+            } catch (const DictationError& e) {
+                EXPECT_EQ(e.kind(), DictationError::Kind::insecureEndpoint) << which << " with " << base;
+                EXPECT_EQ(std::string(e.what()).rfind("Refusing to send the API key unencrypted to http://", 0), 0u)
+                    << e.what();
+                EXPECT_EQ(std::string(e.what()).find("pw"), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(http.requests().size(), before) << which << " with " << base;
+        }
+    }
+}
+
 TEST_F(ProviderRequestsTest, BaseURLsThatDoNotFormAURLFailBeforeSending)
 {
     struct Case
@@ -373,7 +437,7 @@ TEST_F(ProviderRequestsTest, BaseURLsThatDoNotFormAURLFailBeforeSending)
         {"http://127.0.0.1:8080/v1", true},
         {"HTTPS://API.EXAMPLE.COM/v1", true},
         {"http://[::1]:9000/v1", true},
-        {"http://user@host/v1", true},
+        {"http://user@localhost/v1", true},
         {"https://host/v1%20beta", true},
         {"", false},
         {"api.example.com/v1", false},

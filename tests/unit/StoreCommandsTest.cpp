@@ -70,10 +70,14 @@ TEST_F(StoreCommandsTest, StatsAsTextAndJson)
 TEST_F(StoreCommandsTest, HistoryNewestFirstWithLimit)
 {
     add("older", 1.25, 9);
-    add("newer\nline\tand \\", 3, 10);
+    // Escape sequences are shown, never run by the terminal.
+    add("newer\nline\tand \\ \x1b]0;title\x07\xc2\x9b"
+        "2J",
+        3,
+        10);
     const auto text = run(commands::history, {});
     EXPECT_EQ(text.out,
-              "2026-03-04 10:00:00\t3.0s\torg.gnome.gedit\tnewer\\nline\\tand \\\\\n"
+              "2026-03-04 10:00:00\t3.0s\torg.gnome.gedit\tnewer\\nline\\tand \\\\ \\x1B]0;title\\x07\\u009B2J\n"
               "2026-03-04 09:00:00\t1.2s\torg.gnome.gedit\tolder\n");
 
     const auto limited = run(commands::history, {"--limit", "1", "--json"});

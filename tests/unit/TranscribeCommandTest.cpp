@@ -69,6 +69,14 @@ TEST_F(TranscribeCommandTest, PrintsTheTextForTheChosenLanguages)
     }
 }
 
+TEST_F(TranscribeCommandTest, ControlCharactersAreShownNotRun)
+{
+    transcriber.willReturn({"Line one\n\tLine two\x1b]0;title\x07\r\xc2\x9b"
+                            "2J",
+                            false});
+    EXPECT_EQ(run({"clip.m4a"}).out, "Line one\n\tLine two\\x1B]0;title\\x07\\x0D\\u009B2J\n");
+}
+
 TEST_F(TranscribeCommandTest, EmptyResultPrintsNothing)
 {
     transcriber.willReturn({});
@@ -80,13 +88,13 @@ TEST_F(TranscribeCommandTest, EmptyResultPrintsNothing)
 
 TEST_F(TranscribeCommandTest, FailuresPrintTheirDescription)
 {
-    transcriber.willThrow(DictationError::auth());
+    transcriber.willThrow(DictationError::auth(DictationError::Service::deepgram));
     transcriber.willThrow(FileReadError("The recording could not be found."));
-    transcriber.willThrow(DictationError::api("{\"error\":1}"));
+    transcriber.willThrow(DictationError::api("{\"error\":1}\x1b[2J"));
     const std::vector<std::string> expected = {
-        "Quillo Error: API key rejected. Please contact the app developer.\n",
+        "Quillo Error: Deepgram rejected the API key. Check DEEPGRAM_API_KEY or credentials.json.\n",
         "Quillo Error: The recording could not be found.\n",
-        "Quillo Error: API error: {\"error\":1}\n",
+        "Quillo Error: API error: {\"error\":1}\\x1B[2J\n",
     };
     for (const auto& line : expected) {
         const Outcome outcome = run({"clip.m4a"});

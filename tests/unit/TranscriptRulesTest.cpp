@@ -22,13 +22,14 @@ protected:
     TranscriptRules rules;
 };
 
-TEST_F(TranscriptRulesTest, RefusalsAreFoundInTheTrimmedLowerCasedHead)
+TEST_F(TranscriptRulesTest, RefusalsAreThePhrasesOfTheModelNotOfTheSpeaker)
 {
     struct Case
     {
         const char* name;
-        std::string text;
+        std::string answer;
         bool refusal;
+        std::string transcript = "please send the report to dana by friday";
     };
     const std::vector<Case> cases = {
         {"plain apology", "I'm sorry, but I can't help with that.", true},
@@ -48,9 +49,20 @@ TEST_F(TranscriptRulesTest, RefusalsAreFoundInTheTrimmedLowerCasedHead)
         {"head counted in characters, cut", repeat("e\u0301", 95) + "regret", false},
         {"leading quotes do not use up the head", "\"\u201C\u2018'" + repeat("a", 94) + "regret", true},
         {"leading spaces do not use up the head", repeat(" ", 10) + repeat("a", 94) + "regret", true},
+        // Everyday speech that holds a phrase: the model formatted it.
+        {"spoken i don't", "I don't think we need the meeting.", false, "i don't think we need the meeting"},
+        {"spoken i can't", "I can't make it on Friday, sorry.", false, "um i can't make it on friday sorry"},
+        {"spoken unable to", "We were unable to reach the client.", false, "we were unable to reach the client"},
+        {"spoken privacy", "Update the privacy policy page.", false, "update the privacy policy page"},
+        {"spoken regret", "No regrets, new line, let's go.", false, "No REGRETS new line let's go"},
+        {"spoken phrase late in the transcript", "Sorry, I was late.", false, repeat("so ", 60) + "sorry i was late"},
+        {"model apologises for a different reason than the speaker",
+         "I'm sorry, but I can't help with that.",
+         true,
+         "i can't find the file"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(rules.isRefusal(c.text), c.refusal) << "case " << c.name;
+        EXPECT_EQ(rules.isRefusal(c.answer, c.transcript), c.refusal) << "case " << c.name;
     }
 }
 
@@ -60,7 +72,8 @@ TEST_F(TranscriptRulesTest, EveryPhraseMatchesInAnyCase)
     for (const auto& phrase : phrases) {
         std::string upper = phrase;
         std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
-        EXPECT_TRUE(rules.isRefusal("Well. " + upper + " now")) << phrase;
+        EXPECT_TRUE(rules.isRefusal("Well. " + upper + " now", "well now")) << phrase;
+        EXPECT_FALSE(rules.isRefusal("Well. " + upper + " now", "well " + upper + " now")) << phrase;
         EXPECT_EQ(phrase.find('\xe2'), std::string::npos) << phrase << ": apostrophes are ASCII";
     }
 }

@@ -39,12 +39,22 @@ std::string localTime(const DictationEntry& entry)
     return text;
 }
 
-// Keeps one entry on one line and the columns apart.
+// Keeps one entry on one line and the columns apart, and writes every other
+// control character as \xNN (C1 as \u00NN) so that none reaches the terminal.
 std::string escaped(const std::string& text)
 {
     std::string result;
     result.reserve(text.size());
-    for (const char c : text) {
+    char code[8];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            result += code;
+            continue;
+        }
         switch (c) {
         case '\\':
             result += "\\\\";
@@ -59,7 +69,12 @@ std::string escaped(const std::string& text)
             result += "\\t";
             break;
         default:
-            result += c;
+            if (byte < 0x20 || byte == 0x7F) {
+                std::snprintf(code, sizeof code, "\\x%02X", byte);
+                result += code;
+            } else {
+                result += c;
+            }
         }
     }
     return result;

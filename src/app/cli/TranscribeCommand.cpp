@@ -1,6 +1,7 @@
 #include "app/cli/TranscribeCommand.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <ostream>
 
@@ -75,6 +76,29 @@ Invocation parse(const std::vector<std::string>& arguments)
     return invocation;
 }
 
+// Control characters other than tab and line feed written as \xNN (C1 as
+// \u00NN), so no text can move the cursor, retitle or clear the terminal.
+std::string forTerminal(const std::string& text)
+{
+    std::string result;
+    result.reserve(text.size());
+    char escaped[8];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            result += escaped;
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            result += escaped;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
 } // namespace
 
 const char* TranscribeCommand::usage()
@@ -103,12 +127,12 @@ int TranscribeCommand::run(const std::vector<std::string>& arguments, std::ostre
     try {
         const DictationResult result = transcriber.transcribeAndClean(invocation.audioPath, languages, std::nullopt);
         if (!result.text.empty()) {
-            out << result.text << "\n";
+            out << forTerminal(result.text) << "\n";
         }
         out.flush();
         return 0;
     } catch (const std::exception& error) {
-        err << "Quillo Error: " << error.what() << "\n";
+        err << "Quillo Error: " << forTerminal(error.what()) << "\n";
     } catch (...) {
         err << "Quillo Error: An unknown error occurred.\n";
     }

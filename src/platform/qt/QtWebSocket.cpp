@@ -73,6 +73,7 @@ public:
             if (!self.m_inbox.empty()) {
                 auto message = std::move(self.m_inbox.front());
                 self.m_inbox.pop_front();
+                self.m_inboxBytes -= message.data.size();
                 handler(std::move(message));
             } else if (self.m_ended) {
                 handler(std::nullopt);
@@ -141,6 +142,8 @@ private:
     void openHere(const QUrl& url, const WebSocketConnector::Headers& headers, std::chrono::milliseconds timeout)
     {
         m_socket = new QWebSocket();
+        // Qt closes the connection (code 1009) rather than buffer more.
+        m_socket->setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
         std::weak_ptr<QtWebSocket> weak = weak_from_this();
         auto on = [weak](auto member) {
             return [weak, member](auto&&... args) {
@@ -212,8 +215,16 @@ private:
         if (m_receiver) {
             auto receiver = std::exchange(m_receiver, nullptr);
             receiver(std::move(message));
-        } else {
-            m_inbox.push_back(std::move(message));
+            return;
+        }
+        m_inboxBytes += message.data.size();
+        m_inbox.push_back(std::move(message));
+        if (m_inboxBytes > kMaxInboxBytes) {
+            // A peer that sends faster than anyone reads would fill memory.
+            m_inbox.clear();
+            m_inboxBytes = 0;
+            m_socket->abort();
+            end();
         }
     }
 
@@ -243,6 +254,7 @@ private:
     std::deque<Work> m_waiting;
     std::map<QByteArray, Completion> m_pings;
     std::deque<Message> m_inbox;
+    std::size_t m_inboxBytes = 0;
     ReceiveHandler m_receiver;
 };
 

@@ -641,8 +641,7 @@ void SettingsView::refreshDeepgramWarning()
 void SettingsView::refreshEngineStatus()
 {
     // Keys are read afresh: one added since the page was last shown counts.
-    const EngineRoute route =
-        routeDictation(TranscriptionEngine::current(m_preferences), m_selectedCodes, ConfiguredKeys::of(m_credentials));
+    const EngineRoute route = currentRoute(m_preferences, m_credentials, m_selectedCodes);
     m_engineStatus->setText(qs(engineStatusLine(route, m_selectedCodes)));
 }
 
