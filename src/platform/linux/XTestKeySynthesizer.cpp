@@ -7,11 +7,14 @@
 
 #include <optional>
 
+#include "platform/linux/X11SyntheticKeys.h"
+
 namespace quillo {
 
 struct XTestKeySynthesizer::Connection
 {
     Display* display = nullptr;
+    X11SyntheticKeys* ownKeys = nullptr;
 
     ~Connection()
     {
@@ -62,23 +65,32 @@ struct XTestKeySynthesizer::Connection
         return found;
     }
 
+    void send(KeyCode key, bool press)
+    {
+        if (ownKeys) {
+            ownKeys->announce(key, press);
+        }
+        XTestFakeKeyEvent(display, key, press ? True : False, CurrentTime);
+    }
+
     void tap(std::optional<KeyCode> modifier, KeyCode key)
     {
         if (modifier) {
-            XTestFakeKeyEvent(display, *modifier, True, CurrentTime);
+            send(*modifier, true);
         }
-        XTestFakeKeyEvent(display, key, True, CurrentTime);
-        XTestFakeKeyEvent(display, key, False, CurrentTime);
+        send(key, true);
+        send(key, false);
         if (modifier) {
-            XTestFakeKeyEvent(display, *modifier, False, CurrentTime);
+            send(*modifier, false);
         }
         XSync(display, False);
     }
 };
 
-XTestKeySynthesizer::XTestKeySynthesizer(const char* displayName)
+XTestKeySynthesizer::XTestKeySynthesizer(const char* displayName, X11SyntheticKeys* ownKeys)
 {
     auto connection = std::make_unique<Connection>();
+    connection->ownKeys = ownKeys;
     connection->display = XOpenDisplay(displayName);
     if (!connection->display) {
         return;
