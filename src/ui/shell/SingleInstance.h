@@ -10,8 +10,11 @@ class QLocalServer;
 
 namespace quillo {
 
-// One Quillo per user session. The first instance listens on a private local
-// socket; a later one tells it to come forward and leaves.
+// One Quillo per user session. The first instance takes an exclusive lock on
+// a file next to the socket and then listens on a private local socket; a
+// later one finds the lock taken, tells the first to come forward and leaves.
+// The lock, not the socket, decides: a socket can only be reached once its
+// owner has finished starting, which may take seconds.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -20,8 +23,15 @@ public:
     explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
     ~SingleInstance() override;
 
+    // Takes the lock for this session, held until destruction. False when
+    // another live instance holds it. When the lock file cannot be opened at
+    // all the answer is true: Quillo runs rather than not at all.
+    bool acquire();
+
     // True when another instance answered and was asked to show itself.
-    bool notifyRunningInstance();
+    // Tries again for up to `waitMs` while nobody answers (an instance that
+    // holds the lock may not be listening yet).
+    bool notifyRunningInstance(int waitMs = 0);
 
     // Starts listening; `onReopen` runs on the main thread whenever a later
     // instance starts. False when the socket cannot be created (Quillo then
@@ -33,6 +43,7 @@ public:
 
 private:
     QString m_socketPath;
+    int m_lockFd = -1; // held while this instance runs
     std::unique_ptr<QLocalServer> m_server;
     std::function<void()> m_onReopen;
 };
