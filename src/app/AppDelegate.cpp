@@ -74,6 +74,13 @@ void AppDelegate::applicationDidFinishLaunching()
                 }
             });
         };
+        callbacks.onCancelRecording = [weak, &queue = m_deps.mainQueue] {
+            queue.post([weak] {
+                if (auto self = weak.lock()) {
+                    self->didCancelRecording();
+                }
+            });
+        };
         callbacks.onPasteLast = [weak] {
             if (auto self = weak.lock()) {
                 self->pasteLast();
@@ -150,10 +157,9 @@ void AppDelegate::didStopRecording(const std::optional<std::string>& audioPath)
         m_recordingIndicator->hide();
     }
 
-    if (!audioPath) {
-        if (streamer) {
-            streamer->cancel();
-        }
+    // Without a file (the recorder failed and has said why) the live stream
+    // may still hold the words.
+    if (!audioPath && !streamer) {
         updateIcon(settledIconState());
         return;
     }
@@ -163,9 +169,23 @@ void AppDelegate::didStopRecording(const std::optional<std::string>& audioPath)
 
     // Everything the task needs travels with it, so the fields are free for the
     // next recording at once.
-    m_deps.executor.run([self = shared_from_this(), path = *audioPath, duration, app, streamer] {
+    m_deps.executor.run([self = shared_from_this(), path = audioPath.value_or(""), duration, app, streamer] {
         self->processAudio(path, duration, app, streamer);
     });
+}
+
+void AppDelegate::didCancelRecording()
+{
+    m_recordingStartTime.reset();
+    m_recordingApp.reset();
+    m_isRecording = false;
+    if (auto streamer = std::exchange(m_liveStreamer, nullptr)) {
+        streamer->cancel();
+    }
+    if (m_recordingIndicator) {
+        m_recordingIndicator->hide();
+    }
+    updateIcon(settledIconState());
 }
 
 void AppDelegate::processAudio(const std::string& audioPath,
@@ -176,6 +196,11 @@ void AppDelegate::processAudio(const std::string& audioPath,
     std::optional<std::string> streamed;
     if (streamer) {
         streamed = streamer->finish();
+    }
+
+    if (audioPath.empty() && (!streamed || streamed->empty())) {
+        finishOnMainThenDelete(audioPath, [](AppDelegate& self) { self.finishProcessing(); });
+        return;
     }
 
     std::string errorDescription;
@@ -225,7 +250,9 @@ void AppDelegate::finishOnMainThenDelete(const std::string& audioPath, std::func
             }
             // The recording goes last, after the main-thread work; a failure to
             // delete it changes nothing for the user.
-            executor.run([audioPath, &fileSystem] { fileSystem.removeFile(audioPath); });
+            if (!audioPath.empty()) {
+                executor.run([audioPath, &fileSystem] { fileSystem.removeFile(audioPath); });
+            }
         });
 }
 
@@ -320,9 +347,12 @@ void AppDelegate::notify(const std::string& title, const std::string& body)
 
 void AppDelegate::checkAccessibilityPermission()
 {
-    if (!m_deps.permissions.isAccessibilityTrusted()) {
-        notify("Accessibility Permission Required",
-               "Open System Settings \u203A Privacy & Security \u203A Accessibility and enable Quillo, then relaunch.");
+    const bool trusted = m_deps.permissions.isAccessibilityTrusted();
+    const std::string advice = m_deps.permissions.accessibilityAdvice();
+    if (!trusted) {
+        notify("Hotkeys Unavailable", advice);
+    } else if (!advice.empty()) {
+        notify("Hotkeys Limited", advice);
     }
 }
 
@@ -335,8 +365,10 @@ void AppDelegate::requestMicrophonePermission()
         }
         queue.post([weak] {
             if (auto self = weak.lock()) {
-                self->notify("Microphone Permission Required",
-                             "Open System Settings \u203A Privacy & Security \u203A Microphone and enable Quillo.");
+                self->notify("No Audio Server",
+                             "Quillo cannot record: no audio server answered. Start PipeWire (systemctl --user start "
+                             "pipewire pipewire-pulse) or PulseAudio (systemctl --user start pulseaudio), then try "
+                             "again.");
             }
         });
     });
@@ -344,10 +376,10 @@ void AppDelegate::requestMicrophonePermission()
 
 void AppDelegate::handleMicFallback()
 {
+    // The choice is kept: the microphone is used again once it is plugged
+    // back in, and the manager reports each absence only once.
     notify("Microphone Unavailable",
            "The selected microphone was not found. Recording with the system default instead.");
-    // Back to the automatic choice, so the user hears about a missing device once.
-    m_deps.preferences.setObject("selectedMicUID", "");
 }
 
 } // namespace quillo

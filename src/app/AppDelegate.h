@@ -85,6 +85,7 @@ public:
 
     void didStartRecording();
     void didStopRecording(const std::optional<std::string>& audioPath);
+    void didCancelRecording();
     void pasteLast();
 
     // Tray and window (the status item's menu calls these).
@@ -109,6 +110,7 @@ private:
     void checkAccessibilityPermission();
     void requestMicrophonePermission();
 
+    // An empty audioPath: no file was recorded, only the streamed words count.
     void processAudio(const std::string& audioPath,
                       double duration,
                       const std::optional<FrontApplication>& app,
