@@ -8,6 +8,23 @@
 
 namespace quillo {
 
+namespace {
+
+QString bodyMarkup(const std::string& body)
+{
+    QString text = QString::fromStdString(body);
+    if (text.size() > QtDBusNotifier::kMaxBodyLength) {
+        qsizetype cut = QtDBusNotifier::kMaxBodyLength - 1;
+        if (text.at(cut - 1).isHighSurrogate()) {
+            --cut; // never half a character
+        }
+        text = text.left(cut) + QChar(0x2026);
+    }
+    return text.toHtmlEscaped();
+}
+
+} // namespace
+
 void QtDBusNotifier::notify(const std::string& title, const std::string& body)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
@@ -18,7 +35,7 @@ void QtDBusNotifier::notify(const std::string& title, const std::string& body)
          << 0u                                                                       // replaces_id: always a new one
          << QStringLiteral("audio-input-microphone")                                 // app_icon
          << QString::fromStdString(title)                                            // summary
-         << QString::fromStdString(body)                                             // body
+         << bodyMarkup(body)                                                         // body
          << QStringList()                                                            // actions
          << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("quillo")}} // hints
          << -1; // expire_timeout: the server's default
