@@ -207,7 +207,7 @@ TEST(Screenshots, EachScreenEmptyAndFullInLightAndDark)
                 auto* settings = qobject_cast<SettingsView*>(view.page(NavItem::settings));
                 QTest::mouseClick(settings->addShortcutButton(HotkeyAction::toggle), Qt::LeftButton);
                 emit qobject_cast<KeyCaptureOverlay*>(settings->captureOverlay())
-                    ->captured(61, QStringLiteral("Right Option ⌥"));
+                    ->captured(61, QStringLiteral("Right Alt"));
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
                 QTest::qWait(50);
                 const QString whole = QStringLiteral("%1/settings-whole-%2.png")
