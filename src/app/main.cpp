@@ -15,11 +15,9 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QIcon>
 #include <QSocketNotifier>
-#include <QUrl>
 
 #include "app/AppDelegate.h"
 #include "app/NotificationCenter.h"
@@ -50,6 +48,7 @@
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/X11Accessibility.h"
 #include "platform/linux/X11KeyEventSource.h"
+#include "platform/linux/X11SyntheticKeys.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
@@ -65,6 +64,7 @@
 #include "transcription/TranscriptRules.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/MainWindowView.h"
+#include "ui/shell/KeysHelp.h"
 #include "ui/shell/MainWindowController.h"
 #include "ui/shell/QtAlert.h"
 #include "ui/shell/RecordingIndicatorWindow.h"
@@ -142,6 +142,7 @@ class LinuxPermissions final : public quillo::Permissions
 {
 public:
     bool isAccessibilityTrusted() override { return quillo::isX11AccessibilityTrusted(); }
+    std::string accessibilityAdvice() override { return quillo::x11AccessibilityAdvice(); }
     void requestMicrophoneAccess(std::function<void(bool)> completion) override
     {
         m_microphone.requestAccess(std::move(completion));
@@ -186,9 +187,16 @@ int runDesktopApp(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false); // the tray keeps Quillo running
     useIconThemeWithSymbols();
 
+    // Decided before anything else is read or opened: two launches close
+    // together (autostart and a click) must not both run.
     quillo::SingleInstance singleInstance(quillo::SingleInstance::defaultSocketPath());
-    if (singleInstance.notifyRunningInstance()) {
-        return 0; // the running Quillo brings its window forward
+    if (!singleInstance.acquire()) {
+        // The running Quillo brings its window forward; it may still be
+        // loading its history, so it is given a while to answer.
+        if (!singleInstance.notifyRunningInstance(15000)) {
+            std::fprintf(stderr, "Quillo is already running.\n");
+        }
+        return 0;
     }
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
@@ -224,17 +232,21 @@ int runDesktopApp(int argc, char** argv)
     quillo::OpenAIService transcriber(
         {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech});
     quillo::QtClipboard clipboard;
-    quillo::XTestKeySynthesizer keySynthesizer;
+    // What Quillo types itself, so the key monitor does not take it for the user's keys.
+    quillo::X11SyntheticKeys ownKeys;
+    quillo::XTestKeySynthesizer keySynthesizer(nullptr, &ownKeys);
     quillo::PasteManager paster(clipboard, keySynthesizer, mainQueue);
 
     // Microphone and keys.
     auto pulse = std::make_shared<quillo::PulseConnection>();
     quillo::PulseAudioDevices audioDevices(pulse);
-    quillo::PulseAudioCapture audioCapture(pulse);
+    quillo::MicrophoneManager microphones(audioDevices, preferences);
+    // The recording and its live stream capture from the microphone the
+    // manager chose for the recording in progress.
+    quillo::PulseAudioCapture audioCapture(pulse, [&microphones] { return microphones.recordingSource(); });
     quillo::QtWebSocketConnector webSockets;
     quillo::DeepgramLiveStreamerFactory streamers(preferences, {webSockets, audioCapture, credentials, endpoints});
     quillo::FfmpegAudioFileWriter audioFileWriter;
-    quillo::MicrophoneManager microphones(audioDevices, preferences);
     quillo::XdgAutostartLoginItem loginItem(fileSystem,
                                             quillo::xdg::autostartDirectory(),
                                             quillo::XdgAutostartLoginItem::runningExecutable());
@@ -245,11 +257,13 @@ int runDesktopApp(int argc, char** argv)
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            return new quillo::MainWindowView(
+            auto* view = new quillo::MainWindowView(
                 {store, navState, clock, preferences, microphones, loginItem, credentials, localSpeech.modelName()});
+            statusItem.addMenuBarTo(view);
+            return view;
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
-    quillo::X11KeyEventSource keyEvents(log);
+    quillo::X11KeyEventSource keyEvents(log, {}, &ownKeys);
     quillo::QtKeyEventPump keyPump(keyEvents);
 
     // Declared after everything its tasks use, so at shutdown it finishes the
@@ -281,6 +295,7 @@ int runDesktopApp(int argc, char** argv)
                 clock,
                 fileSystem,
                 quillo::xdg::recordingsDirectory(),
+                [&notifier](const std::string& problem) { notifier.notify("Recording Failed", problem); },
             });
             return std::make_unique<quillo::HotkeyManager>(quillo::HotkeyManager::Dependencies{
                 preferences,
@@ -290,7 +305,7 @@ int runDesktopApp(int argc, char** argv)
                 alert,
                 keyEvents,
                 std::move(recorder),
-                [] { QDesktopServices::openUrl(QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL))); },
+                [] { quillo::showKeysHelp(); },
             });
         },
         [] { return std::make_unique<quillo::RecordingIndicatorWindow>(); },

@@ -9,10 +9,13 @@
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class QWidget;
 
 namespace quillo {
 
-// The tray icon and its menu.
+// The tray icon and its menu. Where the desktop has no tray (GNOME without
+// an extension), the menu goes into the main window's menu bar instead, so
+// dictation can still be switched off and Quillo quit.
 class TrayStatusItem final : public QObject, public StatusItem
 {
     Q_OBJECT
@@ -28,6 +31,10 @@ public:
     // The 18 × 18 image for a symbol: the theme's icon when there is one,
     // else the fallback text drawn centred in bold. Never empty.
     static QIcon menuBarImage(const std::string& symbolName, const std::string& fallbackText);
+
+    // Without a tray, gives `window` (which must have a layout) a menu bar
+    // with the menu; with one, does nothing.
+    void addMenuBarTo(QWidget* window) const;
 
     QSystemTrayIcon* trayIcon() const { return m_tray.get(); }
     QMenu* menu() const { return m_menu.get(); }
