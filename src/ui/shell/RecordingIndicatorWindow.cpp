@@ -1,8 +1,10 @@
 #include "ui/shell/RecordingIndicatorWindow.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QBitmap>
+#include <QCursor>
 #include <QEasingCurve>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -51,6 +53,50 @@ bool compositorRunning()
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
     const Atom selection = XInternAtom(display, name.constData(), False);
     return XGetSelectionOwner(display, selection) != 0;
+}
+
+// The centre of the window that has the keyboard focus, in screen
+// coordinates, when there is one.
+std::optional<QPoint> focusedWindowCentre()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display()) {
+        return std::nullopt;
+    }
+    Display* display = x11->display();
+    Window focus = 0;
+    int revertTo = 0;
+    XGetInputFocus(display, &focus, &revertTo);
+    if (focus == PointerRoot || focus == 0) {
+        return std::nullopt;
+    }
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    Window child = 0;
+    if (!XGetGeometry(display, focus, &root, &x, &y, &width, &height, &border, &depth) ||
+        !XTranslateCoordinates(display, focus, root, 0, 0, &x, &y, &child)) {
+        return std::nullopt;
+    }
+    return QPoint(x + static_cast<int>(width / 2), y + static_cast<int>(height / 2));
+}
+
+// The screen the user works on: the focused window's, else the pointer's.
+const QScreen* workingScreen()
+{
+    if (const auto centre = focusedWindowCentre()) {
+        if (const QScreen* screen = QGuiApplication::screenAt(*centre)) {
+            return screen;
+        }
+    }
+    if (const QScreen* screen = QGuiApplication::screenAt(QCursor::pos())) {
+        return screen;
+    }
+    return QGuiApplication::primaryScreen();
 }
 
 } // namespace
@@ -171,10 +217,11 @@ private:
     }
 
     // Centred horizontally (to within half a point), its bottom edge
-    // kBottomMargin above the bottom of the whole screen, panels included.
+    // kBottomMargin above the bottom of the whole screen the user works on,
+    // panels included.
     QPoint placement() const
     {
-        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QScreen* screen = workingScreen();
         if (!screen) {
             return {0, 0};
         }
