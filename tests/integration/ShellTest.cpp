@@ -4,6 +4,7 @@
 // entry of a real dictation.
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
@@ -125,6 +126,20 @@ TEST(SingleInstance, OfTwoLaunchesStartedTogetherOneRuns)
     for (const char* name : {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
         environment.insert(QString::fromLatin1(name), dir.path());
     }
+    // A long history makes for a slow start, as on a desktop used for months.
+    QDir(dir.path()).mkpath(QStringLiteral("Quillo"));
+    QFile history(dir.filePath(QStringLiteral("Quillo/history.json")));
+    ASSERT_TRUE(history.open(QIODevice::WriteOnly));
+    history.write("[");
+    for (int i = 0; i < 200000; ++i) {
+        history.write(QStringLiteral("%1{\"id\":\"6F9619FF-8B86-D011-B42D-%2\",\"text\":\"words of a dictation\","
+                                     "\"date\":790000000.5}")
+                          .arg(i == 0 ? QString() : QStringLiteral(","))
+                          .arg(QString::number(i, 16).toUpper().rightJustified(12, QLatin1Char('0')))
+                          .toUtf8());
+    }
+    history.write("]");
+    history.close();
     QProcess launches[2];
     for (QProcess& launch : launches) {
         launch.setProcessEnvironment(environment);
