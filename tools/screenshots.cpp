@@ -214,7 +214,7 @@ bool shootScreens(const QByteArray& directory)
                 auto* settings = qobject_cast<SettingsView*>(view.page(NavItem::settings));
                 QTest::mouseClick(settings->addShortcutButton(HotkeyAction::toggle), Qt::LeftButton);
                 emit qobject_cast<KeyCaptureOverlay*>(settings->captureOverlay())
-                    ->captured(61, QStringLiteral("Right Option ⌥"));
+                    ->captured(61, QStringLiteral("Right Alt"));
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
                 QTest::qWait(50);
                 const QString whole = QStringLiteral("%1/settings-whole-%2.png")

@@ -21,12 +21,10 @@
 #include <nlohmann/json.hpp>
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
 #include <QSocketNotifier>
-#include <QUrl>
 
 #include "app/Pipeline.h"
 #include "app/cli/DoctorCommand.h"
@@ -46,6 +44,7 @@
 #include "platform/linux/PulseConnection.h"
 #include "platform/linux/ThreadExecutor.h"
 #include "platform/linux/X11KeyEventSource.h"
+#include "platform/linux/X11SyntheticKeys.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
@@ -57,13 +56,15 @@
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtWebSocket.h"
-#include "platform/qt/X11Compositor.h"
+#include "platform/qt/X11Desktop.h"
 #include "store/KeptDictations.h"
 #include "streaming/DeepgramLiveStreamer.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/KeptRetry.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/MainWindowView.h"
+#include "ui/settings/KeyNames.h"
+#include "ui/shell/KeysHelp.h"
 #include "ui/shell/MainWindowController.h"
 #include "ui/shell/QtAlert.h"
 #include "ui/shell/RecordingIndicatorWindow.h"
@@ -243,14 +244,6 @@ QString installedFile(const QString& relativePath)
     return file.exists() ? file.canonicalFilePath() : QString();
 }
 
-// The page about global keys: the installed copy, else the one in the source
-// tree a development build came from.
-QUrl globalKeysHelpUrl()
-{
-    const QString installed = installedFile(QStringLiteral("doc/quillo/global-keys.md"));
-    return installed.isEmpty() ? QUrl(QStringLiteral(QUILLO_GLOBAL_KEYS_HELP_URL)) : QUrl::fromLocalFile(installed);
-}
-
 // How long quitting waits for the dictations in flight.
 constexpr std::chrono::seconds kQuitWait{10};
 
@@ -260,13 +253,21 @@ int runDesktopApp(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Quillo"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(quillo::kAppId));
+    quillo::setRightAltIsAltGrProbe(quillo::x11RightAltIsAltGr);
     QApplication::setWindowIcon(quillo::TrayStatusItem::appIcon());
     QApplication::setQuitOnLastWindowClosed(false); // the tray keeps Quillo running
     useIconThemeWithSymbols();
 
+    // Decided before anything else is read or opened: two launches close
+    // together (autostart and a click) must not both run.
     quillo::SingleInstance singleInstance(quillo::SingleInstance::defaultSocketPath());
-    if (singleInstance.notifyRunningInstance()) {
-        return 0; // the running Quillo brings its window forward
+    if (!singleInstance.acquire()) {
+        // The running Quillo brings its window forward; it may still be
+        // loading its history, so it is given a while to answer.
+        if (!singleInstance.notifyRunningInstance(15000)) {
+            std::fprintf(stderr, "Quillo is already running.\n");
+        }
+        return 0;
     }
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
@@ -304,19 +305,23 @@ int runDesktopApp(int argc, char** argv)
     });
     // Paste.
     quillo::QtClipboard clipboard;
-    quillo::XTestKeySynthesizer keySynthesizer;
+    // What Quillo types itself, so the key monitor does not take it for the user's keys.
+    quillo::X11SyntheticKeys ownKeys;
+    quillo::XTestKeySynthesizer keySynthesizer(nullptr, &ownKeys);
     quillo::QtAtSpiTextDeliveryCheck deliveryCheck;
     quillo::PasteManager paster({clipboard, keySynthesizer, mainQueue, workspace, preferences, deliveryCheck, log});
 
     // Microphone and keys.
     auto pulse = std::make_shared<quillo::PulseConnection>();
     quillo::PulseAudioDevices audioDevices(pulse);
-    quillo::PulseAudioCapture audioCapture(pulse);
+    quillo::MicrophoneManager microphones(audioDevices, preferences);
+    // The recording and its live stream capture from the microphone the
+    // manager chose for the recording in progress.
+    quillo::PulseAudioCapture audioCapture(pulse, [&microphones] { return microphones.recordingSource(); });
     quillo::QtWebSocketConnector webSockets;
     quillo::DeepgramLiveStreamerFactory streamers(preferences,
                                                   {webSockets, audioCapture, credentials, pipeline.endpoints});
     quillo::FfmpegAudioFileWriter audioFileWriter;
-    quillo::MicrophoneManager microphones(audioDevices, preferences);
     quillo::XdgAutostartLoginItem loginItem(fileSystem,
                                             quillo::xdg::autostartDirectory(),
                                             quillo::XdgAutostartLoginItem::runningExecutable());
@@ -331,34 +336,36 @@ int runDesktopApp(int argc, char** argv)
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            return new quillo::MainWindowView({store,
-                                               navState,
-                                               clock,
-                                               preferences,
-                                               microphones,
-                                               loginItem,
-                                               credentials,
-                                               pipeline.localSpeech.modelName(),
-                                               [&paster]() -> std::optional<quillo::PasteReport> {
-                                                   if (paster.reports().empty()) {
-                                                       return std::nullopt;
-                                                   }
-                                                   return paster.reports().back();
-                                               },
-                                               &keptDictations,
-                                               [&controller](const std::string& id) {
-                                                   if (auto delegate = controller.lock()) {
-                                                       delegate->retryKept(id);
-                                                   }
-                                               },
-                                               [&controller](const std::string& id) {
-                                                   if (auto delegate = controller.lock()) {
-                                                       delegate->deleteKept(id);
-                                                   }
-                                               }});
+            auto* view = new quillo::MainWindowView({store,
+                                                     navState,
+                                                     clock,
+                                                     preferences,
+                                                     microphones,
+                                                     loginItem,
+                                                     credentials,
+                                                     pipeline.localSpeech.modelName(),
+                                                     [&paster]() -> std::optional<quillo::PasteReport> {
+                                                         if (paster.reports().empty()) {
+                                                             return std::nullopt;
+                                                         }
+                                                         return paster.reports().back();
+                                                     },
+                                                     &keptDictations,
+                                                     [&controller](const std::string& id) {
+                                                         if (auto delegate = controller.lock()) {
+                                                             delegate->retryKept(id);
+                                                         }
+                                                     },
+                                                     [&controller](const std::string& id) {
+                                                         if (auto delegate = controller.lock()) {
+                                                             delegate->deleteKept(id);
+                                                         }
+                                                     }});
+            statusItem.addMenuBarTo(view);
+            return view;
         },
         [&](quillo::NavItem item) { navState.setSelection(item); });
-    quillo::X11KeyEventSource keyEvents(log);
+    quillo::X11KeyEventSource keyEvents(log, {}, &ownKeys);
     quillo::QtKeyEventPump keyPump(keyEvents);
 
     // Declared after everything its tasks use, so at shutdown it finishes the
@@ -392,6 +399,7 @@ int runDesktopApp(int argc, char** argv)
                 clock,
                 fileSystem,
                 quillo::xdg::recordingsDirectory(),
+                [&notifier](const std::string& problem) { notifier.notify("Recording Failed", problem); },
             });
             return std::make_unique<quillo::HotkeyManager>(quillo::HotkeyManager::Dependencies{
                 preferences,
@@ -401,10 +409,14 @@ int runDesktopApp(int argc, char** argv)
                 alert,
                 keyEvents,
                 std::move(recorder),
-                [] { QDesktopServices::openUrl(globalKeysHelpUrl()); },
+#include <QEventLoop>
             });
         },
-        [] { return std::make_unique<quillo::RecordingIndicatorWindow>(quillo::isX11CompositorRunning); },
+        [] {
+            return std::make_unique<quillo::RecordingIndicatorWindow>(
+                quillo::RecordingIndicatorWindow::Desktop{quillo::isX11CompositorRunning,
+                                                          quillo::x11FocusedWindowCentre});
+        },
         [] { QCoreApplication::quit(); },
     });
 

@@ -30,7 +30,6 @@ AudioRecorder::~AudioRecorder()
 {
     if (m_session) {
         abandon(std::move(m_session));
-        m_deps.microphones.restoreAfterRecording();
     }
 }
 
@@ -60,7 +59,7 @@ std::string AudioRecorder::newRecordingPath()
 
 void AudioRecorder::startRecording()
 {
-    if (!m_deps.microphones.applyBeforeRecording()) {
+    if (m_deps.microphones.inputForRecording().fellBack) {
         m_deps.notificationCenter.post(kMicFallbackDidOccur);
     }
 
@@ -68,12 +67,16 @@ void AudioRecorder::startRecording()
         abandon(std::move(m_session));
     }
 
-    // Failures below are silent by design: the recording simply yields no file.
-    m_deps.fileSystem.createDirectories(m_deps.recordingsDirectory, 0700);
+    // Each failure below means the recording yields no file when it stops.
+    if (const auto folder = m_deps.fileSystem.createPrivateDirectory(m_deps.recordingsDirectory); !folder) {
+        report("Quillo cannot record: " + folder.error + ".");
+        return;
+    }
     auto session = std::make_unique<Session>();
     session->path = newRecordingPath();
     session->file = m_deps.fileWriter.create(session->path, kFormat);
     if (!session->file) {
+        report(cannotSave());
         return;
     }
     // The sink runs on the capture thread; the file is touched there only until
@@ -85,6 +88,8 @@ void AudioRecorder::startRecording()
     if (!session->stream) {
         session->file.reset();
         m_deps.fileSystem.removeFile(session->path);
+        report("No microphone could be opened. Check that the audio server (PipeWire or PulseAudio) is running "
+               "and that a microphone is connected.");
         return;
     }
     m_session = std::move(session);
@@ -106,11 +111,30 @@ void AudioRecorder::stopRecording(Completion completion)
             // An incomplete file would only fail later as an undecodable upload.
             session->file.reset();
             m_deps.fileSystem.removeFile(session->path);
+            report(cannotSave());
         }
     }
-    m_deps.microphones.restoreAfterRecording();
     if (completion) {
         completion(path);
+    }
+}
+
+std::string AudioRecorder::cannotSave() const
+{
+    return "The recording could not be saved in " + m_deps.recordingsDirectory + ". Is the disk full?";
+}
+
+void AudioRecorder::report(const std::string& problem)
+{
+    if (m_deps.reportProblem) {
+        m_deps.reportProblem(problem);
+    }
+}
+
+void AudioRecorder::cancelRecording()
+{
+    if (m_session) {
+        abandon(std::move(m_session));
     }
 }
 

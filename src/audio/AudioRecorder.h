@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,10 +17,10 @@ class FileSystem;
 class MicrophoneManager;
 class NotificationCenter;
 
-// Records the default input into a new AAC file (.m4a) per recording, after
-// letting the microphone manager make the chosen device the default, and puts
-// the previous default back when the recording stops. A recording without
-// speech in it (see SpeechLevelMeter) yields no file.
+// Records into a new AAC file (.m4a) per recording, from the input the
+// microphone manager names (the capture asks it), and tells the controller
+// when the chosen microphone is missing. A recording without speech in it
+// (see SpeechLevelMeter) yields no file.
 //
 // Threading: main thread. Captured audio is encoded on the capture's thread.
 class AudioRecorder final : public Recorder
@@ -33,8 +34,12 @@ public:
         NotificationCenter& notificationCenter;
         Clock& clock;
         FileSystem& fileSystem;
-        // Private to the user: created 0700 when missing.
+        // Private to the user: created 0700 when missing, refused when it is
+        // another user's or open to others.
         std::string recordingsDirectory;
+        // Tells the user why a recording could not be made or kept (main
+        // thread); nothing else would, since the recording just yields no file.
+        std::function<void(const std::string& problem)> reportProblem;
     };
 
     // 16 kHz mono: what the speech services want, and small uploads.
@@ -42,8 +47,7 @@ public:
 
     // Every dependency must outlive the recorder.
     explicit AudioRecorder(Dependencies dependencies);
-    // A recording still running is abandoned: its file is removed and the
-    // default input restored.
+    // A recording still running is abandoned: its file is removed.
     ~AudioRecorder() override;
 
     AudioRecorder(const AudioRecorder&) = delete;
@@ -51,6 +55,7 @@ public:
 
     void startRecording() override;
     void stopRecording(Completion completion) override;
+    void cancelRecording() override;
 
     bool isRecording() const { return m_session != nullptr; }
 
@@ -62,6 +67,8 @@ private:
     struct Session;
 
     std::string newRecordingPath();
+    std::string cannotSave() const;
+    void report(const std::string& problem);
     void abandon(std::unique_ptr<Session> session);
 
     Dependencies m_deps;

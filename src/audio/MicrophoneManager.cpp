@@ -14,6 +14,7 @@ MicrophoneManager::MicrophoneManager(AudioDevices& audioDevices, Preferences& pr
     // so the store, not the setter, is what tells observers about a new choice.
     m_preferenceObserver = m_preferences.addObserver([this](const std::string& key) {
         if (key == kSelectedMicKey) {
+            m_absenceReported = false;
             announceChange();
         }
     });
@@ -54,29 +55,27 @@ std::string MicrophoneManager::automaticLabel() const
     return "Automatic (" + found->name + ")";
 }
 
-bool MicrophoneManager::applyBeforeRecording()
+MicrophoneManager::RecordingInput MicrophoneManager::inputForRecording()
 {
-    m_savedDefaultID = m_audioDevices.defaultInputID();
-
+    RecordingInput input;
     const std::string chosen = selectedUID();
-    if (chosen.empty()) {
-        return true;
+    if (!chosen.empty()) {
+        auto fresh = m_audioDevices.inputDevices();
+        if (fresh != m_devices) {
+            m_devices = std::move(fresh);
+            announceChange();
+        }
+        const bool present =
+            std::any_of(m_devices.begin(), m_devices.end(), [&](const MicDevice& d) { return d.uid == chosen; });
+        if (present) {
+            input.source = chosen;
+            m_absenceReported = false;
+        } else {
+            input.fellBack = !std::exchange(m_absenceReported, true);
+        }
     }
-    const auto found =
-        std::find_if(m_devices.begin(), m_devices.end(), [&](const MicDevice& d) { return d.uid == chosen; });
-    if (found == m_devices.end()) {
-        return false;
-    }
-    return m_audioDevices.setDefaultInput(found->deviceID);
-}
-
-void MicrophoneManager::restoreAfterRecording()
-{
-    const auto saved = std::exchange(m_savedDefaultID, std::nullopt);
-    if (saved) {
-        // Nothing to do about a failure: the recording is over either way.
-        m_audioDevices.setDefaultInput(*saved);
-    }
+    m_recordingSource = input.source;
+    return input;
 }
 
 MicrophoneManager::ObserverToken MicrophoneManager::addObserver(Observer observer)

@@ -17,8 +17,10 @@ namespace quillo {
 class AudioDevices;
 
 // Lists the input devices, remembers the user's choice ("selectedMicUID") and
-// makes the chosen device the default input for the length of a recording,
-// because the capture always records the default input.
+// names the input each recording captures from. The desktop's default input
+// is never changed: switching it would move other programs' recordings along
+// and make the audio server keep our choice as the user's own, so that newly
+// plugged microphones stop becoming the default.
 //
 // Threading: main thread, except that observers run on whichever thread
 // changed the list or the choice (a preference written elsewhere counts).
@@ -52,14 +54,23 @@ public:
     // else "Automatic (system default)".
     std::string automaticLabel() const;
 
-    // Saves the current default input, then makes the chosen device the default.
-    // True when the chosen device (or, with the automatic choice, the current
-    // default) is in effect; false when the chosen device is not in the cached
-    // list or the switch failed.
-    bool applyBeforeRecording();
+    struct RecordingInput
+    {
+        std::string source; // the device's uid; empty: the default input
+        // The chosen device is missing and the user has not been told during
+        // this absence yet.
+        bool fellBack = false;
+    };
 
-    // Puts back the default input saved by the last applyBeforeRecording(), once.
-    void restoreAfterRecording();
+    // Decides the input of the next recording: the chosen device when the
+    // server has it now, looked up by uid (a device plugged back in gets a new
+    // run-time id), else the default input. The choice itself is kept, so the
+    // device is used again once it is back. Refreshes the cached list.
+    RecordingInput inputForRecording();
+
+    // The source the recording in progress captures from, as decided by the
+    // last inputForRecording(); the live stream captures from the same one.
+    const std::string& recordingSource() const { return m_recordingSource; }
 
     // Told whenever the device list is refreshed or the choice changes.
     ObserverToken addObserver(Observer observer);
@@ -71,8 +82,8 @@ private:
     AudioDevices& m_audioDevices;
     Preferences& m_preferences;
     std::vector<MicDevice> m_devices;
-    // PulseAudio numbers sources from 0, so "nothing saved" cannot be a zero id.
-    std::optional<std::uint32_t> m_savedDefaultID;
+    std::string m_recordingSource;
+    bool m_absenceReported = false; // the chosen device's absence was reported
     Preferences::ObserverToken m_preferenceObserver = 0;
 
     ObserverList<> m_observers;

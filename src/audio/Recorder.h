@@ -26,6 +26,10 @@ public:
     // before returning, with the recorded file, or nothing when no recording
     // was running.
     virtual void stopRecording(Completion completion) = 0;
+
+    // Stops the recording and throws it away: its file is deleted. Does
+    // nothing when no recording is running.
+    virtual void cancelRecording() = 0;
 };
 
 } // namespace quillo

@@ -9,6 +9,11 @@ namespace quillo {
 // keys on every platform. Platform key sources translate into these.
 namespace keycode {
 
+// Any key that has no code of its own here (letters, digits, punctuation...).
+// Sources still report it, so that a bound key held down while such a key is
+// pressed reads as part of a shortcut.
+inline constexpr int otherKey = -1;
+
 inline constexpr int returnKey = 36;
 inline constexpr int escape = 53;
 inline constexpr int rightCommand = 54;

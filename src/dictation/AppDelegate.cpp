@@ -87,6 +87,13 @@ void AppDelegate::applicationDidFinishLaunching()
                 }
             });
         };
+        callbacks.onCancelRecording = [weak, &queue = m_deps.mainQueue] {
+            queue.post([weak] {
+                if (auto self = weak.lock()) {
+                    self->didCancelRecording();
+                }
+            });
+        };
         callbacks.onPasteLast = [weak] {
             if (auto self = weak.lock()) {
                 self->pasteLast();
@@ -202,16 +209,15 @@ void AppDelegate::didStopRecording(const std::optional<std::string>& audioPath)
         m_recordingIndicator->hide();
     }
 
-    if (!audioPath) {
-        if (streamer) {
-            streamer->cancel();
-        }
+    // Without a file (the recorder failed and has said why) the live stream
+    // may still hold the words.
+    if (!audioPath && !streamer) {
         updateIcon(settledIconState());
         return;
     }
 
     auto job = std::make_shared<Job>();
-    job->audioPath = *audioPath;
+    job->audioPath = audioPath.value_or(""); // none: only the streamed words count
     job->streamer = std::move(streamer);
     job->record.date = toReferenceSeconds(m_deps.clock.now());
     job->record.duration = duration;
@@ -228,6 +234,20 @@ void AppDelegate::didStopRecording(const std::optional<std::string>& audioPath)
     // Everything the task needs travels with it, so the fields are free for the
     // next recording at once.
     m_deps.executor.run([pipeline = pipeline(), weak = weak_from_this(), job] { processAudio(pipeline, weak, job); });
+}
+
+void AppDelegate::didCancelRecording()
+{
+    m_recordingStartTime.reset();
+    m_recordingApp.reset();
+    m_isRecording = false;
+    if (auto streamer = std::exchange(m_liveStreamer, nullptr)) {
+        streamer->cancel();
+    }
+    if (m_recordingIndicator) {
+        m_recordingIndicator->hide();
+    }
+    updateIcon(settledIconState());
 }
 
 AppDelegate::Pipeline AppDelegate::pipeline() const
@@ -247,11 +267,24 @@ void AppDelegate::processAudio(Pipeline pipeline, std::weak_ptr<AppDelegate> wea
     }
     // Should Quillo die while this runs, the note lets the next launch keep the
     // recording with what is known about it.
-    pipeline.kept.noteProcessing(job->audioPath, job->record);
+    if (!job->audioPath.empty()) {
+        pipeline.kept.noteProcessing(job->audioPath, job->record);
+    }
 
     std::optional<std::string> streamed;
     if (job->streamer) {
         streamed = job->streamer->finish();
+    }
+
+    // No file (the recorder failed and has said why) and no streamed words:
+    // nothing to transcribe or keep.
+    if (job->audioPath.empty() && (!streamed || streamed->empty())) {
+        if (!job->claimed.exchange(true)) {
+            finishOnMainThenDelete(pipeline, weak, job->audioPath, [job](AppDelegate& self) {
+                self.finishProcessing(job);
+            });
+        }
+        return;
     }
 
     std::string errorDescription;
@@ -261,7 +294,9 @@ void AppDelegate::processAudio(Pipeline pipeline, std::weak_ptr<AppDelegate> wea
         if (job->claimed.exchange(true)) {
             return; // a quit kept it meanwhile
         }
-        pipeline.kept.forgetProcessing(job->audioPath);
+        if (!job->audioPath.empty()) {
+            pipeline.kept.forgetProcessing(job->audioPath);
+        }
 
         if (result.text.empty()) {
             finishOnMainThenDelete(pipeline, weak, job->audioPath, [job](AppDelegate& self) {
@@ -319,7 +354,9 @@ void AppDelegate::finishOnMainThenDelete(Pipeline pipeline,
             }
             // The recording goes last, after the main-thread work; a failure to
             // delete it changes nothing for the user.
-            executor.run([audioPath, &fileSystem] { fileSystem.removeFile(audioPath); });
+            if (!audioPath.empty()) {
+                executor.run([audioPath, &fileSystem] { fileSystem.removeFile(audioPath); });
+            }
         });
 }
 
@@ -412,9 +449,12 @@ void AppDelegate::notify(const std::string& title, const std::string& body)
 
 void AppDelegate::checkAccessibilityPermission()
 {
-    if (!m_deps.permissions.isAccessibilityTrusted()) {
-        notify("Accessibility Permission Required",
-               "Open System Settings \u203A Privacy & Security \u203A Accessibility and enable Quillo, then relaunch.");
+    const bool trusted = m_deps.permissions.isAccessibilityTrusted();
+    const std::string advice = m_deps.permissions.accessibilityAdvice();
+    if (!trusted) {
+        notify("Hotkeys Unavailable", advice);
+    } else if (!advice.empty()) {
+        notify("Hotkeys Limited", advice);
     }
 }
 
@@ -427,8 +467,10 @@ void AppDelegate::requestMicrophonePermission()
         }
         queue.post([weak] {
             if (auto self = weak.lock()) {
-                self->notify("Microphone Permission Required",
-                             "Open System Settings \u203A Privacy & Security \u203A Microphone and enable Quillo.");
+                self->notify("No Audio Server",
+                             "Quillo cannot record: no audio server answered. Start PipeWire (systemctl --user start "
+                             "pipewire pipewire-pulse) or PulseAudio (systemctl --user start pulseaudio), then try "
+                             "again.");
             }
         });
     });
@@ -449,10 +491,10 @@ void AppDelegate::handlePasteReport(const PasteReport& report)
 
 void AppDelegate::handleMicFallback()
 {
+    // The choice is kept: the microphone is used again once it is plugged
+    // back in, and the manager reports each absence only once.
     notify("Microphone Unavailable",
            "The selected microphone was not found. Recording with the system default instead.");
-    // Back to the automatic choice, so the user hears about a missing device once.
-    m_deps.preferences.setObject("selectedMicUID", "");
 }
 
 } // namespace quillo

@@ -105,6 +105,7 @@ public:
 
     void didStartRecording();
     void didStopRecording(const std::optional<std::string>& audioPath);
+    void didCancelRecording();
     void pasteLast();
 
     // Kept dictations: retried through the normal pipeline (the text is then

@@ -18,6 +18,9 @@ public:
         std::function<void()> onStartRecording;
         // The recorded file, or nothing when the recorder produced none.
         std::function<void(const std::optional<std::string>& audioPath)> onStopRecording;
+        // The recording was thrown away (the keys were part of a shortcut);
+        // there is nothing to process and nothing to tell.
+        std::function<void()> onCancelRecording;
         std::function<void()> onPasteLast;
     };
 

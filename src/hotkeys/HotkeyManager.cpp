@@ -102,10 +102,9 @@ void HotkeyManager::showAccessibilityAlert()
 {
     Alert::Content content;
     content.style = Alert::Style::warning;
-    content.title = "Accessibility Permission Required";
-    content.text = "Quillo needs Accessibility access to detect hotkeys in other apps.\n\n"
-                   "Open System Settings \u2192 Privacy & Security \u2192 Accessibility, add Quillo, then relaunch.";
-    content.buttons = {"Open System Settings", "Later"};
+    content.title = "Hotkeys Unavailable";
+    content.text = "Quillo cannot see its hotkeys in other apps.\n\n" + m_deps.permissions.accessibilityAdvice();
+    content.buttons = {"Show Help", "Later"};
 
     // The manager may be gone when the modal loop returns.
     std::weak_ptr<HotkeyManager*> weak = m_self;
@@ -118,10 +117,46 @@ void HotkeyManager::showAccessibilityAlert()
 
 // ------------------------------------------------------------- key events
 
+bool HotkeyManager::isChordWithHeldKey(const KeyEvent& event) const
+{
+    if (!m_isRecording || !m_heldStartKey) {
+        return false;
+    }
+    bool isPress = false;
+    if (event.type == KeyEvent::Type::keyDown) {
+        isPress = !event.isRepeat;
+    } else if (event.type == KeyEvent::Type::flagsChanged) {
+        const auto flag = modifierFamilyFlag(event.keyCode);
+        isPress = flag && (event.modifierFlags & *flag) != 0;
+    }
+    if (!isPress || event.keyCode == keycode::fn) {
+        return false;
+    }
+    // The held key's twin adds nothing to it: both Supers down are no shortcut.
+    const auto family = modifierFamilyFlag(event.keyCode);
+    if (family && family == modifierFamilyFlag(*m_heldStartKey)) {
+        return false;
+    }
+    return !contains(m_store.pasteLastCodes(), event.keyCode) && !contains(m_store.holdCodes(), event.keyCode) &&
+           !contains(m_store.toggleCodes(), event.keyCode);
+}
+
 void HotkeyManager::handle(const KeyEvent& event)
 {
     if (!m_isEnabled) {
         return;
+    }
+    if (isChordWithHeldKey(event)) {
+        cancelRecording();
+        return;
+    }
+    if (m_heldStartKey == event.keyCode) {
+        const auto flag = modifierFamilyFlag(event.keyCode);
+        const bool released = event.type == KeyEvent::Type::keyUp || (event.type == KeyEvent::Type::flagsChanged &&
+                                                                      flag && (event.modifierFlags & *flag) == 0);
+        if (released) {
+            m_heldStartKey.reset();
+        }
     }
     switch (event.type) {
     case KeyEvent::Type::fnChanged:
@@ -181,6 +216,7 @@ void HotkeyManager::dispatch(int keyCode, bool down)
                 m_isRecording = true;
                 m_recordingSource = RecordingSource::hold;
                 m_activeHoldKeyCode = keyCode;
+                m_heldStartKey = keyCode;
                 beginRecording();
             }
         } else if (m_isRecording && m_recordingSource == RecordingSource::hold && m_activeHoldKeyCode == keyCode) {
@@ -195,6 +231,7 @@ void HotkeyManager::dispatch(int keyCode, bool down)
         if (!m_isRecording) {
             m_isRecording = true;
             m_recordingSource = RecordingSource::toggle;
+            m_heldStartKey = keyCode;
             beginRecording();
         } else if (m_recordingSource == RecordingSource::toggle) {
             m_isRecording = false;
@@ -210,6 +247,25 @@ void HotkeyManager::finishRecording()
         m_activeHoldKeyCode.reset();
         endRecording();
     }
+}
+
+void HotkeyManager::cancelRecording()
+{
+    m_isRecording = false;
+    m_activeHoldKeyCode.reset();
+    m_heldStartKey.reset();
+    m_deps.log.write("[Quillo] Recording discarded: another key was pressed with the hotkey");
+    std::weak_ptr<HotkeyManager*> weak = m_self;
+    m_deps.mainQueue.post([weak] {
+        HotkeyManager* self = alive(weak);
+        if (!self) {
+            return;
+        }
+        self->m_deps.recorder->cancelRecording();
+        if (auto callback = self->m_callbacks.onCancelRecording) {
+            callback();
+        }
+    });
 }
 
 void HotkeyManager::beginRecording()
@@ -231,6 +287,7 @@ void HotkeyManager::beginRecording()
 
 void HotkeyManager::endRecording()
 {
+    m_heldStartKey.reset();
     std::weak_ptr<HotkeyManager*> weak = m_self;
     m_deps.mainQueue.post([weak] {
         if (HotkeyManager* self = alive(weak)) {

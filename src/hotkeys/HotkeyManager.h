@@ -30,6 +30,12 @@ struct KeyEvent;
 // during a hold recording, are ignored. The state follows the keys alone:
 // nothing the controller or the recorder does moves it.
 //
+// A bound key is also a modifier on many keyboards (Right Alt is AltGr, Right
+// Ctrl starts shortcuts). When any key that is not bound goes down while the
+// key that started the recording is still held, the user is typing a shortcut:
+// the recording is thrown away (the recorder deletes it) and the controller
+// hears that it was cancelled, so nothing is uploaded, pasted or stored.
+//
 // The bindings are read afresh on every key event, so an edit in the settings
 // applies from the next press.
 //
@@ -50,8 +56,8 @@ public:
         KeyEventSource& keyEvents;
         // Owned; must not be null.
         std::unique_ptr<Recorder> recorder;
-        // Opens the desktop's page for granting the key permission; the
-        // alert's first button calls it.
+        // Shows the help on getting global keys to work; the alert's first
+        // button calls it.
         std::function<void()> openAccessibilitySettings;
     };
 
@@ -92,8 +98,10 @@ private:
 
     void handle(const KeyEvent& event);
     void dispatch(int keyCode, bool down);
+    bool isChordWithHeldKey(const KeyEvent& event) const;
     void beginRecording();
     void endRecording();
+    void cancelRecording();
 
     Dependencies m_deps;
     HotkeyStore m_store;
@@ -104,6 +112,7 @@ private:
     bool m_isRecording = false;
     RecordingSource m_recordingSource = RecordingSource::hold;
     std::optional<int> m_activeHoldKeyCode; // the key whose release ends a hold recording
+    std::optional<int> m_heldStartKey;      // the key that started the recording, while still down
 
     // Queued work holds this weakly and does nothing once it has expired
     // (the manager's owner keeps it in a unique_ptr, so there is no

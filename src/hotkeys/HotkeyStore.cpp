@@ -136,27 +136,29 @@ const char* HotkeyStore::preferenceKey(HotkeyAction action)
     return keysOf(action).listKey;
 }
 
-std::string HotkeyStore::keyName(int keyCode)
+std::string HotkeyStore::keyName(int keyCode, bool rightAltIsAltGr)
 {
+    // The stored codes are the same everywhere; the names are what Linux
+    // keyboards and desktops call the keys.
     switch (keyCode) {
     case keycode::fn:
         return "Fn";
     case keycode::rightOption:
-        return "Right Option \u2325";
+        return rightAltIsAltGr ? "AltGr" : "Right Alt";
     case keycode::leftOption:
-        return "Left Option \u2325";
+        return "Left Alt";
     case keycode::rightControl:
-        return "Right Control \u2303";
+        return "Right Ctrl";
     case keycode::leftControl:
-        return "Left Control \u2303";
+        return "Left Ctrl";
     case keycode::rightCommand:
-        return "Right Command \u2318";
+        return "Right Super";
     case keycode::leftCommand:
-        return "Left Command \u2318";
+        return "Left Super";
     case keycode::rightShift:
-        return "Right Shift \u21E7";
+        return "Right Shift";
     case keycode::leftShift:
-        return "Left Shift \u21E7";
+        return "Left Shift";
     case keycode::f5:
         return "F5";
     case keycode::f6:

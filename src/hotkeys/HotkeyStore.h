@@ -45,8 +45,9 @@ public:
 
     static const char* preferenceKey(HotkeyAction action);
 
-    // "Right Option ⌥", "F5", ... and "Key 42" for keys without a name.
-    static std::string keyName(int keyCode);
+    // "Right Alt", "F5", ... and "Key 42" for keys without a name. Right Alt
+    // is "AltGr" where the keyboard layout makes it the third-level shift.
+    static std::string keyName(int keyCode, bool rightAltIsAltGr = false);
 
 private:
     std::vector<int> codes(const std::string& listKey, const std::string& legacyKey, int defaultCode) const;

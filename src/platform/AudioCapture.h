@@ -9,7 +9,8 @@
 
 namespace quillo {
 
-// Live PCM from the audio server's default input.
+// Live PCM from an input of the audio server: the default one, or the one
+// the implementation is told to use.
 class AudioCapture
 {
 public:
@@ -32,8 +33,8 @@ public:
 
     virtual ~AudioCapture() = default;
 
-    // Starts capturing the input that is the default at the time of the call,
-    // converted to `format` by the server. Returns once the server has accepted
+    // Starts capturing the implementation's input (the default at the time of
+    // the call unless told otherwise), converted to `format` by the server. Returns once the server has accepted
     // the stream (a wait bounded by a timeout); the first samples follow within
     // a few milliseconds. Nothing when capture is impossible: no audio server,
     // no input device, or a server that does not answer in time.

@@ -54,6 +54,17 @@ public:
     // `mode`. An existing directory is left as it is (its mode too).
     virtual Result createDirectories(const std::string& path, std::uint32_t mode) = 0;
 
+    // Like createDirectories(path, 0700), then makes sure the directory is
+    // this user's own and closed to everyone else. A directory that is not
+    // (another user's, or open to others, in a shared place such as /tmp) is
+    // refused, not used and not changed: someone else may be watching it.
+    virtual Result createPrivateDirectory(const std::string& path) = 0;
+
+    // Deletes the temporaries of writeFileAtomically(path) that an interrupted
+    // process left behind: those nobody has written to for a while, so that a
+    // save in progress in another process is not disturbed.
+    virtual void removeStaleTemporaries(const std::string& path) = 0;
+
     virtual Result rename(const std::string& from, const std::string& to) = 0;
     virtual Result removeFile(const std::string& path) = 0;
     virtual bool exists(const std::string& path) const = 0;

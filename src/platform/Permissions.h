@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace quillo {
 
@@ -13,6 +14,11 @@ public:
 
     // Main thread. True when global keys can be watched and synthesised.
     virtual bool isAccessibilityTrusted() = 0;
+
+    // Main thread. What limits global keys in this session and what the user
+    // can do about it, in a few sentences; empty when nothing does. May be
+    // set while keys are trusted, for a session where they work only in part.
+    virtual std::string accessibilityAdvice() = 0;
 
     // Main thread. `completion` may run on any thread, once, with whether
     // audio capture is possible.

@@ -86,6 +86,8 @@ DataStore::DataStore(FileSystem& fileSystem,
 template <typename Record, typename Decode>
 std::vector<Record> DataStore::loadList(ListFile& file, Decode decode, std::string* canonicalText)
 {
+    // An interrupted save leaves its temporary (as large as the file) behind.
+    m_fileSystem.removeStaleTemporaries(file.path);
     auto read = m_fileSystem.readFile(file.path);
     switch (read.status) {
     case FileSystem::ReadResult::Status::notFound:

@@ -630,12 +630,18 @@ template <typename Record, typename ReadRecord, typename AppendRecord>
 DecodedList<Record> decodeList(std::string_view text, ReadRecord read, AppendRecord append)
 {
     DecodedList<Record> result;
+    // A byte-order mark (left by some editors) is dropped; the next save
+    // writes the file without it.
+    const bool byteOrderMark = text.substr(0, 3) == "\xEF\xBB\xBF";
+    if (byteOrderMark) {
+        text.remove_prefix(3);
+    }
     Reader reader(text);
     std::string key;
     std::string encoded;
     std::size_t index = 0;
     bool inElements = false;
-    bool canonical = !text.empty() && text.front() == '[';
+    bool canonical = !byteOrderMark && !text.empty() && text.front() == '[';
     try {
         if (reader.peek() != '[') {
             reader.fail("expected a JSON array");

@@ -239,11 +239,19 @@ class TranscribeCommandTest(unittest.TestCase):
         self.assertEqual(result.stderr, "Quillo Error: The network connection was lost.\n")
         self.assertEqual([r["status"] for r in services.requests()], ["dropped", "dropped"])
 
-    def test_a_missing_recording_sends_nothing(self):
+    def test_a_missing_or_unreadable_recording_sends_nothing(self):
         services = self.start()
         result = self.transcribe(os.path.join(self.directory, "missing.m4a"))
         self.assertEqual((result.returncode, result.stdout), (1, ""))
         self.assertEqual(result.stderr, "Quillo Error: The recording could not be found.\n")
+        # A FIFO would block the read forever, /dev/zero would never end.
+        fifo = os.path.join(self.directory, "fifo.m4a")
+        os.mkfifo(fifo)
+        for path in (fifo, "/dev/zero"):
+            result = self.transcribe(path)
+            self.assertEqual((result.returncode, result.stdout), (1, ""), path)
+            self.assertEqual(result.stderr, "Quillo Error: The recording could not be read: cannot read %s: "
+                             "it is not a regular file\n" % path)
         self.assertEqual(services.requests(), [])
 
     def test_no_service_listening(self):

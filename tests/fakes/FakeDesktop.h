@@ -81,8 +81,10 @@ public:
         microphoneCompletion = std::move(completion);
     }
     void requestNotificationAuthorization() override { ++notificationRequests; }
+    std::string accessibilityAdvice() override { return accessibilityTrusted ? advice : "No X11 session."; }
 
     bool accessibilityTrusted = true;
+    std::string advice; // while trusted
     int accessibilityChecks = 0;
     int notificationRequests = 0;
     std::function<void(bool)> microphoneCompletion;

@@ -41,6 +41,16 @@ FileSystem::Result FakeFileSystem::createDirectories(const std::string& path, st
     return Result::success();
 }
 
+FileSystem::Result FakeFileSystem::createPrivateDirectory(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    const auto [found, created] = m_directories.emplace(path, 0700);
+    if (!created && (found->second & 077) != 0) {
+        return Result::failure("the folder " + path + " is open to other users");
+    }
+    return Result::success();
+}
+
 FileSystem::Result FakeFileSystem::rename(const std::string& from, const std::string& to)
 {
     std::lock_guard lock(m_mutex);

@@ -24,6 +24,9 @@ public:
     ReadResult readFile(const std::string& path) const override;
     Result writeFileAtomically(const std::string& path, const std::string& contents, std::uint32_t mode) override;
     Result createDirectories(const std::string& path, std::uint32_t mode) override;
+    Result createPrivateDirectory(const std::string& path) override;
+    // Writes here leave no temporaries behind.
+    void removeStaleTemporaries(const std::string&) override {}
     Result rename(const std::string& from, const std::string& to) override;
     Result removeFile(const std::string& path) override;
     bool exists(const std::string& path) const override;

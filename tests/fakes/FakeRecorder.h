@@ -9,7 +9,7 @@
 
 namespace quillo::test {
 
-// Writes "rec.start" and "rec.stop" into the test's event list and answers
+// Writes "rec.start", "rec.stop" and "rec.cancel" into the test's event list and answers
 // each stop with a new file name ("clip-1.m4a", "clip-2.m4a", ...), or with
 // no file while failing is set. With deferCompletions, completions are kept
 // in the test's list instead of being called, to be called later by hand.
@@ -38,6 +38,14 @@ public:
             return;
         }
         completion(path);
+    }
+
+    void cancelRecording() override
+    {
+        if (m_running) {
+            m_events.push_back("rec.cancel");
+        }
+        m_running = false;
     }
 
     bool failing = false;

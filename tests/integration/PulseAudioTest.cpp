@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -180,7 +181,7 @@ protected:
 
     AudioRecorder::Dependencies recorderParts(MicrophoneManager& manager)
     {
-        return {manager, capture, writer, notifications, clock, disk, xdg::recordingsDirectory()};
+        return {manager, capture, writer, notifications, clock, disk, xdg::recordingsDirectory(), {}};
     }
 
     std::optional<std::string> stop(AudioRecorder& recorder)
@@ -192,7 +193,8 @@ protected:
 
     std::shared_ptr<PulseConnection> connection = std::make_shared<PulseConnection>();
     PulseAudioDevices devices{connection};
-    PulseAudioCapture capture{connection};
+    MicrophoneManager* microphones = nullptr; // whose choice the capture records, as in the program
+    PulseAudioCapture capture{connection, [this] { return microphones ? microphones->recordingSource() : ""; }};
     FfmpegAudioFileWriter writer;
     PosixFileSystem disk;
     SystemClock clock;
@@ -281,43 +283,69 @@ TEST_F(PulseAudioTest, RecordsRealSpeechAsAudibleAacMono16kHzOfTheRecordedLength
     std::remove(path->c_str());
 }
 
-TEST_F(PulseAudioTest, ChosenMicrophoneIsTheDefaultOnlyWhileRecordingAndAnUnpluggedOneFallsBack)
+TEST_F(PulseAudioTest, TheChosenMicrophoneRecordsDirectlyAndSurvivesBeingUnpluggedAndPluggedBack)
 {
-    const std::string module =
-        pactl("load-module module-remap-source source_name=quillo_unplugged master=quillo_null2.monitor channels=1");
+    const std::string plug = "load-module module-remap-source source_name=quillo_unplugged master=quillo_null2.monitor "
+                             "channels=1";
+    std::string module = pactl(plug);
     ASSERT_FALSE(module.empty());
     MicrophoneManager manager(devices, preferences);
-    ASSERT_TRUE(std::any_of(manager.devices().begin(), manager.devices().end(), [](auto& d) {
-        return d.uid == "quillo_unplugged";
-    }));
-    pactl("unload-module " + module); // gone after the list was read
+    microphones = &manager;
+    manager.setSelectedUID("quillo_unplugged");
     AudioRecorder recorder(recorderParts(manager));
+
+    // The source a capture stream of this process reads, by name.
+    auto sourcesRecorded = [] {
+        std::map<std::string, std::string> names; // index -> name
+        for (const auto& source : nlohmann::json::parse(pactl("-f json list sources"))) {
+            names[std::to_string(source["index"].get<int>())] = source["name"];
+        }
+        std::vector<std::string> used;
+        const std::string self = std::to_string(::getpid());
+        for (const auto& output : nlohmann::json::parse(pactl("-f json list source-outputs"))) {
+            // The loop microphones read their sinks' monitors through source outputs of their own.
+            if (output["properties"].value("application.process.id", "") == self) {
+                used.push_back(names[std::to_string(output["source"].get<int>())]);
+            }
+        }
+        return used;
+    };
 
     const struct
     {
-        const char* chosen;
+        const char* step; // what happens to the chosen microphone before the recording
         const char* sink; // heard only by the microphone that should record
-        const char* defaultWhileRecording;
+        const char* recordedFrom;
         int fallbacks;
     } cases[] = {
-        {"quillo_loopmic2", "quillo_null2", "quillo_loopmic2", 0},
-        {"quillo_unplugged", "quillo_null", "quillo_loopmic", 1},
+        {"plugged in", "quillo_null2", "quillo_unplugged", 0},
+        {"unplugged", "quillo_null", "quillo_loopmic", 1},
+        {"still unplugged", "quillo_null", "quillo_loopmic", 1},
+        {"plugged back in", "quillo_null2", "quillo_unplugged", 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.chosen);
-        manager.setSelectedUID(c.chosen);
+        SCOPED_TRACE(c.step);
+        if (std::string(c.step) == "unplugged") {
+            pactl("unload-module " + module);
+        } else if (std::string(c.step) == "plugged back in") {
+            module = pactl(plug);
+        }
         recorder.startRecording();
-        EXPECT_EQ(pactl("get-default-source"), c.defaultWhileRecording);
+        // The live stream of the same dictation reads the same microphone.
+        auto live = capture.start(AudioRecorder::kFormat, [](std::span<const std::int16_t>) {});
+        EXPECT_EQ(sourcesRecorded(), (std::vector<std::string>{c.recordedFrom, c.recordedFrom}));
+        EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic") << "the desktop's default input is left alone";
         EXPECT_EQ(fallbacks, c.fallbacks);
         Speech(c.sink).say();
+        live.reset();
         const auto path = stop(recorder);
-        EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic");
-
         ASSERT_TRUE(path) << "the recording goes ahead in either case";
         const Decoded file = decode(*path);
         EXPECT_GT(rms(file.samples, 0, file.samples.size()), 300) << "recorded from the right microphone";
         std::remove(path->c_str());
     }
+    EXPECT_EQ(manager.selectedUID(), "quillo_unplugged") << "the choice survives the absence";
+    pactl("unload-module " + module);
 }
 
 // A socket that accepts connections and never says a word: a hung server.
@@ -363,7 +391,8 @@ TEST_F(PulseAudioTest, AbsentOrHungServerFailsCleanlyWithinTheTimeout)
 
         preferences.setObject("selectedMicUID", "quillo_loopmic2");
         MicrophoneManager manager(deadDevices, preferences);
-        AudioRecorder recorder({manager, deadCapture, writer, notifications, clock, disk, dir.path().toStdString()});
+        AudioRecorder recorder(
+            {manager, deadCapture, writer, notifications, clock, disk, dir.path().toStdString(), {}});
         recorder.startRecording();
         EXPECT_EQ(stop(recorder), std::nullopt) << c.name;
         EXPECT_FALSE(PulseMicrophoneAccess::serverReachable(options)) << c.name;

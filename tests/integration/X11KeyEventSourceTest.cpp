@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ForeignApps.h"
 #include "TestDesktop.h"
 #include "base/KeyCodes.h"
 #include "fakes/FakeAlert.h"
@@ -21,6 +22,8 @@
 #include "hotkeys/HotkeyStore.h"
 #include "platform/linux/X11Accessibility.h"
 #include "platform/linux/X11KeyEventSource.h"
+#include "platform/linux/X11SyntheticKeys.h"
+#include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
 #include "ui/settings/KeyCaptureOverlay.h"
@@ -63,6 +66,27 @@ root.after(300, ready)
 root.mainloop()
 )PY";
 
+// Another client that grabs the whole keyboard on "grab" and lets go on
+// "ungrab" (lines on its standard input), as a window switcher does.
+const char* const kKeyboardGrabber = R"PY(
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XGrabKeyboard.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+x.XUngrabKeyboard.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+d = x.XOpenDisplay(None)
+for line in sys.stdin:
+    if line.strip() == "grab":
+        print("grab", x.XGrabKeyboard(d, x.XDefaultRootWindow(d), 1, 1, 1, 0), flush=True)
+    else:
+        x.XUngrabKeyboard(d, 0)
+    x.XSync(d, 0)
+)PY";
+
 class X11KeyEventSourceTest : public ::testing::Test
 {
 protected:
@@ -70,7 +94,7 @@ protected:
     {
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run inside scripts/test-desktop.sh";
         permissions.accessibilityTrusted = isX11AccessibilityTrusted();
-        source = std::make_unique<X11KeyEventSource>(log);
+        source = std::make_unique<X11KeyEventSource>(log, std::string(), &ownKeys);
         pump = std::make_unique<QtKeyEventPump>(*source);
         auto recorder = std::make_unique<FakeRecorder>(events);
         manager = std::make_unique<HotkeyManager>(
@@ -81,6 +105,7 @@ protected:
             events.push_back("stop:" + path.value_or("none"));
         };
         callbacks.onPasteLast = [this] { events.push_back("paste"); };
+        callbacks.onCancelRecording = [this] { events.push_back("cancel"); };
         manager->setCallbacks(std::move(callbacks));
     }
 
@@ -146,6 +171,7 @@ protected:
     const QString kTkTitle = QStringLiteral("Quillo key test window");
 
     RecordingLog log;
+    X11SyntheticKeys ownKeys;
     FakePreferences preferences;
     QtMainQueue queue;
     FakePermissions permissions;
@@ -211,6 +237,62 @@ TEST_F(X11KeyEventSourceTest, KeysTypedIntoAnotherApplicationDriveTheManager)
     }
 }
 
+TEST_F(X11KeyEventSourceTest, ReleasesDuringAnotherClientsGrabOrAfterAltF4StillEndTheRecording)
+{
+    manager->start();
+    showOtherWindow();
+
+    // A window switcher grabs the keyboard while Right Alt is held.
+    QProcess grabber;
+    grabber.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(kKeyboardGrabber)});
+    ASSERT_TRUE(grabber.waitForStarted());
+    type("keydown 108", 2);
+    grabber.write("grab\n");
+    ASSERT_TRUE(pumpUntil([&] { return grabber.canReadLine(); }, 5000));
+    ASSERT_EQ(grabber.readLine().trimmed(), QByteArray("grab 0")) << "the keyboard grab failed";
+    type("keyup 108", 4);
+    grabber.write("ungrab\n");
+    grabber.closeWriteChannel();
+    grabber.waitForFinished();
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a")) << "released during a grab";
+
+    // Alt+F4 makes the window manager close the focused window; a dictation
+    // right afterwards works as ever.
+    events.clear();
+    type("keydown 64 key 70 keyup 64", 0);
+    ASSERT_TRUE(pumpUntil([&] { return tk.state() == QProcess::NotRunning; }, 5000)) << "Alt+F4 closed nothing";
+    type("keydown 108 sleep 0.3 keyup 108", 4);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-2.m4a")) << "after Alt+F4";
+}
+
+TEST_F(X11KeyEventSourceTest, OwnKeystrokesAndShortcutsWithTheHeldKeyMakeNoDictation)
+{
+    // Ctrl+V and Return typed by Quillo itself, with Left Control bound to
+    // paste-last and Return to the toggle: nothing happens.
+    HotkeyStore(preferences).save({keycode::leftControl}, HotkeyStore::pasteLastKey);
+    HotkeyStore(preferences).save({keycode::returnKey}, HotkeyStore::toggleKey);
+    manager->start();
+    showOtherWindow();
+    XTestKeySynthesizer synthesizer(nullptr, &ownKeys);
+    ASSERT_TRUE(synthesizer.isAvailable());
+    synthesizer.pressPaste();
+    synthesizer.pressReturn();
+    processEventsFor(300);
+    EXPECT_THAT(events, IsEmpty()) << "our own keystrokes were taken for the user's";
+    // The same keys from another program are the user's.
+    type("key 37", 1);
+    EXPECT_THAT(events, ElementsAre("paste")) << "Left Control typed by another program";
+
+    // AltGr+Q (an @ on German keyboards) is a character, not a dictation: the
+    // recording is thrown away. A plain hold afterwards works.
+    events.clear();
+    type("keydown 108 sleep 0.2 key 24 sleep 0.1 keyup 108", 4);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.cancel", "cancel")) << "AltGr+Q";
+    events.clear();
+    type("keydown 108 sleep 0.3 keyup 108", 4);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a")) << "a plain hold after it";
+}
+
 TEST_F(X11KeyEventSourceTest, KeysAnotherApplicationHasBoundStillReachTheManager)
 {
     manager->start();
@@ -274,7 +356,7 @@ TEST_F(X11KeyEventSourceTest, TheKeyCaptureOverlaySeesTheSideAndLeavesTheGlobalK
     EXPECT_THAT(events, ElementsAre("start", "rec.start"));
     ASSERT_EQ(captured.size(), 2u);
     EXPECT_EQ(captured[1].first, keycode::rightControl);
-    EXPECT_EQ(captured[1].second, QStringLiteral("Right Control \u2303"));
+    EXPECT_EQ(captured[1].second, QStringLiteral("Right Ctrl"));
 }
 
 TEST_F(X11KeyEventSourceTest, NothingArrivesOnceStoppedAndAllAgainOnceRestarted)

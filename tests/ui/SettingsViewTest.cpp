@@ -75,7 +75,7 @@ TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
     }
     ASSERT_EQ(view.pills(HotkeyAction::toggle).size(), 1u);
     EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->removeButton(), nullptr);
-    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->keyName(), QStringLiteral("Right Control ⌃"));
+    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->keyName(), QStringLiteral("Right Ctrl"));
 
     QTest::mouseClick(view.pills(HotkeyAction::hold)[0]->removeButton(), Qt::LeftButton);
     settle();
@@ -106,11 +106,11 @@ TEST_F(SettingsViewTest, CapturedKeyIsAddedOrRefusedWithTheConflictMessage)
         EXPECT_EQ(view.capturingFor(), std::nullopt);
     };
 
-    // Right Option belongs to hold: refused for toggle, with the message.
-    capture(HotkeyAction::toggle, 61, QStringLiteral("Right Option ⌥"));
+    // Right Alt belongs to hold: refused for toggle, with the message.
+    capture(HotkeyAction::toggle, 61, QStringLiteral("Right Alt"));
     EXPECT_TRUE(view.duplicateWarning()->isVisible());
     EXPECT_EQ(view.duplicateWarning()->text(),
-              QStringLiteral("⚠ Right Option ⌥ is already used for \"Hold to record\". Pick a different key."));
+              QStringLiteral("⚠ Right Alt is already used for \"Hold to record\". Pick a different key."));
     EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62}));
     EXPECT_FALSE(data.preferences.object(HotkeyStore::toggleKey).has_value()) << "nothing saved";
 

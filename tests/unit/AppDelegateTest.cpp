@@ -325,17 +325,36 @@ TEST_F(AppDelegateTest, PasteLastBeforeAnySuccessDoesNothingAndSurvivesFailures)
     EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"Send it.", false}));
 }
 
-TEST_F(AppDelegateTest, StopWithoutFileCancelsTheStreamAndReturnsToIdleSilently)
+TEST_F(AppDelegateTest, ACancelledRecordingIsDroppedSilentlyAndAFailedOneKeepsTheStreamedWords)
 {
     streamers.nextTranscript = "never used";
-    record(std::nullopt);
+    hotkeys->callbacks.onStartRecording();
+    mainQueue.drain();
+    hotkeys->callbacks.onCancelRecording();
+    mainQueue.drain();
     ASSERT_EQ(streamers.created.size(), 1u);
     EXPECT_EQ(streamers.created[0]->cancelCount, 1);
     EXPECT_EQ(streamers.created[0]->finishCount, 0);
     EXPECT_EQ(statusItem.currentSymbol(), "mic");
     EXPECT_EQ(indicatorEvents, (std::vector<std::string>{"show", "hide"}));
     EXPECT_EQ(executor.pendingCount(), 0u);
-    EXPECT_TRUE(transcriber.calls.empty());
+
+    // The recorder failed (and said why), but the live stream heard the words.
+    streamers.nextTranscript = "streamed words";
+    transcriber.willReturn({"Streamed words.", false});
+    record(std::nullopt);
+    settle();
+    ASSERT_EQ(transcriber.calls.size(), 1u);
+    EXPECT_EQ(transcriber.calls[0].audioPath, "");
+    EXPECT_EQ(transcriber.calls[0].streamedTranscript, "streamed words");
+    EXPECT_EQ(paster.pastes, (std::vector<std::pair<std::string, bool>>{{"Streamed words.", false}}));
+
+    // Neither a file nor streamed words: nothing to do.
+    streamers.nextTranscript.reset();
+    record(std::nullopt);
+    settle();
+    EXPECT_EQ(transcriber.calls.size(), 1u);
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
     EXPECT_TRUE(notifier.sent.empty());
 }
 
@@ -472,7 +491,7 @@ TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheir
 
     preferences.setObject("selectedMicUID", "usb-mic");
     notificationCenter.post(AppDelegate::kMicFallbackNotification);
-    EXPECT_EQ(preferences.stringForKey("selectedMicUID"), "") << "the missing microphone's choice is reset";
+    EXPECT_EQ(preferences.stringForKey("selectedMicUID"), "usb-mic") << "kept, for when it is plugged back in";
 
     ASSERT_TRUE(paster.reportHandler);
     for (const DeliveryOutcome outcome : {DeliveryOutcome::delivered, DeliveryOutcome::unverified}) {
@@ -485,20 +504,23 @@ TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheir
     disk.removeFile("/rec/clip_1.m4a");
     disk.removeFile("/rec/clip_2.m4a");
     const auto other = launch(untrusted);
+    FakePermissions limited; // a Wayland session: keys of X11 applications only
+    limited.advice = "Only in part.";
+    const auto third = launch(limited);
 
     using Sent = std::pair<std::string, std::string>;
     EXPECT_EQ(notifier.sent,
               (std::vector<Sent>{
-                  {"Microphone Permission Required",
-                   "Open System Settings \u203A Privacy & Security \u203A Microphone and enable Quillo."},
+                  {"No Audio Server",
+                   "Quillo cannot record: no audio server answered. Start PipeWire (systemctl --user start pipewire "
+                   "pipewire-pulse) or PulseAudio (systemctl --user start pulseaudio), then try again."},
                   {"Microphone Unavailable",
                    "The selected microphone was not found. Recording with the system default instead."},
                   {"Dictation Not Pasted",
                    "Couldn't paste into Gedit. Your dictation is on the clipboard: press Ctrl+V (or Ctrl+Shift+V in a "
                    "terminal)."},
-                  {"Accessibility Permission Required",
-                   "Open System Settings \u203A Privacy & Security \u203A Accessibility and enable Quillo, then "
-                   "relaunch."},
+                  {"Hotkeys Unavailable", "No X11 session."},
+                  {"Hotkeys Limited", "Only in part."},
               }));
 }
 

@@ -39,7 +39,14 @@ protected:
         if (!m_recorder) {
             microphones = std::make_unique<MicrophoneManager>(audio, preferences);
             m_recorder = std::make_unique<AudioRecorder>(
-                AudioRecorder::Dependencies{*microphones, capture, writer, notifications, clock, disk, kDirectory});
+                AudioRecorder::Dependencies{*microphones,
+                                            capture,
+                                            writer,
+                                            notifications,
+                                            clock,
+                                            disk,
+                                            kDirectory,
+                                            [this](const std::string& problem) { problems.push_back(problem); }});
         }
         return *m_recorder;
     }
@@ -80,6 +87,7 @@ protected:
     NotificationCenter notifications;
     FakeClock clock;
     int fallbacks = 0;
+    std::vector<std::string> problems; // told to the user
     std::unique_ptr<MicrophoneManager> microphones;
     std::unique_ptr<AudioRecorder> m_recorder;
 };
@@ -108,41 +116,58 @@ TEST_F(AudioRecorderTest, RecordsCapturedAudioIntoAFinishedFileAndReportsIt)
     EXPECT_FALSE(recorder().isRecording());
 }
 
-TEST_F(AudioRecorderTest, AnUnusableChoiceIsAnnouncedAndTheDefaultRecordsInstead)
+TEST_F(AudioRecorderTest, AMissingChoiceIsAnnouncedAndTheDefaultRecordsInstead)
 {
     preferences.setObject("selectedMicUID", "usb-unplugged");
     recorder().startRecording();
     EXPECT_EQ(fallbacks, 1);
-    EXPECT_EQ(capture.streams.back()->inputAtStart, kBuiltIn.deviceID);
+    EXPECT_EQ(microphones->recordingSource(), "");
     EXPECT_TRUE(stop().has_value()) << "the recording goes ahead";
-
-    preferences.setObject("selectedMicUID", kDesk.uid);
-    audio.failSwitching = true;
-    recorder().startRecording();
-    EXPECT_EQ(fallbacks, 2) << "a refused switch is a fallback too";
-    EXPECT_EQ(capture.streams.back()->inputAtStart, kBuiltIn.deviceID);
-    EXPECT_TRUE(stop().has_value());
 }
 
-TEST_F(AudioRecorderTest, EveryFailureReportsNoFileLeavesNothingOnDiskAndRestoresTheDefault)
+TEST_F(AudioRecorderTest, EveryFailureOrCancelReportsNoFileAndLeavesNothingOnDisk)
 {
-    preferences.setObject("selectedMicUID", kDesk.uid);
     EXPECT_EQ(stop(), std::nullopt) << "stop without start";
-    EXPECT_TRUE(audio.switches.empty()) << "and nothing to restore";
 
-    bool* const failures[] = {&writer.failCreate, &capture.failStart, &writer.failFinish};
-    for (bool* failure : failures) {
+    const std::pair<bool*, const char*> failures[] = {
+        {&writer.failCreate, "The recording could not be saved in /run/user/1000/quillo. Is the disk full?"},
+        {&capture.failStart, "No microphone could be opened."},
+        {&writer.failFinish, "The recording could not be saved in /run/user/1000/quillo. Is the disk full?"},
+    };
+    for (const auto& [failure, told] : failures) {
         *failure = true;
+        problems.clear();
         recorder().startRecording();
         EXPECT_EQ(stop(), std::nullopt);
         EXPECT_TRUE(disk.paths().empty()) << "nothing is left on disk";
-        EXPECT_EQ(audio.defaultID, kBuiltIn.deviceID) << "the default input is restored";
+        ASSERT_EQ(problems.size(), 1u) << told;
+        EXPECT_EQ(problems[0].rfind(told, 0), 0u) << problems[0];
         *failure = false;
     }
+    problems.clear();
+    recorder().startRecording();
+    capture.deliver({1, 2, 3});
+    recorder().cancelRecording();
+    EXPECT_FALSE(recorder().isRecording());
+    EXPECT_TRUE(disk.paths().empty()) << "a cancelled recording is deleted";
+
     clock.advance(1s);
     recorder().startRecording();
     EXPECT_TRUE(stop().has_value()) << "the next recording works";
     EXPECT_EQ(fallbacks, 0);
+    EXPECT_TRUE(problems.empty()) << "a cancel is no problem";
+
+    FakeFileSystem shared;
+    shared.createDirectories(kDirectory, 0777); // made by someone else, open to all
+    AudioRecorder refused(
+        {*microphones, capture, writer, notifications, clock, shared, kDirectory, [this](const std::string& problem) {
+             problems.push_back(problem);
+         }});
+    refused.startRecording();
+    EXPECT_FALSE(refused.isRecording());
+    EXPECT_EQ(problems,
+              std::vector<std::string>{"Quillo cannot record: the folder /run/user/1000/quillo is open to "
+                                       "other users."});
 }
 
 TEST_F(AudioRecorderTest, ARecordingWithoutSpeechYieldsNoFileAndLeavesNothingBehind)
@@ -208,14 +233,11 @@ TEST_F(AudioRecorderTest, StartingAgainOrQuittingAbandonsTheRunningRecording)
     EXPECT_FALSE(disk.exists(abandoned)) << "nobody would ever delete the abandoned file";
     EXPECT_EQ(stop(), writer.files[1]->path);
 
-    preferences.setObject("selectedMicUID", kDesk.uid);
     recorder().startRecording();
-    EXPECT_EQ(audio.defaultID, kDesk.deviceID);
     const std::string running = writer.files[2]->path;
     m_recorder.reset();
     EXPECT_TRUE(capture.streams[2]->stopped);
-    EXPECT_FALSE(disk.exists(running));
-    EXPECT_EQ(audio.defaultID, kBuiltIn.deviceID) << "quitting mid-recording leaves the user's default as it was";
+    EXPECT_FALSE(disk.exists(running)) << "quitting mid-recording leaves nothing behind";
 }
 
 } // namespace

@@ -63,6 +63,11 @@ TEST_F(DataStoreTest, LoadsWhatAnEarlierSessionSaved)
     EXPECT_NE(history[0].id(), history[1].id());
     EXPECT_EQ(reopened->snippets().at(0).expansion, "Best regards");
     EXPECT_EQ(reopened->dictionaryWords(), std::vector<std::string>{"Kubernetes"});
+
+    // A byte-order mark in front (an editor on another system) is dropped.
+    test::FakeFileSystem markedDisk;
+    markedDisk.put(kHistory, std::string("\xEF\xBB\xBF") + kOldEntry);
+    EXPECT_EQ(DataStore(markedDisk, preferences, log, clock, kDir).history().size(), 1u);
     EXPECT_TRUE(log.lines().empty());
 
     // A dictation retried later is filed under its own, earlier date.

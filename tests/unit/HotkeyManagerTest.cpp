@@ -77,6 +77,7 @@ protected:
             events.push_back("stop=" + path.value_or("none"));
         };
         callbacks.onPasteLast = [this] { events.push_back("paste"); };
+        callbacks.onCancelRecording = [this] { events.push_back("cancel"); };
         manager->setCallbacks(std::move(callbacks));
         manager->start();
         queue.drain();
@@ -193,6 +194,16 @@ const DispatchCase kDispatchCases[] = {
     {"a release while disabled is lost; the hold stays until its key is pressed and released again",
      "+ropt:start,rec.start off -ropt on +rctrl -rctrl +ropt -ropt:rec.stop,stop=clip-1.m4a"},
 
+    // A bound key used as a modifier (AltGr+Q, Ctrl+C): the recording is thrown away.
+    {"a key pressed while the hold key is down discards the recording; the next hold works",
+     "+ropt:start,rec.start +a:rec.cancel,cancel -a -ropt +ropt:start,rec.start -ropt:rec.stop,stop=clip-1.m4a"},
+    {"a modifier pressed while the toggle key is still down discards the recording",
+     "+rctrl:start,rec.start +lshift:rec.cancel,cancel -lshift -rctrl +rctrl:start,rec.start"},
+    {"typing after the toggle key went up is dictation, not a shortcut",
+     "+rctrl:start,rec.start -rctrl +a -a +lshift -lshift +rctrl:rec.stop,stop=clip-1.m4a"},
+    {"bound keys and the held key's twin are no shortcut",
+     "hold=ropt,f6 +ropt:start,rec.start +f5:paste -f5 +lopt +f6 -f6 -lopt -ropt:rec.stop,stop=clip-1.m4a"},
+
     // Keys that never trigger, and edits.
     {"Caps Lock does nothing whatever it is bound to",
      "hold=caps +caps -caps toggle=caps +caps -caps paste=caps +caps -caps"},
@@ -281,11 +292,9 @@ TEST_F(HotkeyManagerTest, MissingPermissionAlertComesHalfASecondLaterAndItsFirst
     ASSERT_EQ(alert.shown.size(), 1u);
     const Alert::Content& shown = alert.shown.front();
     EXPECT_EQ(shown.style, Alert::Style::warning);
-    EXPECT_EQ(shown.title, "Accessibility Permission Required");
-    EXPECT_EQ(shown.text,
-              "Quillo needs Accessibility access to detect hotkeys in other apps.\n\nOpen System Settings \u2192 "
-              "Privacy & Security \u2192 Accessibility, add Quillo, then relaunch.");
-    EXPECT_THAT(shown.buttons, ElementsAre("Open System Settings", "Later"));
+    EXPECT_EQ(shown.title, "Hotkeys Unavailable");
+    EXPECT_EQ(shown.text, "Quillo cannot see its hotkeys in other apps.\n\nNo X11 session.");
+    EXPECT_THAT(shown.buttons, ElementsAre("Show Help", "Later"));
     EXPECT_EQ(settingsOpened, 1);
 
     // "Later", or closing the alert, opens nothing; a manager gone by then shows nothing.

@@ -108,15 +108,15 @@ TEST(HotkeyStoreTest, OlderKeyIsOnlyEverReadAndSavedListsPersist)
 
 TEST(HotkeyStoreTest, KeyNames)
 {
-    std::istringstream names("63=Fn|61=Right Option \u2325|58=Left Option \u2325|62=Right Control \u2303|"
-                             "59=Left Control \u2303|54=Right Command \u2318|55=Left Command \u2318|"
-                             "60=Right Shift \u21E7|56=Left Shift \u21E7|96=F5|97=F6|98=F7|100=F8|101=F9|109=F10|"
+    std::istringstream names("63=Fn|61=Right Alt|58=Left Alt|62=Right Ctrl|59=Left Ctrl|54=Right Super|"
+                             "55=Left Super|60=Right Shift|56=Left Shift|96=F5|97=F6|98=F7|100=F8|101=F9|109=F10|"
                              "103=F11|111=F12|57=Key 57|42=Key 42|99=Key 99|-3=Key -3");
     for (std::string entry; std::getline(names, entry, '|');) {
         const auto equals = entry.find('=');
         EXPECT_EQ(HotkeyStore::keyName(std::stoi(entry.substr(0, equals))), entry.substr(equals + 1));
     }
-    EXPECT_EQ(HotkeyStore::keyName(61), "Right Option \xE2\x8C\xA5") << "the symbol is U+2325 in UTF-8";
+    EXPECT_EQ(HotkeyStore::keyName(61, true), "AltGr");
+    EXPECT_EQ(HotkeyStore::keyName(58, true), "Left Alt");
 }
 
 TEST(HotkeyStoreTest, EditRulesKeepBindingsConsistentAndSaveWhatChanged)
@@ -141,7 +141,7 @@ TEST(HotkeyStoreTest, EditRulesKeepBindingsConsistentAndSaveWhatChanged)
         {"a key of hold is refused for toggle",
          "61 / 62 / 96",
          "toggle +61",
-         "Right Option \u2325 is already used for \"Hold to record\". Pick a different key."},
+         "Right Alt is already used for \"Hold to record\". Pick a different key."},
         {"hold names toggle before paste-last",
          "61 / 62,97 / 96,97",
          "hold +97",

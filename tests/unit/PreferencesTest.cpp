@@ -175,13 +175,16 @@ TEST_F(PreferencesOnDiskTest, BrokenFilesAreSetAsideNeverOverwritten)
     {
         const char* name;
         std::string contents;
+        const char* reason = ""; // part of the logged reason
     };
     const std::vector<Case> cases = {
-        {"truncated", "{\"enabledLanguages\": [\"de\""},
+        {"truncated", "{\"enabledLanguages\": [\"de\"", "at line 1, column"},
         {"not json", "enabledLanguages=de"},
         {"an array", "[\"de\"]"},
         {"a string", "\"de\""},
         {"invalid utf-8", "{\"a\": \"\xC3\x28\"}"},
+        {"a number out of range", "{\"a\": 1,\n \"b\": 1e400}", "number overflow parsing '1e400' at line 2, column 7"},
+        {"nested 100,000 deep", "{\"a\": " + std::string(100000, '[') + std::string(100000, ']') + "}", "levels deep"},
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all(root + "/config");
@@ -200,7 +203,50 @@ TEST_F(PreferencesOnDiskTest, BrokenFilesAreSetAsideNeverOverwritten)
         EXPECT_EQ(open()->stringArrayForKey("enabledLanguages"), std::vector<std::string>{"fr"}) << "case " << c.name;
         ASSERT_FALSE(log.lines().empty());
         EXPECT_NE(log.lines().back().find("set aside"), std::string::npos) << "case " << c.name;
+        EXPECT_NE(log.lines().back().find(c.reason), std::string::npos)
+            << "case " << c.name << ": " << log.lines().back();
     }
+
+    // A byte-order mark is no reason to lose the settings.
+    std::filesystem::remove_all(root + "/config");
+    writeRaw("\xEF\xBB\xBF{\"enabledLanguages\": [\"de\"]}");
+    EXPECT_EQ(open()->stringArrayForKey("enabledLanguages"), std::vector<std::string>{"de"});
+    EXPECT_TRUE(asideFiles().empty());
+}
+
+TEST_F(PreferencesOnDiskTest, TemporariesOfInterruptedSavesAreRemovedAtStart)
+{
+    open()->setObject("a", 1);
+    const std::string& file = path;
+    for (const char* suffix : {".tmp-OLD123", ".tmp-NEW123", ".tmp-OLD1234", ".corrupt-OLD123"}) {
+        std::ofstream(file + suffix) << "{}";
+    }
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* suffix : {".tmp-OLD123", ".tmp-OLD1234", ".corrupt-OLD123"}) {
+        std::filesystem::last_write_time(file + suffix, old);
+    }
+    open();
+    EXPECT_FALSE(std::filesystem::exists(file + ".tmp-OLD123")) << "left by an interrupted save";
+    EXPECT_TRUE(std::filesystem::exists(file + ".tmp-NEW123")) << "maybe a save in progress elsewhere";
+    EXPECT_TRUE(std::filesystem::exists(file + ".tmp-OLD1234")) << "not a name of ours";
+    EXPECT_TRUE(std::filesystem::exists(file + ".corrupt-OLD123")) << "the user's set-aside file";
+}
+
+TEST_F(PreferencesOnDiskTest, PrivateFoldersAreCreatedClosedAndOthersRefused)
+{
+    const std::string fresh = root + "/a/fresh";
+    EXPECT_TRUE(fs.createPrivateDirectory(fresh));
+    EXPECT_EQ(std::filesystem::status(fresh).permissions(), std::filesystem::perms::owner_all);
+
+    const std::string open = root + "/open";
+    std::filesystem::create_directory(open);
+    std::filesystem::permissions(open, std::filesystem::perms::all);
+    EXPECT_EQ(fs.createPrivateDirectory(open).error, "the folder " + open + " is open to other users (mode 0777)");
+    EXPECT_EQ(std::filesystem::status(open).permissions(), std::filesystem::perms::all) << "left as it was";
+
+    const std::string link = root + "/link";
+    std::filesystem::create_directory_symlink(fresh, link);
+    EXPECT_FALSE(fs.createPrivateDirectory(link)) << "a link may point anywhere";
 }
 
 TEST_F(PreferencesOnDiskTest, TwoBrokenFilesInOneSecondGetTwoAsideNames)

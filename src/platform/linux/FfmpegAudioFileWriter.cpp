@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 extern "C" {
@@ -25,19 +27,56 @@ constexpr int kAgain = AVERROR(EAGAIN);
 constexpr int kEndOfFile = AVERROR_EOF;
 #pragma GCC diagnostic pop
 
+constexpr int kIoBufferSize = 32 * 1024;
+
+// FFmpeg writes through the descriptor the file was created with, never by
+// name: the name could be replaced in between.
+int writeToDescriptor(void* opaque, std::uint8_t* data, int size)
+{
+    const int fd = *static_cast<int*>(opaque);
+    int written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(fd, data + written, static_cast<size_t>(size - written));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return AVERROR(errno);
+        }
+        written += static_cast<int>(n);
+    }
+    return written;
+}
+
+std::int64_t seekDescriptor(void* opaque, std::int64_t offset, int whence)
+{
+    const int fd = *static_cast<int*>(opaque);
+    if (whence & AVSEEK_SIZE) {
+        struct stat info
+        {};
+        return ::fstat(fd, &info) == 0 ? static_cast<std::int64_t>(info.st_size) : AVERROR(errno);
+    }
+    const off_t position = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    return position < 0 ? AVERROR(errno) : static_cast<std::int64_t>(position);
+}
+
 class FfmpegAudioFile final : public AudioFileWriter::File
 {
 public:
-    explicit FfmpegAudioFile(std::string path) : m_path(std::move(path)) {}
+    // Takes the descriptor of the new, empty file.
+    explicit FfmpegAudioFile(int fd) : m_fd(fd) {}
 
     ~FfmpegAudioFile() override
     {
         av_frame_free(&m_frame);
         av_packet_free(&m_packet);
         avcodec_free_context(&m_codec);
+        closeOutput();
         if (m_format) {
-            avio_closep(&m_format->pb);
             avformat_free_context(m_format);
+        }
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
     }
 
@@ -50,7 +89,7 @@ public:
         if (format.sampleRate <= 0 || format.channels <= 0) {
             return false;
         }
-        if (avformat_alloc_output_context2(&m_format, nullptr, "ipod", m_path.c_str()) < 0 || !m_format) {
+        if (avformat_alloc_output_context2(&m_format, nullptr, "ipod", nullptr) < 0 || !m_format) {
             return false;
         }
         const AVCodec* encoder = avcodec_find_encoder_by_name("aac");
@@ -87,13 +126,16 @@ public:
         }
         m_planes.assign(static_cast<size_t>(m_channels), {});
 
-        // The file already exists with the right mode; opening it for writing
-        // keeps that mode.
-        if (avio_open(&m_format->pb, m_path.c_str(), AVIO_FLAG_WRITE) < 0 ||
-            avformat_write_header(m_format, nullptr) < 0) {
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+        m_format->pb =
+            buffer ? avio_alloc_context(buffer, kIoBufferSize, 1, &m_fd, nullptr, &writeToDescriptor, &seekDescriptor)
+                   : nullptr;
+        if (!m_format->pb) {
+            av_free(buffer);
             return false;
         }
-        return true;
+        m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
+        return avformat_write_header(m_format, nullptr) >= 0;
     }
 
     bool append(std::span<const std::int16_t> samples) override
@@ -139,11 +181,24 @@ public:
         }
         ok = ok && encode(nullptr);
         ok = ok && av_write_trailer(m_format) >= 0;
-        ok = avio_closep(&m_format->pb) >= 0 && ok;
+        ok = closeOutput() && ok;
         return ok;
     }
 
 private:
+    // Flushes and frees the I/O context; false when a write failed.
+    bool closeOutput()
+    {
+        if (!m_format || !m_format->pb) {
+            return true;
+        }
+        avio_flush(m_format->pb);
+        const bool ok = m_format->pb->error >= 0;
+        av_freep(&m_format->pb->buffer);
+        avio_context_free(&m_format->pb);
+        return ok;
+    }
+
     bool encodeFrom(size_t offset, size_t count)
     {
         if (av_frame_make_writable(m_frame) < 0) {
@@ -183,7 +238,7 @@ private:
         }
     }
 
-    std::string m_path;
+    int m_fd = -1;
     int m_channels = 1;
     AVFormatContext* m_format = nullptr;
     AVStream* m_stream = nullptr; // owned by m_format
@@ -208,12 +263,11 @@ std::unique_ptr<AudioFileWriter::File> FfmpegAudioFileWriter::create(const std::
 {
     // Created here, exclusively and private to the user, before FFmpeg opens
     // it: the recording is the user's voice.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         return nullptr;
     }
-    ::close(fd);
-    auto file = std::make_unique<FfmpegAudioFile>(path);
+    auto file = std::make_unique<FfmpegAudioFile>(fd);
     if (!file->open(format)) {
         file.reset();
         ::unlink(path.c_str());

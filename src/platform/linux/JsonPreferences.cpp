@@ -1,9 +1,11 @@
 #include "platform/linux/JsonPreferences.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -16,6 +18,70 @@ namespace {
 
 constexpr std::uint32_t kFileMode = 0600;
 constexpr std::uint32_t kDirectoryMode = 0700;
+// Settings are a flat object with a few small arrays. Anything far deeper is
+// not ours, and every save would pretty-print all of it on the GUI thread.
+constexpr int kMaxNesting = 32;
+
+// The deepest nesting of arrays and objects, strings skipped; stops counting
+// once past `limit`.
+int nestingDepth(std::string_view text, int limit)
+{
+    int depth = 0;
+    int deepest = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > limit) {
+                break;
+            }
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// "line 3, column 12" of a byte offset.
+std::string lineAndColumn(std::string_view text, std::size_t offset)
+{
+    offset = std::min(offset, text.size());
+    const std::string_view before = text.substr(0, offset);
+    const auto lines = std::count(before.begin(), before.end(), '\n');
+    const auto lineStart = before.find_last_of('\n');
+    const auto column = lineStart == std::string_view::npos ? offset : offset - lineStart - 1;
+    return "line " + std::to_string(lines + 1) + ", column " + std::to_string(column + 1);
+}
+
+// The parser's message without its "[json.exception...] " prefix, with the
+// place of an out-of-range number, which the parser does not name.
+std::string describeParseError(std::string_view text, const nlohmann::json::exception& error)
+{
+    std::string message = error.what();
+    if (message.rfind("[json.exception.", 0) == 0) {
+        if (const auto end = message.find("] "); end != std::string::npos) {
+            message.erase(0, end + 2);
+        }
+    }
+    if (const auto quote = message.find('\''); error.id == 406 && quote != std::string::npos) {
+        const std::string literal = message.substr(quote + 1, message.rfind('\'') - quote - 1);
+        if (const auto at = text.find(literal); !literal.empty() && at != std::string_view::npos) {
+            message += " at " + lineAndColumn(text, at);
+        }
+    }
+    return message;
+}
 
 std::string directoryOf(const std::string& path)
 {
@@ -41,6 +107,7 @@ JsonPreferences::JsonPreferences(FileSystem& fileSystem, Log& log, const Clock& 
 
 void JsonPreferences::load()
 {
+    m_fileSystem.removeStaleTemporaries(m_path);
     const auto read = m_fileSystem.readFile(m_path);
     if (read.status == FileSystem::ReadResult::Status::notFound) {
         return;
@@ -49,9 +116,20 @@ void JsonPreferences::load()
         moveAside("it could not be read (" + read.error + ")");
         return;
     }
-    Value parsed = Value::parse(read.contents, nullptr, false);
-    if (parsed.is_discarded()) {
-        moveAside("it is not valid JSON");
+    std::string_view text = read.contents;
+    // Some editors on other systems start UTF-8 files with a byte-order mark.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    if (nestingDepth(text, kMaxNesting) > kMaxNesting) {
+        moveAside("it nests arrays or objects more than " + std::to_string(kMaxNesting) + " levels deep");
+        return;
+    }
+    Value parsed;
+    try {
+        parsed = Value::parse(text);
+    } catch (const Value::exception& error) {
+        moveAside("it is not valid JSON: " + describeParseError(text, error));
         return;
     }
     if (!parsed.is_object()) {

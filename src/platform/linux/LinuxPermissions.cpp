@@ -11,6 +11,11 @@ bool LinuxPermissions::isAccessibilityTrusted()
     return isX11AccessibilityTrusted();
 }
 
+std::string LinuxPermissions::accessibilityAdvice()
+{
+    return x11AccessibilityAdvice();
+}
+
 void LinuxPermissions::requestMicrophoneAccess(std::function<void(bool)> completion)
 {
     m_microphone.requestAccess(std::move(completion));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/Permissions.h"
 #include "platform/linux/PulseMicrophoneAccess.h"
 
@@ -14,6 +16,7 @@ class LinuxPermissions final : public Permissions
 {
 public:
     bool isAccessibilityTrusted() override;
+    std::string accessibilityAdvice() override;
     void requestMicrophoneAccess(std::function<void(bool)> completion) override;
     void requestNotificationAuthorization() override {}
 

@@ -1,8 +1,10 @@
 #include "platform/linux/PosixFileSystem.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -54,25 +56,46 @@ private:
 FileSystem::ReadResult PosixFileSystem::readFile(const std::string& path) const
 {
     ReadResult result;
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that opening a FIFO returns at once; it is refused below.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         result.status = errno == ENOENT ? ReadResult::Status::notFound : ReadResult::Status::failed;
         result.error = describe("cannot open", path, errno);
         return result;
     }
+    auto refuse = [&](const std::string& why) {
+        result.status = ReadResult::Status::failed;
+        result.error = "cannot read " + path + ": " + why;
+        return result;
+    };
+    struct stat info
+    {};
+    if (::fstat(fd.get(), &info) != 0) {
+        result.status = ReadResult::Status::failed;
+        result.error = describe("cannot read", path, errno);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return refuse("it is not a regular file");
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaxReadSize) {
+        return refuse("it is larger than " + std::to_string(kMaxReadSize >> 20) + " MB");
+    }
     // Reading straight into a buffer of the file's size avoids growing (and
     // copying) a large file's contents a chunk at a time; the loop still copes
     // with a file that changes size while it is read.
-    struct stat info
-    {};
     std::size_t capacity = 1 << 16;
-    if (::fstat(fd.get(), &info) == 0 && info.st_size > 0) {
+    if (info.st_size > 0) {
         capacity = static_cast<std::size_t>(info.st_size) + 1;
     }
     std::size_t size = 0;
     result.contents.resize(capacity);
     for (;;) {
         if (size == result.contents.size()) {
+            if (size > kMaxReadSize) {
+                result.contents.clear();
+                return refuse("it is larger than " + std::to_string(kMaxReadSize >> 20) + " MB");
+            }
             result.contents.resize(result.contents.size() * 2);
         }
         const ssize_t n = ::read(fd.get(), result.contents.data() + size, result.contents.size() - size);
@@ -92,6 +115,32 @@ FileSystem::ReadResult PosixFileSystem::readFile(const std::string& path) const
     }
     result.contents.resize(size);
     return result;
+}
+
+void PosixFileSystem::removeStaleTemporaries(const std::string& path)
+{
+    const std::string directory = parentOf(path);
+    const std::string prefix = path.substr(path.find_last_of('/') + 1) + ".tmp-";
+    DIR* listing = ::opendir(directory.c_str());
+    if (!listing) {
+        return;
+    }
+    const auto staleBefore = std::chrono::system_clock::now() - kStaleTemporaryAge;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        // Exactly the names mkstemp gave: the prefix and six characters.
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        struct stat info
+        {};
+        if (::fstatat(::dirfd(listing), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::getuid() || std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec) > staleBefore) {
+            continue;
+        }
+        ::unlinkat(::dirfd(listing), name.c_str(), 0);
+    }
+    ::closedir(listing);
 }
 
 FileSystem::Result
@@ -171,6 +220,27 @@ FileSystem::Result PosixFileSystem::createDirectories(const std::string& path, s
     {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return Result::failure("not a directory: " + path);
+    }
+    return Result::success();
+}
+
+FileSystem::Result PosixFileSystem::createPrivateDirectory(const std::string& path)
+{
+    if (auto created = createDirectories(path, 0700); !created) {
+        return created;
+    }
+    struct stat info
+    {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return Result::failure("the folder " + path + " is not a folder of its own (a link or a file)");
+    }
+    if (info.st_uid != ::getuid()) {
+        return Result::failure("the folder " + path + " belongs to another user");
+    }
+    if ((info.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        return Result::failure("the folder " + path + " is open to other users (mode " + mode + ")");
     }
     return Result::success();
 }

@@ -1,6 +1,7 @@
 #include "platform/linux/PulseAudioCapture.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <pulse/stream.h>
@@ -25,7 +26,7 @@ public:
 
     // Under the lock, with a ready context. False (and nothing left behind)
     // when the server refuses the stream or does not answer in time.
-    bool open(PulseConnection::Lock& held, pa_context* context, const AudioFormat& format)
+    bool open(PulseConnection::Lock& held, pa_context* context, const AudioFormat& format, const std::string& source)
     {
         const pa_sample_spec spec{PA_SAMPLE_S16NE,
                                   static_cast<std::uint32_t>(format.sampleRate),
@@ -52,9 +53,15 @@ public:
         buffer.fragsize = static_cast<std::uint32_t>(
             pa_usec_to_bytes(std::chrono::microseconds(PulseAudioCapture::kFragment).count(), &spec));
 
-        // Naming the default source binds the stream to the input in effect
-        // now, rather than to a device the server remembers for this program.
-        if (pa_stream_connect_record(m_stream, "@DEFAULT_SOURCE@", &buffer, PA_STREAM_ADJUST_LATENCY) < 0) {
+        // Always a name: "@DEFAULT_SOURCE@" binds the stream to the input in
+        // effect now, rather than to a device the server remembers for this
+        // program. DONT_MOVE: a stream on a chosen source that goes away fails
+        // instead of being moved silently to another microphone.
+        const bool chosen = !source.empty();
+        const pa_stream_flags_t flags =
+            chosen ? static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)
+                   : PA_STREAM_ADJUST_LATENCY;
+        if (pa_stream_connect_record(m_stream, chosen ? source.c_str() : "@DEFAULT_SOURCE@", &buffer, flags) < 0) {
             release();
             return false;
         }
@@ -149,7 +156,8 @@ private:
 
 } // namespace
 
-PulseAudioCapture::PulseAudioCapture(std::shared_ptr<PulseConnection> connection) : m_connection(std::move(connection))
+PulseAudioCapture::PulseAudioCapture(std::shared_ptr<PulseConnection> connection, SourceChoice source)
+    : m_connection(std::move(connection)), m_source(std::move(source))
 {}
 
 std::unique_ptr<AudioCapture::Stream> PulseAudioCapture::start(const AudioFormat& format, Sink sink)
@@ -159,11 +167,20 @@ std::unique_ptr<AudioCapture::Stream> PulseAudioCapture::start(const AudioFormat
     if (!context) {
         return nullptr;
     }
-    auto stream = std::make_unique<PulseCaptureStream>(m_connection, std::move(sink));
-    if (!stream->open(held, context, format)) {
-        return nullptr;
+    const std::string source = m_source ? m_source() : std::string();
+    auto stream = std::make_unique<PulseCaptureStream>(m_connection, sink);
+    if (stream->open(held, context, format, source)) {
+        return stream;
     }
-    return stream;
+    // The chosen source vanished between the choice and now: the default
+    // input still records the user's words.
+    if (!source.empty() && (context = held.readyContext()) != nullptr) {
+        stream = std::make_unique<PulseCaptureStream>(m_connection, std::move(sink));
+        if (stream->open(held, context, format, {})) {
+            return stream;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace quillo

@@ -1,5 +1,8 @@
 #include "platform/linux/X11Accessibility.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
@@ -8,11 +11,23 @@
 
 namespace quillo {
 
-bool isX11AccessibilityTrusted(const std::string& displayName)
+namespace {
+
+constexpr const char* kLogIntoXorg =
+    "At the login screen, choose an Xorg session (\"GNOME on Xorg\", \"Plasma (X11)\" or similar) and log in again.";
+
+enum class Missing
+{
+    nothing,
+    display,
+    extensions
+};
+
+Missing whatIsMissing(const std::string& displayName)
 {
     Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (!display) {
-        return false;
+        return Missing::display;
     }
     bool trusted = false;
     {
@@ -28,7 +43,43 @@ bool isX11AccessibilityTrusted(const std::string& displayName)
         trusted = xinput2 && xtest;
     }
     XCloseDisplay(display);
-    return trusted;
+    return trusted ? Missing::nothing : Missing::extensions;
+}
+
+bool isWaylandSession()
+{
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (wayland && *wayland) || (type && std::strcmp(type, "wayland") == 0);
+}
+
+} // namespace
+
+bool isX11AccessibilityTrusted(const std::string& displayName)
+{
+    return whatIsMissing(displayName) == Missing::nothing;
+}
+
+std::string x11AccessibilityAdvice(const std::string& displayName)
+{
+    const Missing missing = whatIsMissing(displayName);
+    if (isWaylandSession()) {
+        return std::string("This is a Wayland session: Quillo sees its hotkeys and can paste only while an X11 "
+                           "application has the focus, and ") +
+               (missing == Missing::nothing ? "not in Wayland applications. " : "here not even that. ") + kLogIntoXorg;
+    }
+    switch (missing) {
+    case Missing::nothing:
+        return {};
+    case Missing::display:
+        return std::string("Quillo needs an X11 session to see its hotkeys, and no X display could be opened. ") +
+               kLogIntoXorg;
+    case Missing::extensions:
+        return std::string("The X server lacks the XInput 2 or XTest extension that Quillo needs to see its hotkeys "
+                           "and to paste. ") +
+               kLogIntoXorg;
+    }
+    return {};
 }
 
 } // namespace quillo

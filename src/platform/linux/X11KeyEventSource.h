@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/KeyEventSource.h"
@@ -12,12 +13,22 @@ namespace quillo {
 
 class Log;
 class X11ErrorTrap;
+class X11SyntheticKeys;
 
 // The desktop's keyboard on X11: XInput2 raw key presses and releases of all
 // master keyboards, selected on the root window. Raw events reach us whatever
-// window has the focus and even while another client grabs the keyboard or
-// the key, and selecting them grabs nothing, so every application still gets
-// every key. There is no Fn on X11: the Fn channel is never opened.
+// window has the focus, and selecting them grabs nothing, so every application
+// still gets every key. Only a client announcing XInput 2.2 or later receives
+// them while another client grabs the keyboard (window switchers, open menus),
+// so the source asks for 2.2.
+//
+// The held keys are checked against the server's keyboard whenever they may
+// have drifted from what the events said (the active window changed, a mouse
+// button was pressed, a key was released that was not known to be down), and
+// keys found up are released then.
+//
+// Keys this program types itself through XTest (announced in `ownKeys`) are
+// dropped. There is no Fn on X11: the Fn channel is never opened.
 //
 // The source has an X connection of its own. The main loop must watch
 // fileDescriptor() for reading and call dispatchPending() whenever it is
@@ -27,8 +38,9 @@ class X11KeyEventSource final : public KeyEventSource
 {
 public:
     // Opens the connection to `displayName` (empty: $DISPLAY). Without a
-    // display the source stays inert and start() reports it.
-    explicit X11KeyEventSource(Log& log, const std::string& displayName = {});
+    // display the source stays inert and start() reports it. `ownKeys`, when
+    // given, must outlive the source.
+    explicit X11KeyEventSource(Log& log, const std::string& displayName = {}, X11SyntheticKeys* ownKeys = nullptr);
     ~X11KeyEventSource() override;
 
     X11KeyEventSource(const X11KeyEventSource&) = delete;
@@ -48,12 +60,18 @@ public:
     void dispatchPending();
 
 private:
-    void selectRawKeys(bool on);
+    void selectEvents(bool on);
+    void findXTestKeyboards();
+    void resync();
+    void deliver(const KeyEvent& event);
 
     Log& m_log;
+    X11SyntheticKeys* m_ownKeys;
     _XDisplay* m_display = nullptr;
     std::unique_ptr<X11ErrorTrap> m_errorTrap;
     int m_xinputOpcode = -1; // -1: XInput 2 missing
+    unsigned long m_activeWindowAtom = 0;
+    std::set<int> m_xtestKeyboards; // device ids of the XTest slave keyboards
     Handler m_handler;
     X11KeyTranslator m_translator;
 };

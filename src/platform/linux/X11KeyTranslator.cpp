@@ -22,26 +22,9 @@ std::optional<int> X11KeyTranslator::macKeyCode(int xKeyCode)
 std::uint64_t X11KeyTranslator::familyFlags() const
 {
     std::uint64_t flags = 0;
-    for (int key : m_down) {
-        switch (key) {
-        case keycode::rightCommand:
-        case keycode::leftCommand:
-            flags |= modifierFlag::command;
-            break;
-        case keycode::leftShift:
-        case keycode::rightShift:
-            flags |= modifierFlag::shift;
-            break;
-        case keycode::leftOption:
-        case keycode::rightOption:
-            flags |= modifierFlag::option;
-            break;
-        case keycode::leftControl:
-        case keycode::rightControl:
-            flags |= modifierFlag::control;
-            break;
-        default:
-            break;
+    for (int xKeyCode : m_down) {
+        if (const auto code = macKeyCode(xKeyCode)) {
+            flags |= modifierFamilyFlag(*code).value_or(0);
         }
     }
     return flags;
@@ -49,30 +32,41 @@ std::uint64_t X11KeyTranslator::familyFlags() const
 
 std::optional<KeyEvent> X11KeyTranslator::press(int xKeyCode, bool serverRepeat)
 {
-    const auto code = macKeyCode(xKeyCode);
-    if (!code) {
-        return std::nullopt;
-    }
-    const bool alreadyDown = !m_down.insert(*code).second;
-    if (isModifier(*code)) {
+    const int code = macKeyCode(xKeyCode).value_or(keycode::otherKey);
+    const bool alreadyDown = !m_down.insert(xKeyCode).second;
+    if (isModifier(code)) {
         // A held modifier changes no flag however often it repeats.
         if (alreadyDown || serverRepeat) {
             return std::nullopt;
         }
-        return KeyEvent{KeyEvent::Type::flagsChanged, *code, familyFlags(), false};
+        return KeyEvent{KeyEvent::Type::flagsChanged, code, familyFlags(), false};
     }
-    return KeyEvent{KeyEvent::Type::keyDown, *code, familyFlags(), alreadyDown || serverRepeat};
+    return KeyEvent{KeyEvent::Type::keyDown, code, familyFlags(), alreadyDown || serverRepeat};
 }
 
 std::optional<KeyEvent> X11KeyTranslator::release(int xKeyCode)
 {
-    const auto code = macKeyCode(xKeyCode);
-    if (!code) {
-        return std::nullopt;
+    const int code = macKeyCode(xKeyCode).value_or(keycode::otherKey);
+    m_down.erase(xKeyCode);
+    const auto type = isModifier(code) ? KeyEvent::Type::flagsChanged : KeyEvent::Type::keyUp;
+    return KeyEvent{type, code, familyFlags(), false};
+}
+
+std::vector<KeyEvent> X11KeyTranslator::resync(const std::function<bool(int xKeyCode)>& isDownOnServer)
+{
+    std::vector<int> stale;
+    for (int xKeyCode : m_down) {
+        if (!isDownOnServer(xKeyCode)) {
+            stale.push_back(xKeyCode);
+        }
     }
-    m_down.erase(*code);
-    const auto type = isModifier(*code) ? KeyEvent::Type::flagsChanged : KeyEvent::Type::keyUp;
-    return KeyEvent{type, *code, familyFlags(), false};
+    std::vector<KeyEvent> releases;
+    for (int xKeyCode : stale) {
+        if (auto event = release(xKeyCode)) {
+            releases.push_back(*event);
+        }
+    }
+    return releases;
 }
 
 } // namespace quillo

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/X11SyntheticKeys.h"
+
 namespace quillo {
 
 struct XTestKeySynthesizer::Connection
@@ -22,6 +24,7 @@ struct XTestKeySynthesizer::Connection
     // character after typing (applications may read the keys late), and get
     // their emptiness back when the connection closes.
     std::map<KeySym, KeyCode> lent;
+    X11SyntheticKeys* ownKeys = nullptr; // told of every key Quillo presses
 
     ~Connection()
     {
@@ -77,15 +80,23 @@ struct XTestKeySynthesizer::Connection
         return found;
     }
 
+    void send(KeyCode key, bool press)
+    {
+        if (ownKeys) {
+            ownKeys->announce(key, press);
+        }
+        XTestFakeKeyEvent(display, key, press ? True : False, CurrentTime);
+    }
+
     void tap(const std::vector<KeyCode>& modifiers, KeyCode key)
     {
         for (const KeyCode modifier : modifiers) {
-            XTestFakeKeyEvent(display, modifier, True, CurrentTime);
+            send(modifier, true);
         }
-        XTestFakeKeyEvent(display, key, True, CurrentTime);
-        XTestFakeKeyEvent(display, key, False, CurrentTime);
+        send(key, true);
+        send(key, false);
         for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier) {
-            XTestFakeKeyEvent(display, *modifier, False, CurrentTime);
+            send(*modifier, false);
         }
         XSync(display, False);
     }
@@ -182,9 +193,10 @@ struct XTestKeySynthesizer::Connection
     }
 };
 
-XTestKeySynthesizer::XTestKeySynthesizer(const char* displayName)
+XTestKeySynthesizer::XTestKeySynthesizer(const char* displayName, X11SyntheticKeys* ownKeys)
 {
     auto connection = std::make_unique<Connection>();
+    connection->ownKeys = ownKeys;
     connection->display = XOpenDisplay(displayName);
     if (!connection->display) {
         return;

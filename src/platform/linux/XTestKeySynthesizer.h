@@ -19,11 +19,15 @@ namespace quillo {
 // callers wait for `modifiersHeld()` to turn false first. Held keys are never
 // released on the user's behalf: the hotkey monitor would take that for the
 // user letting go of the hotkey.
+class X11SyntheticKeys;
+
 class XTestKeySynthesizer final : public KeySynthesizer
 {
 public:
     // Opens a connection of its own to `displayName` (nullptr: $DISPLAY).
-    explicit XTestKeySynthesizer(const char* displayName = nullptr);
+    // Every event sent is announced to `ownKeys` first, when given; it must
+    // outlive the synthesizer.
+    explicit XTestKeySynthesizer(const char* displayName = nullptr, X11SyntheticKeys* ownKeys = nullptr);
     ~XTestKeySynthesizer() override;
 
     XTestKeySynthesizer(const XTestKeySynthesizer&) = delete;

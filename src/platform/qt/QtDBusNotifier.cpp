@@ -24,6 +24,22 @@ const QString kActionKey = QStringLiteral("quillo-action");
 // A server that does not answer within this is taken to show no buttons.
 constexpr int kCapabilitiesTimeoutMs = 500;
 
+// Bodies are markup to most notification servers, and many texts shown here
+// were not written by Quillo (a service's error page, a file name): escape
+// them, and cut long ones rather than let the server fill the screen.
+QString bodyMarkup(const std::string& body)
+{
+    QString text = QString::fromStdString(body);
+    if (text.size() > QtDBusNotifier::kMaxBodyLength) {
+        qsizetype cut = QtDBusNotifier::kMaxBodyLength - 1;
+        if (text.at(cut - 1).isHighSurrogate()) {
+            --cut; // never half a character
+        }
+        text = text.left(cut) + QChar(0x2026);
+    }
+    return text.toHtmlEscaped();
+}
+
 QDBusMessage notifyCall(const std::string& title, const std::string& body, const QStringList& actions)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
@@ -31,7 +47,7 @@ QDBusMessage notifyCall(const std::string& title, const std::string& body, const
          << 0u                                                                          // replaces_id: always a new one
          << QString::fromLatin1(kAppId)                                                 // app_icon
          << QString::fromStdString(title)                                               // summary
-         << QString::fromStdString(body)                                                // body
+         << bodyMarkup(body)                                                            // body
          << actions                                                                     // actions
          << QVariantMap{{QStringLiteral("desktop-entry"), QString::fromLatin1(kAppId)}} // hints
          << -1; // expire_timeout: the server's default

@@ -12,9 +12,12 @@ namespace quillo {
 // asynchronous: a missing notification daemon never blocks the main thread.
 // Buttons are freedesktop "actions"; whether the server shows them is asked
 // once (GetCapabilities), and their presses arrive as ActionInvoked signals.
+// Every body is escaped and cut to kMaxBodyLength characters.
 class QtDBusNotifier final : public Notifier
 {
 public:
+    static constexpr int kMaxBodyLength = 300;
+
     QtDBusNotifier();
     ~QtDBusNotifier() override;
 

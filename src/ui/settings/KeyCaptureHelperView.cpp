@@ -7,6 +7,7 @@
 #include "base/KeyCodes.h"
 #include "hotkeys/HotkeyStore.h"
 #include "platform/KeyEventSource.h"
+#include "ui/settings/KeyNames.h"
 
 namespace quillo {
 
@@ -58,7 +59,7 @@ std::optional<int> fromKeysym(quint32 keysym)
 }
 
 // Qt's key alone cannot tell left from right: the unsided modifiers count as
-// the left key, the common one, and AltGr as Right Option, where it sits.
+// the left key, the common one, and AltGr as Right Alt, where it sits.
 std::optional<int> fromQtKey(int key)
 {
     switch (key) {
@@ -194,7 +195,7 @@ void KeyCaptureHelperView::keyUp(const QKeyEvent& event)
 void KeyCaptureHelperView::capture(int code)
 {
     m_finished = true;
-    emit captured(code, QString::fromStdString(HotkeyStore::keyName(code)));
+    emit captured(code, displayKeyName(code));
 }
 
 } // namespace quillo

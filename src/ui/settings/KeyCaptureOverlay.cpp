@@ -21,7 +21,7 @@ KeyCaptureOverlay::KeyCaptureOverlay(QWidget* host) : ModalBackdrop(host, 14, Ca
                                   theme::font(theme::bodySize, QFont::DemiBold));
     title->setAlignment(Qt::AlignHCenter);
     layout->addWidget(title);
-    auto* help = new ThemedLabel(QStringLiteral("Modifier keys: Fn, Right Option, Right Control, etc.\n"
+    auto* help = new ThemedLabel(QStringLiteral("Modifier keys: Right Alt, Right Ctrl, Super, Shift.\n"
                                                 "Function keys: F5\u2013F12.\n"
                                                 "Press Escape to cancel."),
                                  ThemedLabel::Role::secondary,

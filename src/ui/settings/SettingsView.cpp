@@ -18,6 +18,7 @@
 #include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
 #include "ui/settings/KeyCaptureOverlay.h"
+#include "ui/settings/KeyNames.h"
 #include "ui/settings/LanguagePickerModal.h"
 #include "ui/widgets/CardFrame.h"
 #include "ui/widgets/FlowLayout.h"
@@ -143,7 +144,7 @@ ShortcutPill::ShortcutPill(int keyCode, bool canRemove, QWidget* parent) : QWidg
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 5, canRemove ? 6 : 12, 5);
     layout->setSpacing(6);
-    m_name = new ThemedLabel(qs(HotkeyStore::keyName(keyCode)),
+    m_name = new ThemedLabel(displayKeyName(keyCode),
                              ThemedLabel::Role::primary,
                              theme::font(theme::captionSize, QFont::Medium));
     layout->addWidget(m_name);
@@ -387,8 +388,6 @@ QWidget* SettingsView::buildHotkeysCard()
         QStringLiteral("color: %1; background: transparent;").arg(warningOrange().name()));
     m_duplicateWarning->hide();
     layout->addWidget(m_duplicateWarning);
-    layout->addWidget(rowDescription(
-        QStringLiteral("Note: Fn/Globe key may not work in all apps — use Option or Control keys for best results.")));
     return frame;
 }
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include <QBitmap>
+#include <QCursor>
 #include <QEasingCurve>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -38,16 +40,30 @@ QEasingCurve easeInEaseOut()
     return curve;
 }
 
+// The screen the user works on: the focused window's, else the pointer's.
+const QScreen* workingScreen(const std::function<std::optional<QPoint>()>& focusedWindowCentre)
+{
+    if (const auto centre = focusedWindowCentre ? focusedWindowCentre() : std::nullopt) {
+        if (const QScreen* screen = QGuiApplication::screenAt(*centre)) {
+            return screen;
+        }
+    }
+    if (const QScreen* screen = QGuiApplication::screenAt(QCursor::pos())) {
+        return screen;
+    }
+    return QGuiApplication::primaryScreen();
+}
+
 } // namespace
 
 class RecordingIndicatorWindow::Pill final : public QWidget
 {
 public:
-    explicit Pill(std::function<bool()> compositorRunning)
+    explicit Pill(RecordingIndicatorWindow::Desktop desktop)
         : QWidget(nullptr,
                   Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint |
                       Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput),
-          m_compositorRunning(std::move(compositorRunning))
+          m_desktop(std::move(desktop))
     {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAttribute(Qt::WA_TranslucentBackground);
@@ -81,7 +97,7 @@ public:
     {
         move(placement());
         // Without a compositor the window's shape has to be the capsule itself.
-        if (!m_compositorRunning || m_compositorRunning()) {
+        if (!m_desktop.compositorRunning || m_desktop.compositorRunning()) {
             clearMask();
         } else {
             QBitmap shape(size());
@@ -157,10 +173,11 @@ private:
     }
 
     // Centred horizontally (to within half a point), its bottom edge
-    // kBottomMargin above the bottom of the whole screen, panels included.
+    // kBottomMargin above the bottom of the whole screen the user works on,
+    // panels included.
     QPoint placement() const
     {
-        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QScreen* screen = workingScreen(m_desktop.focusedWindowCentre);
         if (!screen) {
             return {0, 0};
         }
@@ -169,14 +186,12 @@ private:
     }
 
     QFont m_font;
-    // Whether a compositor draws the translucent corners; unknown counts as yes.
-    std::function<bool()> m_compositorRunning;
+    RecordingIndicatorWindow::Desktop m_desktop;
     QSequentialAnimationGroup m_pulse;
     qreal m_dotScale = kSmallDot;
 };
 
-RecordingIndicatorWindow::RecordingIndicatorWindow(std::function<bool()> compositorRunning)
-    : m_pill(std::make_unique<Pill>(std::move(compositorRunning)))
+RecordingIndicatorWindow::RecordingIndicatorWindow(Desktop desktop) : m_pill(std::make_unique<Pill>(std::move(desktop)))
 {}
 
 RecordingIndicatorWindow::~RecordingIndicatorWindow() = default;

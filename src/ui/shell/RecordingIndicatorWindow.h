@@ -2,6 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include <QPoint>
 
 #include "platform/RecordingIndicator.h"
 
@@ -31,9 +34,18 @@ public:
     static constexpr int kHeight = 54;
     static constexpr int kBottomMargin = 100;
 
-    // `compositorRunning` tells whether the desktop draws translucent windows;
-    // without it the window is cut to the capsule's shape. Empty: assume yes.
-    explicit RecordingIndicatorWindow(std::function<bool()> compositorRunning = {});
+    // What the window asks the desktop; each may be empty.
+    struct Desktop
+    {
+        // Whether translucent windows are drawn; without, the window is cut to
+        // the capsule's shape. Empty: assume yes.
+        std::function<bool()> compositorRunning;
+        // The centre of the focused window in screen coordinates, to show on
+        // the screen the user works on. Empty or nothing: the pointer's screen.
+        std::function<std::optional<QPoint>()> focusedWindowCentre;
+    };
+
+    explicit RecordingIndicatorWindow(Desktop desktop = {});
     ~RecordingIndicatorWindow() override;
 
     RecordingIndicatorWindow(const RecordingIndicatorWindow&) = delete;

@@ -3,12 +3,18 @@
 #include <algorithm>
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <QDeadlineTimer>
+#include <QThread>
 #include <sys/socket.h>
 #include <sys/un.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace quillo {
@@ -19,6 +25,15 @@ const QByteArray kCommand = QByteArrayLiteral("command ");
 const char* const kBufferProperty = "quilloRequest";
 // A request is a short line; anything longer is not from Quillo.
 constexpr qsizetype kMaxRequestBytes = 64 * 1024;
+
+bool someoneListens(const QString& socketPath)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    const bool connected = socket.waitForConnected(500);
+    socket.abort();
+    return connected;
+}
 } // namespace
 
 SingleInstance::SingleInstance(QString socketPath, QObject* parent)
@@ -30,6 +45,32 @@ SingleInstance::~SingleInstance()
     if (m_server) {
         m_server->close(); // removes the socket file
     }
+    // Last: the next instance may take over only once the socket is gone.
+    if (m_lockFd >= 0) {
+        ::close(m_lockFd);
+    }
+}
+
+bool SingleInstance::acquire()
+{
+    if (m_lockFd >= 0) {
+        return true;
+    }
+    const QByteArray lockPath = QFile::encodeName(m_socketPath + QStringLiteral(".lock"));
+    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        qWarning("Quillo: cannot open the instance lock %s; not guarding against a second instance",
+                 lockPath.constData());
+        return true;
+    }
+    // flock, not fcntl locks: released by the kernel when the process dies, so
+    // a crash never leaves Quillo locked out.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_lockFd = fd;
+    return true;
 }
 
 QString SingleInstance::defaultSocketPath()
@@ -41,12 +82,20 @@ QString SingleInstance::defaultSocketPath()
     return QDir::tempPath() + QStringLiteral("/quillo-") + QString::number(::getuid()) + QStringLiteral(".socket");
 }
 
-bool SingleInstance::notifyRunningInstance()
+bool SingleInstance::notifyRunningInstance(int waitMs)
 {
     QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(1000)) {
-        return false;
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        socket.connectToServer(m_socketPath);
+        if (socket.waitForConnected(1000)) {
+            break;
+        }
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        socket.abort();
+        QThread::msleep(100);
     }
     socket.write(kReopen);
     socket.waitForBytesWritten(1000);
@@ -99,7 +148,12 @@ bool SingleInstance::listen(std::function<void()> onReopen, CommandHandler onCom
     m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_socketPath)) {
-        // A socket left by a crashed instance: nobody answered on it, so it is stale.
+        // Holding the lock, any socket there was left by a crashed instance.
+        // Without it, only one that nobody answers on is known to be stale.
+        if (m_lockFd < 0 && someoneListens(m_socketPath)) {
+            m_server.reset();
+            return false;
+        }
         QLocalServer::removeServer(m_socketPath);
         if (!m_server->listen(m_socketPath)) {
             m_server.reset();

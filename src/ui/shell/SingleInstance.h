@@ -13,10 +13,14 @@ class QLocalServer;
 
 namespace quillo {
 
-// One Quillo per user session. The first instance listens on a private local
-// socket; a later one tells it to come forward and leaves. The command line
-// also asks the running instance to do work through the socket: one line
-// "command <request>\n" in, one line of answer back, then the socket closes.
+// One Quillo per user session. The first instance takes an exclusive lock on
+// a file next to the socket and then listens on a private local socket; a
+// later one finds the lock taken, tells the first to come forward and leaves.
+// The lock, not the socket, decides: a socket can only be reached once its
+// owner has finished starting, which may take seconds.
+// The command line also asks the running instance to do work through the
+// socket: one line "command <request>\n" in, one line of answer back, then the
+// socket closes.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -25,8 +29,15 @@ public:
     explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
     ~SingleInstance() override;
 
+    // Takes the lock for this session, held until destruction. False when
+    // another live instance holds it. When the lock file cannot be opened at
+    // all the answer is true: Quillo runs rather than not at all.
+    bool acquire();
+
     // True when another instance answered and was asked to show itself.
-    bool notifyRunningInstance();
+    // Tries again for up to `waitMs` while nobody answers (an instance that
+    // holds the lock may not be listening yet).
+    bool notifyRunningInstance(int waitMs = 0);
 
     // Gets a command's request and answers it, then or later, through the
     // callback (main thread). The answer must not contain a line break.
@@ -48,6 +59,7 @@ public:
 
 private:
     QString m_socketPath;
+    int m_lockFd = -1; // held while this instance runs
     std::unique_ptr<QLocalServer> m_server;
     std::function<void()> m_onReopen;
     CommandHandler m_onCommand;

@@ -3,9 +3,13 @@
 #include <map>
 
 #include <QAction>
+#include <QFontMetricsF>
 #include <QIcon>
+#include <QLayout>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
@@ -48,10 +52,8 @@ TrayStatusItem::~TrayStatusItem() = default;
 bool TrayStatusItem::setUp(Actions actions)
 {
     m_actions = std::move(actions);
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return false;
-    }
-    m_menu = std::make_unique<QMenu>();
+    // The menu exists even without a tray: the main window then carries it.
+    m_menu = std::make_unique<QMenu>(QStringLiteral("Quillo"));
     QAction* heading = m_menu->addAction(QStringLiteral("Quillo"));
     heading->setEnabled(false);
     m_menu->addSeparator();
@@ -76,6 +78,9 @@ bool TrayStatusItem::setUp(Actions actions)
         }
     });
 
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return false;
+    }
     m_tray = std::make_unique<QSystemTrayIcon>();
     m_tray->setToolTip(QStringLiteral("Quillo"));
     m_tray->setContextMenu(m_menu.get());
@@ -116,13 +121,27 @@ QIcon TrayStatusItem::menuBarImage(const std::string& symbolName, const std::str
     QFont font = painter.font();
     font.setBold(true);
     font.setPixelSize(13 * scale);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, QString::fromStdString(fallbackText));
+    // A light letter in a dark outline reads on dark and light panels alike.
+    const QString text = QString::fromStdString(fallbackText);
+    const QRectF bounds = QFontMetricsF(font).tightBoundingRect(text);
+    QPainterPath path;
+    path.addText(pixmap.rect().center() - bounds.center(), font, text);
+    painter.strokePath(path, QPen(QColor(30, 30, 30), 1.5 * scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(path, QColor(245, 245, 245));
     painter.end();
     QIcon icon(pixmap);
     icon.setIsMask(true); // a template image: the panel may tint it
     return icon;
+}
+
+void TrayStatusItem::addMenuBarTo(QWidget* window) const
+{
+    if (!m_menu || m_tray || !window->layout()) {
+        return;
+    }
+    auto* bar = new QMenuBar(window);
+    bar->addMenu(m_menu.get());
+    window->layout()->setMenuBar(bar);
 }
 
 void TrayStatusItem::setImage(const std::string& symbolName, const std::string& fallbackText)

@@ -9,10 +9,13 @@
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class QWidget;
 
 namespace quillo {
 
-// The tray icon and its menu.
+// The tray icon and its menu. Where the desktop has no tray (GNOME without
+// an extension), the menu goes into the main window's menu bar instead, so
+// dictation can still be switched off and Quillo quit.
 class TrayStatusItem final : public QObject, public StatusItem
 {
     Q_OBJECT
@@ -32,6 +35,10 @@ public:
     // The application icon: the installed one (a theme may restyle it), else
     // the copy compiled into the program.
     static QIcon appIcon();
+
+    // Without a tray, gives `window` (which must have a layout) a menu bar
+    // with the menu; with one, does nothing.
+    void addMenuBarTo(QWidget* window) const;
 
     QSystemTrayIcon* trayIcon() const { return m_tray.get(); }
     QMenu* menu() const { return m_menu.get(); }
