@@ -34,10 +34,11 @@ public:
     virtual ~AudioCapture() = default;
 
     // Starts capturing the implementation's input (the default at the time of
-    // the call unless told otherwise), converted to `format` by the server. Returns once the server has accepted
-    // the stream (a wait bounded by a timeout); the first samples follow within
-    // a few milliseconds. Nothing when capture is impossible: no audio server,
-    // no input device, or a server that does not answer in time.
+    // the call unless told otherwise), converted to `format` by the server.
+    // Returns once the server has accepted the stream (a wait bounded by a
+    // timeout); the first samples follow within a few milliseconds. Nothing
+    // when capture is impossible: no audio server, no input device, or a
+    // server that does not answer in time.
     //
     // Threading: one caller at a time.
     virtual std::unique_ptr<Stream> start(const AudioFormat& format, Sink sink) = 0;

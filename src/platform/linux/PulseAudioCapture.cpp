@@ -55,13 +55,10 @@ public:
 
         // Always a name: "@DEFAULT_SOURCE@" binds the stream to the input in
         // effect now, rather than to a device the server remembers for this
-        // program. DONT_MOVE: a stream on a chosen source that goes away fails
-        // instead of being moved silently to another microphone.
-        const bool chosen = !source.empty();
-        const pa_stream_flags_t flags =
-            chosen ? static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)
-                   : PA_STREAM_ADJUST_LATENCY;
-        if (pa_stream_connect_record(m_stream, chosen ? source.c_str() : "@DEFAULT_SOURCE@", &buffer, flags) < 0) {
+        // program. A chosen source unplugged mid-recording makes the server
+        // move the stream to another input, so the words go on being heard.
+        const char* device = source.empty() ? "@DEFAULT_SOURCE@" : source.c_str();
+        if (pa_stream_connect_record(m_stream, device, &buffer, PA_STREAM_ADJUST_LATENCY) < 0) {
             release();
             return false;
         }
