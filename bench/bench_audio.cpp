@@ -107,7 +107,7 @@ void KeyPressToFirstFrame(benchmark::State& state)
         return;
     }
     const std::string directory = scratchDirectory();
-    AudioRecorder recorder({microphones, capture, writer, notifications, clock, disk, directory});
+    AudioRecorder recorder({microphones, capture, writer, notifications, clock, disk, directory, {}});
 
     double startCallSeconds = 0;
     double slowestSeconds = 0;

@@ -138,7 +138,12 @@ int runDoctorCommand(int argc, char** argv)
     quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
     auto pulse = std::make_shared<quillo::PulseConnection>();
     quillo::PulseAudioDevices audioDevices(pulse);
-    quillo::PulseAudioCapture audioCapture(pulse);
+    // The level check records from the input a dictation would use.
+    quillo::MicrophoneManager microphones(audioDevices, preferences);
+    quillo::PulseAudioCapture audioCapture(pulse, [&microphones] {
+        microphones.inputForRecording();
+        return microphones.recordingSource();
+    });
     quillo::QtDesktopProbe desktop(audioDevices);
     quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
     quillo::EnvironmentEndpoints endpoints;
@@ -409,7 +414,7 @@ int runDesktopApp(int argc, char** argv)
                 alert,
                 keyEvents,
                 std::move(recorder),
-#include <QEventLoop>
+                [] { quillo::showKeysHelp(); },
             });
         },
         [] {

@@ -258,7 +258,7 @@ void PasteManager::copy(const std::string& text)
 {
     // A plain copy the user keeps: neither private nor restored later. A paste
     // still waiting to restore finds its text replaced and leaves this alone.
-    m_state->clipboard.setContents({{{"text/plain;charset=utf-8", text}, {"text/plain", text}}});
+    m_state->deps.clipboard.setContents({{{"text/plain;charset=utf-8", text}, {"text/plain", text}}});
 }
 
 } // namespace quillo

@@ -275,7 +275,7 @@ TEST_F(X11KeyEventSourceTest, OwnKeystrokesAndShortcutsWithTheHeldKeyMakeNoDicta
     showOtherWindow();
     XTestKeySynthesizer synthesizer(nullptr, &ownKeys);
     ASSERT_TRUE(synthesizer.isAvailable());
-    synthesizer.pressPaste();
+    synthesizer.pressPaste(PasteKeys::ctrlV);
     synthesizer.pressReturn();
     processEventsFor(300);
     EXPECT_THAT(events, IsEmpty()) << "our own keystrokes were taken for the user's";

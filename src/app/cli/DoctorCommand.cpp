@@ -240,10 +240,10 @@ std::vector<DoctorCommand::Check> DoctorCommand::audioChecks(bool listen)
 DoctorCommand::Check DoctorCommand::listenCheck(const std::string& micName)
 {
     Check check{"Microphone level", false, true, "", ""};
-    // Records exactly as a dictation does: through the microphone manager's
-    // choice of input.
+    // Records exactly as a dictation does: from the input the microphone
+    // manager chooses (the capture asks it which).
     MicrophoneManager microphones(m_deps.audioDevices, m_deps.preferences);
-    microphones.applyBeforeRecording();
+    microphones.inputForRecording();
 
     std::mutex mutex; // guards peak and samples, written on the capture thread
     int peak = 0;
@@ -262,7 +262,6 @@ DoctorCommand::Check DoctorCommand::listenCheck(const std::string& micName)
         stream->stop();
         stream.reset();
     }
-    microphones.restoreAfterRecording();
 
     std::lock_guard lock(mutex);
     std::ostringstream level;
@@ -357,7 +356,7 @@ std::vector<DoctorCommand::Check> DoctorCommand::serviceChecks(bool online)
         request.url = service.url;
         request.headers = {{"Authorization", service.authorization}, {"Content-Type", "application/json"}};
         request.body = "{}";
-        request.timeout = std::chrono::seconds(15);
+        request.answerTimeout = std::chrono::seconds(15);
         try {
             const HttpResponse response = m_deps.http.post(request);
             result.push_back(serviceAnswer(std::move(check), response.status, service.keyName));
