@@ -10,7 +10,7 @@ seconds=${2:?usage: $0 BUILD_DIR SECONDS}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 status=0
 for target in "$build"/tests/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus="$build/fuzz-corpus/$name"
     mkdir -p "$corpus"
