@@ -11,6 +11,7 @@
 
 #include "ForeignApps.h"
 #include "TestDesktop.h"
+#include "platform/qt/X11Desktop.h"
 #include "ui/shell/RecordingIndicatorWindow.h"
 
 namespace quillo::test {
@@ -74,7 +75,7 @@ TEST(RecordingIndicator, FloatsAboveTheFrontApplicationWithoutTakingFocusOnEvery
     ASSERT_TRUE(app.waitUntilFocused());
     const std::string focused = activeWindow().toStdString();
 
-    RecordingIndicatorWindow indicator;
+    RecordingIndicatorWindow indicator({isX11CompositorRunning, x11FocusedWindowCentre});
     indicator.show();
     for (int sample = 0; sample < 8; ++sample) {
         processEventsFor(75);

@@ -97,7 +97,7 @@ public:
     {
         move(placement());
         // Without a compositor the window's shape has to be the capsule itself.
-        if (!m_desktop.compositorRunning || m_desktop.compositorRunning()) {
+        if (m_desktop.compositorRunning && m_desktop.compositorRunning()) {
             clearMask();
         } else {
             QBitmap shape(size());

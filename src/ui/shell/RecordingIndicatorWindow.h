@@ -38,7 +38,8 @@ public:
     struct Desktop
     {
         // Whether translucent windows are drawn; without, the window is cut to
-        // the capsule's shape. Empty: assume yes.
+        // the capsule's shape. Empty: assume not (a cut shape looks right
+        // everywhere, see-through corners only with a compositor).
         std::function<bool()> compositorRunning;
         // The centre of the focused window in screen coordinates, to show on
         // the screen the user works on. Empty or nothing: the pointer's screen.

@@ -218,7 +218,9 @@ class LiveSession:
                 self.result(1, False)
 
     def on_close_stream(self):
-        for index in range(self.finalised, 2):
+        # Like the service, words only for audio that arrived: a stream that
+        # carried none gets its metadata and nothing else.
+        for index in range(self.finalised, 2 if self.audio else 0):
             if self.segments[index]:
                 self.result(index, True, from_finalize=True)
         self.finalised = 2
