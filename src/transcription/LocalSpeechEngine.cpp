@@ -33,24 +33,29 @@ void LocalSpeechEngine::preload()
 
 void LocalSpeechEngine::ensureLoaded()
 {
-    // call_once lets concurrent callers wait for the one load in progress, and
-    // leaves the flag unset when the load throws, so the next call retries.
-    std::call_once(m_loaded, [this] {
-        SpeechRecognizer::LoadReport report;
-        try {
-            report = m_deps.recognizer.load();
-        } catch (const std::exception& error) {
-            m_deps.log.write("[Quillo] Offline model " + modelName() + " failed to load: " + error.what());
-            throw LocalSpeechError(error.what());
-        }
-        char figures[96];
-        std::snprintf(figures,
-                      sizeof figures,
-                      " loaded in %.2fs, %.1f MB resident",
-                      report.seconds,
-                      static_cast<double>(report.residentBytes) / (1024.0 * 1024.0));
-        m_deps.log.write("[Quillo] Offline model " + modelName() + figures);
-    });
+    // Concurrent callers wait for the one load in progress; a load that throws
+    // leaves the model unloaded, so the next call retries. (A mutex rather
+    // than call_once: a throwing call_once hangs its retry under some
+    // pthread_once implementations, ThreadSanitizer's among them.)
+    std::lock_guard lock(m_loading);
+    if (m_loaded) {
+        return;
+    }
+    SpeechRecognizer::LoadReport report;
+    try {
+        report = m_deps.recognizer.load();
+    } catch (const std::exception& error) {
+        m_deps.log.write("[Quillo] Offline model " + modelName() + " failed to load: " + error.what());
+        throw LocalSpeechError(error.what());
+    }
+    m_loaded = true;
+    char figures[96];
+    std::snprintf(figures,
+                  sizeof figures,
+                  " loaded in %.2fs, %.1f MB resident",
+                  report.seconds,
+                  static_cast<double>(report.residentBytes) / (1024.0 * 1024.0));
+    m_deps.log.write("[Quillo] Offline model " + modelName() + figures);
 }
 
 SpokenText LocalSpeechEngine::transcribe(const std::string& audioData)

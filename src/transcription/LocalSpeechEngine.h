@@ -58,7 +58,8 @@ private:
     void ensureLoaded();
 
     Dependencies m_deps;
-    std::once_flag m_loaded;  // set once a load succeeded
+    std::mutex m_loading;     // guards m_loaded; held for the whole load
+    bool m_loaded = false;    // a load succeeded
     std::mutex m_recognizing; // one utterance at a time through the recogniser
     std::once_flag m_preloadStarted;
     std::jthread m_preload;
