@@ -27,13 +27,14 @@ deb: deps-build build/build.ninja
 	cmake --build build -j $(JOBS) --target quillo quillo_install_data
 	cd build && cpack
 
-# Every suite: formatting, the unit suite under Address/UB and Thread
+# Every suite: formatting, clang-tidy, the unit suite under Address/UB and Thread
 # sanitizers, then the unit, integration, UI and end-to-end suites of the CI
 # build (warnings as errors, libstdc++ assertions) inside a throw-away test
 # desktop.
 test: deps format-check
 	cmake --preset ci
 	cmake --build build-ci -j $(JOBS)
+	scripts/run-tidy.sh build-ci
 	cmake --preset asan
 	cmake --build build-asan -j $(JOBS) --target unit_tests
 	ctest --test-dir build-asan -L unit --output-on-failure -j $(JOBS)
