@@ -84,11 +84,23 @@ wait_for "D-Bus" test -S "$root/bus"
 # the same moment can never end up sharing one X server.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
 pids+=($!)
-wait_for "Xvfb to choose a display" test -s "$root/display"
+# The number is complete once its newline is there.
+wait_for "Xvfb to choose a display" grep -q . "$root/display"
+wait_for "Xvfb to finish writing its display" sh -c "[ \"\$(wc -l <'$root/display')\" -ge 1 ]"
 export DISPLAY=":$(tr -d '[:space:]' <"$root/display")"
 wait_for "Xvfb" xdpyinfo
 
-start openbox openbox --sm-disable
+# openbox now and then fails to open a display that has just answered: give
+# it a second and third try before calling the desktop broken.
+for attempt in 1 2 3; do
+    start openbox openbox --sm-disable
+    for _ in $(seq 1 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break 2
+        kill -0 "${pids[-1]}" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "${pids[-1]}" 2>/dev/null || true
+done
 wait_for "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 
 # The accessibility bus, where applications publish their text fields. Set
