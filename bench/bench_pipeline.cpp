@@ -11,6 +11,7 @@
 //    loopback server that answers at once: adds two connections and the
 //    transfers of the upload and the answers.
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -27,10 +28,10 @@
 #include "platform/linux/CurlHttpClient.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/SystemClock.h"
+#include "store/DataStore.h"
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/RemoteSpeechServices.h"
-#include "transcription/TranscriptRules.h"
 
 namespace quillo::test {
 namespace {
@@ -116,15 +117,20 @@ struct Setup
         std::ofstream(audioPath, std::ios::binary) << std::string(130'000, '\x5a');
         preferences.setObject("cleanupInstructions", "Use British spelling.");
         for (int i = 0; i < 20; ++i) {
-            lists.words.push_back("Term" + std::to_string(i));
+            lists.addWord("Term" + std::to_string(i));
         }
         for (int i = 0; i < 10; ++i) {
-            lists.snippetList.push_back({"ID", "trigger " + std::to_string(i), "expansion $" + std::to_string(i)});
+            lists.addSnippet("trigger " + std::to_string(i), "expansion $" + std::to_string(i));
         }
     }
-    ~Setup() { ::unlink(audioPath.c_str()); }
+    ~Setup()
+    {
+        ::unlink(audioPath.c_str());
+        std::filesystem::remove_all(dataDirectory);
+    }
 
     const std::string audioPath = "/tmp/quillo-bench-" + std::to_string(::getpid()) + ".m4a";
+    const std::string dataDirectory = "/tmp/quillo-bench-data-" + std::to_string(::getpid());
     HttpClient& http;
     FakePreferences preferences;
     PosixFileSystem fileSystem;
@@ -132,13 +138,12 @@ struct Setup
     NullLog log;
     FakeCredentials credentials;
     FakeEndpoints endpoints;
-    FakeUserLists lists;
-    TranscriptRules rules;
+    DataStore lists{fileSystem, preferences, log, clock, dataDirectory};
     RemoteSpeechServices services{{http, credentials, endpoints}};
     FakeAudioDecoder decoder;
     FakeSpeechRecognizer recognizer;
     LocalSpeechEngine localSpeech{{decoder, recognizer, log}};
-    OpenAIService pipeline{{preferences, fileSystem, clock, log, services, rules, lists, credentials, localSpeech}};
+    OpenAIService pipeline{{preferences, fileSystem, clock, log, services, lists, credentials, localSpeech}};
 };
 
 void BM_Dictation(benchmark::State& state)

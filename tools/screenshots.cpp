@@ -204,7 +204,7 @@ bool shootScreens(const QByteArray& directory)
                 data.preferences.setObject("quillo.transcriptionEngine", "deepgram");
                 QuilloLanguage::setEnabled(data.preferences, {"en", "de", "fr"});
                 data.preferences.setObject("cleanupInstructions", "Keep technical jargon as-is.");
-                HotkeyStore(data.preferences).save({61, 58}, HotkeyStore::holdKey);
+                HotkeyStore(data.preferences).save({61, 58}, HotkeyAction::hold);
                 data.audioDevices.devices = {{"usb", "usb", "USB Desk Microphone", 1}};
                 data.audioDevices.defaultID = 1;
                 nav.setSelection(NavItem::home);

@@ -20,8 +20,7 @@ Pipeline::Pipeline()
       store(fileSystem, preferences, log, clock, xdg::dataDirectory()),
       credentials(fileSystem, log, xdg::credentialsPath()), services({http, credentials, endpoints}),
       localSpeech({audioDecoder, recognizer, log}),
-      transcriber(
-          {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech, logDictatedText()})
+      transcriber({preferences, fileSystem, clock, log, services, store, credentials, localSpeech, logDictatedText()})
 {}
 
 } // namespace quillo

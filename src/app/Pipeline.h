@@ -13,7 +13,6 @@
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/RemoteSpeechServices.h"
-#include "transcription/TranscriptRules.h"
 
 namespace quillo {
 
@@ -36,7 +35,6 @@ struct Pipeline
     EnvironmentCredentials credentials;
     EnvironmentEndpoints endpoints;
     RemoteSpeechServices services;
-    TranscriptRules rules;
     FfmpegAudioDecoder audioDecoder;
     PocketSphinxRecognizer recognizer;
     LocalSpeechEngine localSpeech;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/AudioDevices.h"
+#include "settings/Settings.h"
 
 namespace quillo {
 
@@ -13,7 +14,7 @@ MicrophoneManager::MicrophoneManager(AudioDevices& audioDevices, Preferences& pr
     // The dictation controller resets the choice through the store directly,
     // so the store, not the setter, is what tells observers about a new choice.
     m_preferenceObserver = m_preferences.addObserver([this](const std::string& key) {
-        if (key == kSelectedMicKey) {
+        if (key == setting::selectedMicrophone.key) {
             m_absenceReported = false;
             announceChange();
         }
@@ -27,12 +28,12 @@ MicrophoneManager::~MicrophoneManager()
 
 std::string MicrophoneManager::selectedUID() const
 {
-    return m_preferences.stringForKey(kSelectedMicKey).value_or(std::string());
+    return Settings(m_preferences).get(setting::selectedMicrophone);
 }
 
 void MicrophoneManager::setSelectedUID(const std::string& uid)
 {
-    m_preferences.setObject(kSelectedMicKey, uid);
+    EditableSettings(m_preferences).set(setting::selectedMicrophone, uid);
 }
 
 void MicrophoneManager::refreshDevices()

@@ -31,7 +31,6 @@ public:
     using Observer = std::function<void()>;
     using ObserverToken = std::uint64_t;
 
-    static constexpr const char* kSelectedMicKey = "selectedMicUID";
     static constexpr const char* kAutomaticLabel = "Automatic (system default)";
 
     // Enumerates the devices once; later only refreshDevices() does.

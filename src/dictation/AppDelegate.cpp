@@ -17,7 +17,7 @@
 #include "platform/Preferences.h"
 #include "platform/RecordingIndicator.h"
 #include "platform/StatusItem.h"
-#include "store/HistoryRecorder.h"
+#include "store/DataStore.h"
 #include "store/KeptDictations.h"
 #include "streaming/LiveStreamer.h"
 #include "transcription/QuilloLanguage.h"
@@ -59,10 +59,6 @@ std::string AppDelegate::productInitial()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    m_deps.preferences.registerDefaults({
-        {"quillo.streamingEnabled", true},
-        {QuilloLanguage::kPreferenceKey, nlohmann::json::array({"en"})},
-    });
     // A Qt application with a window is already a regular one (taskbar entry
     // besides the tray icon), so there is no activation policy to set here.
     m_deps.permissions.requestNotificationAuthorization();

@@ -18,7 +18,7 @@ namespace quillo {
 class Clock;
 class Executor;
 class FileSystem;
-class HistoryRecorder;
+class DataStore;
 class HotkeyControl;
 class KeptDictationStore;
 class LiveStreamer;
@@ -66,7 +66,7 @@ public:
         MainWindowHost& mainWindowHost;
         NotificationCenter& notificationCenter;
         Transcriber& transcriber;
-        HistoryRecorder& history;
+        DataStore& history;
         KeptDictationStore& keptDictations;
         Paster& paster;
         LiveStreamerFactory& streamers;
@@ -146,7 +146,7 @@ private:
     struct Pipeline
     {
         Transcriber& transcriber;
-        HistoryRecorder& history;
+        DataStore& history;
         KeptDictationStore& kept;
         FileSystem& fileSystem;
         MainQueue& mainQueue;

@@ -1,54 +1,24 @@
 #include "hotkeys/HotkeyStore.h"
 
-#include <cmath>
-#include <limits>
-#include <optional>
-
 #include "base/KeyCodes.h"
 #include "platform/Preferences.h"
+#include "settings/Settings.h"
 
 namespace quillo {
 
 namespace {
 
-struct ActionKeys
-{
-    const char* listKey;
-    const char* legacyKey;
-    int defaultCode;
-};
-
-ActionKeys keysOf(HotkeyAction action)
+const KeyCodesSetting& settingOf(HotkeyAction action)
 {
     switch (action) {
     case HotkeyAction::hold:
-        return {HotkeyStore::holdKey, "hotkeyCode", keycode::rightOption};
+        return setting::holdKeys;
     case HotkeyAction::toggle:
-        return {HotkeyStore::toggleKey, "toggleHotkeyCode", keycode::rightControl};
+        return setting::toggleKeys;
     case HotkeyAction::pasteLast:
         break;
     }
-    return {HotkeyStore::pasteLastKey, "pasteLastHotkeyCode", keycode::f5};
-}
-
-// A JSON number that is a whole number within int range (61 or 61.0); text,
-// booleans and fractions are not key codes.
-std::optional<int> asKeyCode(const Preferences::Value& value)
-{
-    if (value.is_number_integer()) {
-        const auto n = value.get<std::int64_t>();
-        if (n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max()) {
-            return static_cast<int>(n);
-        }
-        return std::nullopt;
-    }
-    if (value.is_number_float()) {
-        const double d = value.get<double>();
-        if (std::trunc(d) == d && d >= std::numeric_limits<int>::min() && d <= std::numeric_limits<int>::max()) {
-            return static_cast<int>(d);
-        }
-    }
-    return std::nullopt;
+    return setting::pasteLastKeys;
 }
 
 } // namespace
@@ -72,8 +42,7 @@ std::vector<int> HotkeyStore::pasteLastCodes() const
 
 std::vector<int> HotkeyStore::codes(HotkeyAction action) const
 {
-    const ActionKeys keys = keysOf(action);
-    return codes(keys.listKey, keys.legacyKey, keys.defaultCode);
+    return Settings(m_preferences).get(settingOf(action));
 }
 
 HotkeyBindings HotkeyStore::bindings() const
@@ -81,43 +50,16 @@ HotkeyBindings HotkeyStore::bindings() const
     return HotkeyBindings(holdCodes(), toggleCodes(), pasteLastCodes());
 }
 
-std::vector<int> HotkeyStore::codes(const std::string& listKey, const std::string& legacyKey, int defaultCode) const
+void HotkeyStore::save(const std::vector<int>& codes, HotkeyAction action)
 {
-    if (const auto stored = m_preferences.arrayForKey(listKey); stored && !stored->empty()) {
-        std::vector<int> list;
-        list.reserve(stored->size());
-        for (const auto& element : *stored) {
-            const auto code = asKeyCode(element);
-            if (!code) {
-                // One stray element spoils the whole list.
-                list.clear();
-                break;
-            }
-            list.push_back(*code);
-        }
-        if (!list.empty()) {
-            return list;
-        }
-    }
-    // A stored 0 cannot be told from nothing, so key code 0 never comes back
-    // from the older format.
-    const std::int64_t legacy = m_preferences.integerForKey(legacyKey);
-    if (legacy != 0 && legacy >= std::numeric_limits<int>::min() && legacy <= std::numeric_limits<int>::max()) {
-        return {static_cast<int>(legacy)};
-    }
-    return {defaultCode};
-}
-
-void HotkeyStore::save(const std::vector<int>& codes, const std::string& preferenceKey)
-{
-    m_preferences.setObject(preferenceKey, Preferences::Value(codes));
+    EditableSettings(m_preferences).set(settingOf(action), codes);
 }
 
 KeyEditResult HotkeyStore::addKey(HotkeyBindings& bindings, HotkeyAction action, int keyCode, const std::string& name)
 {
     KeyEditResult result = bindings.addKey(action, keyCode, name);
     if (result.changed()) {
-        save(bindings.codes(action), preferenceKey(action));
+        save(bindings.codes(action), action);
     }
     return result;
 }
@@ -126,14 +68,14 @@ KeyEditResult HotkeyStore::removeKey(HotkeyBindings& bindings, HotkeyAction acti
 {
     KeyEditResult result = bindings.removeKey(action, keyCode);
     if (result.changed()) {
-        save(bindings.codes(action), preferenceKey(action));
+        save(bindings.codes(action), action);
     }
     return result;
 }
 
 const char* HotkeyStore::preferenceKey(HotkeyAction action)
 {
-    return keysOf(action).listKey;
+    return settingOf(action).key;
 }
 
 std::string HotkeyStore::keyName(int keyCode, bool rightAltIsAltGr)

@@ -21,10 +21,6 @@ class Preferences;
 class HotkeyStore
 {
 public:
-    static constexpr const char* holdKey = "holdKeyCodes";
-    static constexpr const char* toggleKey = "toggleKeyCodes";
-    static constexpr const char* pasteLastKey = "pasteLastKeyCodes";
-
     explicit HotkeyStore(Preferences& preferences);
 
     // The current keys of each action; never empty.
@@ -34,9 +30,8 @@ public:
     std::vector<int> codes(HotkeyAction action) const;
     HotkeyBindings bindings() const;
 
-    // Replaces the list stored under `preferenceKey` (one of the three keys
-    // above). No check of the codes.
-    void save(const std::vector<int>& codes, const std::string& preferenceKey);
+    // Replaces the action's stored list. No check of the codes.
+    void save(const std::vector<int>& codes, HotkeyAction action);
 
     // The edits of HotkeyBindings on the caller's copy, each saving the
     // action's list when it changed.
@@ -50,8 +45,6 @@ public:
     static std::string keyName(int keyCode, bool rightAltIsAltGr = false);
 
 private:
-    std::vector<int> codes(const std::string& listKey, const std::string& legacyKey, int defaultCode) const;
-
     Preferences& m_preferences;
 };
 

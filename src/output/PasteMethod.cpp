@@ -4,8 +4,10 @@
 #include <array>
 #include <cctype>
 #include <iterator>
+#include <nlohmann/json.hpp>
 
 #include "platform/Preferences.h"
+#include "settings/Settings.h"
 
 namespace quillo {
 
@@ -160,7 +162,7 @@ PasteMethod defaultPasteMethod(std::string_view applicationID)
 std::map<std::string, PasteMethod> PasteMethodTable::overrides(const Preferences& preferences)
 {
     std::map<std::string, PasteMethod> table;
-    const auto stored = preferences.object(kPreferenceKey);
+    const auto stored = Settings(preferences).get(setting::pasteMethods);
     if (!stored || !stored->is_object()) {
         return table;
     }
@@ -179,7 +181,7 @@ void PasteMethodTable::setOverride(Preferences& preferences,
                                    const std::string& applicationID,
                                    std::optional<PasteMethod> method)
 {
-    auto stored = preferences.object(kPreferenceKey).value_or(Preferences::Value::object());
+    auto stored = Settings(preferences).get(setting::pasteMethods).value_or(Preferences::Value::object());
     if (!stored.is_object()) {
         stored = Preferences::Value::object();
     }
@@ -188,7 +190,7 @@ void PasteMethodTable::setOverride(Preferences& preferences,
     } else {
         stored.erase(applicationID);
     }
-    preferences.setObject(kPreferenceKey, stored);
+    EditableSettings(preferences).set(setting::pasteMethods, stored);
 }
 
 PasteMethod PasteMethodTable::methodFor(const Preferences& preferences, const std::optional<std::string>& applicationID)

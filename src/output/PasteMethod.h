@@ -44,8 +44,6 @@ PasteMethod defaultPasteMethod(std::string_view applicationID);
 class PasteMethodTable
 {
 public:
-    static constexpr const char* kPreferenceKey = "quillo.pasteMethods";
-
     // The chosen methods; entries the program cannot read are left out.
     static std::map<std::string, PasteMethod> overrides(const Preferences& preferences);
 

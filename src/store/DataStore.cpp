@@ -7,11 +7,13 @@
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
+#include "base/SnippetRules.h"
 #include "base/TextUtil.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
+#include "settings/Settings.h"
 #include "store/LocalCalendar.h"
 #include "store/RecordJson.h"
 #include "store/Uuid.h"
@@ -29,15 +31,6 @@ std::string joinPath(const std::string& directory, const char* name)
         return directory + name;
     }
     return directory + "/" + name;
-}
-
-// Unicode lower-casing with the root locale, so the user's language never
-// changes which snippet matches (no Turkish dotless i surprises).
-std::string lowercased(const std::string& utf8)
-{
-    std::string result;
-    icu::UnicodeString::fromUTF8(utf8).toLower(icu::Locale::getRoot()).toUTF8String(result);
-    return result;
 }
 
 // Removes the elements at `positions` (positions in the list as it was),
@@ -78,7 +71,7 @@ DataStore::DataStore(FileSystem& fileSystem,
     m_history = loadList<DictationEntry>(m_historyFile, decodeHistory, &m_encodedHistory);
     m_encodedHistoryValid = !m_encodedHistory.empty();
     m_snippets = loadList<Snippet>(m_snippetsFile, decodeSnippets, nullptr);
-    m_words = m_preferences.stringArrayForKey(kDictionaryWordsKey).value_or(std::vector<std::string>{});
+    m_words = Settings(m_preferences).get(setting::dictionaryWords);
 }
 
 // ------------------------------------------------------------------ loading
@@ -202,7 +195,7 @@ void DataStore::saveWords()
             m_wordsDirty = false;
             words = m_words;
         }
-        m_preferences.setObject(kDictionaryWordsKey, nlohmann::json(words));
+        EditableSettings(m_preferences).set(setting::dictionaryWords, words);
     }
 }
 
@@ -357,14 +350,8 @@ void DataStore::updateSnippet(const Snippet& snippet)
 
 std::optional<std::string> DataStore::expandSnippet(const std::string& text)
 {
-    const std::string key = text::trimWhitespaceAndNewlines(lowercased(text));
     std::lock_guard lock(m_mutex);
-    for (const Snippet& snippet : m_snippets) {
-        if (lowercased(snippet.trigger) == key) {
-            return snippet.expansion;
-        }
-    }
-    return std::nullopt;
+    return snippets::expandWhole(m_snippets, text);
 }
 
 // --------------------------------------------------------------- statistics

@@ -16,8 +16,6 @@
 #include "base/Snippet.h"
 #include "store/DictationStatistics.h"
 #include "store/HeatmapModel.h"
-#include "store/HistoryRecorder.h"
-#include "store/UserLists.h"
 
 namespace quillo {
 
@@ -43,7 +41,7 @@ class Preferences;
 // run one after another. Observers run on the thread that made the change,
 // after it is made and outside the store's lock, so they may read the store;
 // they must not assume the main thread.
-class DataStore final : public HistoryRecorder, public UserLists
+class DataStore final
 {
 public:
     enum class List
@@ -57,7 +55,6 @@ public:
 
     static constexpr const char* kHistoryFileName = "history.json";
     static constexpr const char* kSnippetsFileName = "snippets.json";
-    static constexpr const char* kDictionaryWordsKey = "dictionaryWords";
 
     // `dataDirectory` is created when missing; `clock` dates new entries and
     // decides which day is today.
@@ -79,20 +76,20 @@ public:
         std::lock_guard lock(m_mutex);
         return std::forward<Reader>(reader)(std::span<const DictationEntry>(m_history));
     }
-    std::vector<Snippet> snippets() const override;
-    std::vector<std::string> dictionaryWords() const override;
+    std::vector<Snippet> snippets() const;
+    std::vector<std::string> dictionaryWords() const;
 
     // ------------------------------------------------------------- history
     // Adds an entry dated now with a fresh id at the front, stored as given.
     void addEntry(const std::string& text,
                   double duration,
                   const std::optional<std::string>& appBundleID,
-                  const std::optional<std::string>& appName) override;
+                  const std::optional<std::string>& appName);
     void addEntryMadeAt(double date,
                         const std::string& text,
                         double duration,
                         const std::optional<std::string>& appBundleID,
-                        const std::optional<std::string>& appName) override;
+                        const std::optional<std::string>& appName);
     void clearHistory();
 
     // ---------------------------------------------------------- dictionary
@@ -113,7 +110,7 @@ public:
     void updateSnippet(const Snippet& snippet);
     // The expansion of the first snippet whose trigger, lower-cased, equals
     // the whole text lower-cased and trimmed of white space and line breaks.
-    std::optional<std::string> expandSnippet(const std::string& text) override;
+    std::optional<std::string> expandSnippet(const std::string& text);
 
     // ---------------------------------------------------------- statistics
     std::size_t totalDictations() const;

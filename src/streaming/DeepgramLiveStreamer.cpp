@@ -9,6 +9,7 @@
 #include "platform/Credentials.h"
 #include "platform/Preferences.h"
 #include "platform/ServiceEndpoints.h"
+#include "settings/Settings.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
 #include "transcription/ServiceURL.h"
@@ -34,7 +35,7 @@ bool DeepgramLiveStreamer::shouldStream(const Preferences& preferences,
                                         const Credentials& credentials,
                                         const LanguageSet& languages)
 {
-    if (!preferences.boolForKey(kPreferenceKey)) {
+    if (!Settings(preferences).get(setting::streamingEnabled)) {
         return false;
     }
     // The same route the pipeline takes: without a Deepgram key the dictation

@@ -62,7 +62,6 @@ public:
     static constexpr const char* kKeepAlive = R"({"type":"KeepAlive"})";
     static constexpr std::uint64_t kKeepAliveSamples = 64000;
     static constexpr const char* kCloseStream = R"({"type":"CloseStream"})";
-    static constexpr const char* kPreferenceKey = "quillo.streamingEnabled";
     // A message this large is no transcript; it ends the stream.
     static constexpr std::size_t kMaxMessageBytes = WebSocket::kMaxMessageBytes;
 

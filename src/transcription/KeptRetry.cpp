@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/DictationEntry.h"
-#include "store/HistoryRecorder.h"
+#include "store/DataStore.h"
 #include "transcription/Transcriber.h"
 
 namespace quillo {
@@ -42,10 +42,8 @@ std::string formatDuration(double seconds)
 
 } // namespace
 
-RetryOutcome retryKeptDictation(const KeptDictation& kept,
-                                Transcriber& transcriber,
-                                HistoryRecorder& history,
-                                KeptDictationStore& store)
+RetryOutcome
+retryKeptDictation(const KeptDictation& kept, Transcriber& transcriber, DataStore& history, KeptDictationStore& store)
 {
     RetryOutcome outcome;
     try {
@@ -108,7 +106,7 @@ int pending(const KeptDictationStore& store, std::span<const std::string> args, 
 
 int retry(KeptDictationStore& store,
           Transcriber& transcriber,
-          HistoryRecorder& history,
+          DataStore& history,
           std::span<const std::string> args,
           std::ostream& out,
           std::ostream& err)

@@ -8,7 +8,7 @@
 
 namespace quillo {
 
-class HistoryRecorder;
+class DataStore;
 class Transcriber;
 
 struct RetryOutcome
@@ -23,10 +23,8 @@ struct RetryOutcome
 // the kept files are removed; on failure the record keeps the new error.
 //
 // Threading: off the main thread (it blocks on the network).
-RetryOutcome retryKeptDictation(const KeptDictation& kept,
-                                Transcriber& transcriber,
-                                HistoryRecorder& history,
-                                KeptDictationStore& store);
+RetryOutcome
+retryKeptDictation(const KeptDictation& kept, Transcriber& transcriber, DataStore& history, KeptDictationStore& store);
 
 namespace commands {
 
@@ -40,7 +38,7 @@ int pending(const KeptDictationStore& store, std::span<const std::string> args, 
 // any failed or is unknown, 2 for a wrong command line.
 int retry(KeptDictationStore& store,
           Transcriber& transcriber,
-          HistoryRecorder& history,
+          DataStore& history,
           std::span<const std::string> args,
           std::ostream& out,
           std::ostream& err);

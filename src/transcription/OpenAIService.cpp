@@ -2,17 +2,19 @@
 
 #include <cstdio>
 
+#include "base/SnippetRules.h"
 #include "base/TextUtil.h"
 #include "platform/Clock.h"
 #include "platform/Credentials.h"
 #include "platform/FileSystem.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
-#include "store/UserLists.h"
+#include "settings/Settings.h"
+#include "store/DataStore.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/SpeechServices.h"
-#include "transcription/TextRules.h"
+#include "transcription/TranscriptRules.h"
 #include "transcription/TranscriptionEngine.h"
 
 namespace quillo {
@@ -93,14 +95,14 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
     m_deps.log.write("[Quillo] Transcribed via " + engine.rawValue() + " in " + formatSeconds(elapsed.count()) +
                      "s \u2014 " + (m_deps.logText ? "'" + text::prefixCharacters(raw, 40) + "'" : describe(raw)));
 
-    const std::string instructions = m_deps.preferences.stringForKey("cleanupInstructions").value_or("");
+    const std::string instructions = Settings(m_deps.preferences).get(setting::cleanupInstructions);
 
     // Without an OpenAI key (or when the user chose to keep everything on this
     // computer) the transcript is pasted as it came, instead of every longer
     // dictation failing.
     const bool skipCleanup = !route.cleanup || (text::countWords(raw) <= kMaxWordsWithoutCleanup &&
                                                 text::trimWhitespaceAndNewlines(instructions).empty() &&
-                                                m_deps.rules.matchesEnabledScripts(raw, languages));
+                                                TranscriptRules::matchesEnabledScripts(raw, languages));
     if (skipCleanup) {
         return {expandSnippets(text::trimWhitespaceAndNewlines(raw)), spokenEnter};
     }
@@ -120,7 +122,7 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
                                                       : text::removeControlCharacters(answer.finishReason)) +
                          (cleaned.empty() ? ", empty" : "") + "); using the transcript");
         cleaned = text::trimWhitespaceAndNewlines(raw);
-    } else if (m_deps.rules.isRefusal(cleaned, raw)) {
+    } else if (TranscriptRules::isRefusal(cleaned, raw)) {
         m_deps.log.write("[Quillo] REFUSAL DETECTED: " + (m_deps.logText ? cleaned : describe(cleaned)));
         cleaned = text::trimWhitespaceAndNewlines(raw);
     } else {
@@ -137,7 +139,7 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
 std::string OpenAIService::expandSnippets(const std::string& text) const
 {
     const auto snippets = m_deps.lists.snippets();
-    return snippets.empty() ? text : m_deps.rules.applySnippets(snippets, text);
+    return snippets.empty() ? text : snippets::applyInline(snippets, text);
 }
 
 } // namespace quillo

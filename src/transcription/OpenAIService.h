@@ -11,8 +11,7 @@ class LocalSpeechEngine;
 class Log;
 class Preferences;
 class SpeechServices;
-class TextRules;
-class UserLists;
+class DataStore;
 
 // The transcription pipeline: engine routing, the raw transcript (streamed,
 // uploaded or recognised on this computer), the decision to clean up, the
@@ -35,8 +34,7 @@ public:
         const Clock& clock;
         Log& log;
         SpeechServices& services;
-        const TextRules& rules;
-        const UserLists& lists;
+        const DataStore& lists;         // snippets and dictionary words
         const Credentials& credentials; // which keys are configured decides the route
         LocalSpeechEngine& local;
         // Dictated text in the log lines; off, they give only lengths, so

@@ -1,6 +1,7 @@
 #include "transcription/QuilloLanguage.h"
 
 #include "platform/Preferences.h"
+#include "settings/Settings.h"
 
 namespace quillo {
 
@@ -76,11 +77,9 @@ const QuilloLanguage* QuilloLanguage::find(const std::string& code)
 LanguageSet QuilloLanguage::enabled(const Preferences& preferences)
 {
     LanguageSet result;
-    if (auto stored = preferences.stringArrayForKey(kPreferenceKey)) {
-        for (const auto& code : *stored) {
-            if (find(code)) {
-                result.insert(code);
-            }
+    for (const auto& code : Settings(preferences).get(setting::enabledLanguages)) {
+        if (find(code)) {
+            result.insert(code);
         }
     }
     if (result.empty()) {
@@ -92,7 +91,8 @@ LanguageSet QuilloLanguage::enabled(const Preferences& preferences)
 void QuilloLanguage::setEnabled(Preferences& preferences, const LanguageSet& languages)
 {
     const LanguageSet toStore = languages.empty() ? LanguageSet{"en"} : languages;
-    preferences.setObject(kPreferenceKey, std::vector<std::string>(toStore.begin(), toStore.end()));
+    EditableSettings(preferences)
+        .set(setting::enabledLanguages, std::vector<std::string>(toStore.begin(), toStore.end()));
 }
 
 } // namespace quillo

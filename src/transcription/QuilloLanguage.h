@@ -30,8 +30,6 @@ struct QuilloLanguage
     static LanguageSet enabled(const Preferences& preferences);
     // Stores the set; an empty set stores {"en"}.
     static void setEnabled(Preferences& preferences, const LanguageSet& languages);
-
-    static constexpr const char* kPreferenceKey = "enabledLanguages";
 };
 
 } // namespace quillo

@@ -1,11 +1,9 @@
 #include "transcription/TranscriptRules.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include <unicode/locid.h>
-#include <unicode/regex.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
@@ -37,63 +35,6 @@ bool isLetterOrMark(UChar32 c)
     default:
         return false;
     }
-}
-
-// Every character but ASCII letters and digits as \x{...}, so that nothing in
-// a trigger is read as regular-expression syntax.
-icu::UnicodeString literalPattern(const icu::UnicodeString& text)
-{
-    icu::UnicodeString pattern;
-    for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
-        const UChar32 c = text.char32At(i);
-        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) {
-            pattern.append(c);
-        } else {
-            char escaped[16];
-            std::snprintf(escaped, sizeof escaped, "\\x{%X}", static_cast<unsigned>(c));
-            pattern.append(icu::UnicodeString(escaped, -1, icu::UnicodeString::kInvariant));
-        }
-    }
-    return pattern;
-}
-
-icu::UnicodeString
-replaceWholeWords(const icu::UnicodeString& text, const std::string& trigger, const icu::UnicodeString& expansion)
-{
-    // Only the trigger is case-insensitive: closing the whole \p{L} and \p{N}
-    // sets over case costs milliseconds per pattern, and adds nothing to them
-    // but U+0345 (a combining mark that folds to iota), listed here instead.
-    icu::UnicodeString pattern(u"(?<![\\p{L}\\p{N}\\x{345}])(?i:");
-    pattern.append(literalPattern(icu::UnicodeString::fromUTF8(trigger)));
-    pattern.append(u")(?![\\p{L}\\p{N}\\x{345}])");
-
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError where{};
-    std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(pattern, 0, where, status));
-    if (U_FAILURE(status) || !compiled) {
-        return text; // a trigger that cannot be matched expands nowhere
-    }
-    std::unique_ptr<icu::RegexMatcher> matcher(compiled->matcher(text, status));
-    if (U_FAILURE(status) || !matcher) {
-        return text;
-    }
-
-    // Copied piece by piece rather than through a replacement template, so
-    // "$" and "\" in the expansion are plain characters.
-    icu::UnicodeString result;
-    int32_t copied = 0;
-    while (matcher->find(status) && U_SUCCESS(status)) {
-        const int32_t start = matcher->start(status);
-        const int32_t end = matcher->end(status);
-        result.append(text, copied, start - copied);
-        result.append(expansion);
-        copied = end;
-    }
-    if (U_FAILURE(status)) {
-        return text;
-    }
-    result.append(text, copied, text.length() - copied);
-    return result;
 }
 
 } // namespace
@@ -223,7 +164,7 @@ std::string wordsOnly(const std::string& lowered)
 
 } // namespace
 
-bool TranscriptRules::isRefusal(const std::string& answer, const std::string& transcript) const
+bool TranscriptRules::isRefusal(const std::string& answer, const std::string& transcript)
 {
     const std::string head = text::prefixCharacters(normalisedForRefusal(answer), kRefusalHeadCharacters);
     const std::string spoken = wordsOnly(normalisedForRefusal(transcript));
@@ -234,7 +175,7 @@ bool TranscriptRules::isRefusal(const std::string& answer, const std::string& tr
     });
 }
 
-bool TranscriptRules::matchesEnabledScripts(const std::string& text, const LanguageSet& languages) const
+bool TranscriptRules::matchesEnabledScripts(const std::string& text, const LanguageSet& languages)
 {
     const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
     std::vector<UChar32> letters;
@@ -264,34 +205,6 @@ bool TranscriptRules::matchesEnabledScripts(const std::string& text, const Langu
             return scalar >= range.lower && scalar <= range.upper;
         });
     });
-}
-
-std::string TranscriptRules::applySnippets(const std::vector<Snippet>& snippets, const std::string& text) const
-{
-    struct Candidate
-    {
-        const Snippet* snippet;
-        std::size_t length;
-    };
-    std::vector<Candidate> ordered;
-    for (const auto& snippet : snippets) {
-        if (!snippet.trigger.empty()) {
-            ordered.push_back({&snippet, text::countCharacters(snippet.trigger)});
-        }
-    }
-    std::stable_sort(ordered.begin(), ordered.end(), [](const Candidate& a, const Candidate& b) {
-        return a.length > b.length;
-    });
-
-    icu::UnicodeString current = icu::UnicodeString::fromUTF8(text);
-    for (const auto& candidate : ordered) {
-        current = replaceWholeWords(current,
-                                    candidate.snippet->trigger,
-                                    icu::UnicodeString::fromUTF8(candidate.snippet->expansion));
-    }
-    std::string result;
-    current.toUTF8String(result);
-    return result;
 }
 
 } // namespace quillo

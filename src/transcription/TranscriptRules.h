@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "transcription/TextRules.h"
+#include "transcription/QuilloLanguage.h"
 
 namespace quillo {
 
 // The refusal guard, the script test and snippet expansion, on ICU.
-class TranscriptRules final : public TextRules
+class TranscriptRules final
 {
 public:
     // Closed range of Unicode scalar values.
@@ -32,15 +32,10 @@ public:
     // first 100 characters of the answer contain one of the phrases anywhere,
     // and the whole transcript does not: a phrase the user spoke is formatted
     // text, not the model declining.
-    bool isRefusal(const std::string& answer, const std::string& transcript) const override;
+    static bool isRefusal(const std::string& answer, const std::string& transcript);
     // There is at least one letter (categories L and M) and every letter lies
     // in a range of an enabled language; a set with no known code allows all.
-    bool matchesEnabledScripts(const std::string& text, const LanguageSet& languages) const override;
-    // Longest trigger first (stable among equal lengths); each trigger matches
-    // case-insensitively and literally where no letter or digit touches it,
-    // and is replaced by the expansion exactly as stored. Empty triggers are
-    // skipped: they would match at every word boundary.
-    std::string applySnippets(const std::vector<Snippet>& snippets, const std::string& text) const override;
+    static bool matchesEnabledScripts(const std::string& text, const LanguageSet& languages);
 };
 
 } // namespace quillo

@@ -1,6 +1,7 @@
 #include "transcription/TranscriptionEngine.h"
 
 #include "platform/Preferences.h"
+#include "settings/Settings.h"
 
 namespace quillo {
 
@@ -16,7 +17,7 @@ std::optional<TranscriptionEngine> TranscriptionEngine::fromRawValue(const std::
 
 TranscriptionEngine TranscriptionEngine::current(const Preferences& preferences)
 {
-    const std::string raw = preferences.stringForKey(kPreferenceKey).value_or("auto");
+    const std::string raw = Settings(preferences).get(setting::transcriptionEngine);
     return fromRawValue(raw).value_or(automatic);
 }
 

@@ -39,8 +39,6 @@ public:
     Value value() const { return m_value; }
     bool operator==(const TranscriptionEngine&) const = default;
 
-    static constexpr const char* kPreferenceKey = "quillo.transcriptionEngine";
-
 private:
     Value m_value;
 };

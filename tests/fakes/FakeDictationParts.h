@@ -10,8 +10,6 @@
 
 #include "hotkeys/HotkeyControl.h"
 #include "output/Paster.h"
-#include "store/HistoryRecorder.h"
-#include "store/UserLists.h"
 #include "streaming/LiveStreamer.h"
 #include "transcription/Transcriber.h"
 
@@ -75,47 +73,6 @@ private:
     std::mutex m_mutex; // guards calls and outcomes while a task runs
 };
 
-class FakeHistoryRecorder final : public HistoryRecorder
-{
-public:
-    struct Entry
-    {
-        std::string text;
-        double duration;
-        std::optional<std::string> appBundleID;
-        std::optional<std::string> appName;
-        std::optional<double> date; // only when given
-    };
-
-    std::optional<std::string> expandSnippet(const std::string& text) override
-    {
-        for (const auto& [trigger, expansion] : snippets) {
-            if (trigger == text) {
-                return expansion;
-            }
-        }
-        return std::nullopt;
-    }
-    void addEntry(const std::string& text,
-                  double duration,
-                  const std::optional<std::string>& appBundleID,
-                  const std::optional<std::string>& appName) override
-    {
-        entries.push_back({text, duration, appBundleID, appName, std::nullopt});
-    }
-    void addEntryMadeAt(double date,
-                        const std::string& text,
-                        double duration,
-                        const std::optional<std::string>& appBundleID,
-                        const std::optional<std::string>& appName) override
-    {
-        entries.push_back({text, duration, appBundleID, appName, date});
-    }
-
-    std::vector<std::pair<std::string, std::string>> snippets;
-    std::vector<Entry> entries;
-};
-
 class FakePaster final : public Paster
 {
 public:
@@ -163,16 +120,6 @@ public:
     std::optional<std::string> nextTranscript;
     std::vector<LanguageSet> askedWith;
     std::vector<std::shared_ptr<FakeLiveStreamer>> created;
-};
-
-class FakeUserLists final : public UserLists
-{
-public:
-    std::vector<Snippet> snippets() const override { return snippetList; }
-    std::vector<std::string> dictionaryWords() const override { return words; }
-
-    std::vector<Snippet> snippetList;
-    std::vector<std::string> words;
 };
 
 } // namespace quillo::test

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "transcription/SpeechServices.h"
-#include "transcription/TextRules.h"
 
 namespace quillo::test {
 
@@ -65,30 +64,6 @@ private:
         }
         return a.text;
     }
-};
-
-class FakeTextRules final : public TextRules
-{
-public:
-    bool isRefusal(const std::string& answer, const std::string&) const override
-    {
-        return answer.rfind(refusalPrefix, 0) == 0;
-    }
-    bool matchesEnabledScripts(const std::string&, const LanguageSet&) const override { return scriptsMatch; }
-    std::string applySnippets(const std::vector<Snippet>& snippets, const std::string& text) const override
-    {
-        std::string result = text;
-        for (const auto& s : snippets) {
-            for (auto at = result.find(s.trigger); at != std::string::npos; at = result.find(s.trigger, at)) {
-                result.replace(at, s.trigger.size(), s.expansion);
-                at += s.expansion.size();
-            }
-        }
-        return result;
-    }
-
-    std::string refusalPrefix = "I'm sorry";
-    bool scriptsMatch = true;
 };
 
 } // namespace quillo::test

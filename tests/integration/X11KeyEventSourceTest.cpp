@@ -186,7 +186,7 @@ protected:
 
 TEST_F(X11KeyEventSourceTest, KeysTypedIntoAnotherApplicationDriveTheManager)
 {
-    HotkeyStore(preferences).save({keycode::rightOption, keycode::leftCommand}, HotkeyStore::holdKey);
+    HotkeyStore(preferences).save({keycode::rightOption, keycode::leftCommand}, HotkeyAction::hold);
     EXPECT_TRUE(permissions.accessibilityTrusted) << "the test desktop has XInput 2 and XTest";
     manager->start();
     EXPECT_THAT(log.lines(), ElementsAre("[Quillo] AXIsProcessTrusted = true", "[Quillo] Fn tap created: FAILED"));
@@ -269,8 +269,8 @@ TEST_F(X11KeyEventSourceTest, OwnKeystrokesAndShortcutsWithTheHeldKeyMakeNoDicta
 {
     // Ctrl+V and Return typed by Quillo itself, with Left Control bound to
     // paste-last and Return to the toggle: nothing happens.
-    HotkeyStore(preferences).save({keycode::leftControl}, HotkeyStore::pasteLastKey);
-    HotkeyStore(preferences).save({keycode::returnKey}, HotkeyStore::toggleKey);
+    HotkeyStore(preferences).save({keycode::leftControl}, HotkeyAction::pasteLast);
+    HotkeyStore(preferences).save({keycode::returnKey}, HotkeyAction::toggle);
     manager->start();
     showOtherWindow();
     XTestKeySynthesizer synthesizer(nullptr, &ownKeys);

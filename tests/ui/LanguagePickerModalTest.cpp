@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakePreferences.h"
+#include "settings/Settings.h"
 #include "streaming/DeepgramLiveStreamer.h"
 
 namespace quillo {
@@ -128,14 +129,14 @@ TEST_F(LanguagePickerModalTest, TheLastSelectedLanguageCannotBeRemoved)
 TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAlone)
 {
     QuilloLanguage::setEnabled(prefs, {"en", "de"});
-    prefs.setObject(DeepgramLiveStreamer::kPreferenceKey, false);
+    prefs.setObject(setting::streamingEnabled.key, false);
     open();
     QSignalSpy saved(modal.data(), &LanguagePickerModal::saved);
     QSignalSpy closed(modal.data(), &LanguagePickerModal::closed);
     clickCard("de");
     modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
     EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"en"});
-    EXPECT_TRUE(prefs.boolForKey(DeepgramLiveStreamer::kPreferenceKey));
+    EXPECT_TRUE(prefs.boolForKey(setting::streamingEnabled.key));
     EXPECT_EQ(saved.count(), 1);
     EXPECT_EQ(closed.count(), 1);
     settle();
@@ -146,7 +147,7 @@ TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAl
     clickCard("fr");
     QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Return);
     EXPECT_EQ(QuilloLanguage::enabled(prefs), (LanguageSet{"en", "fr"}));
-    EXPECT_FALSE(prefs.boolForKey(DeepgramLiveStreamer::kPreferenceKey));
+    EXPECT_FALSE(prefs.boolForKey(setting::streamingEnabled.key));
     settle();
     EXPECT_TRUE(modal.isNull());
 
@@ -154,13 +155,13 @@ TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAl
     clickRemove("en");
     modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
     EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"fr"});
-    EXPECT_FALSE(prefs.boolForKey(DeepgramLiveStreamer::kPreferenceKey));
+    EXPECT_FALSE(prefs.boolForKey(setting::streamingEnabled.key));
 }
 
 TEST_F(LanguagePickerModalTest, EscapeCloseAndBackdropCancelWithoutWriting)
 {
     QuilloLanguage::setEnabled(prefs, {"en", "de"});
-    const auto before = prefs.object(QuilloLanguage::kPreferenceKey);
+    const auto before = prefs.object(setting::enabledLanguages.key);
 
     const auto cancelBy = [&](const char* how, const std::function<void()>& act) {
         open();
@@ -173,8 +174,8 @@ TEST_F(LanguagePickerModalTest, EscapeCloseAndBackdropCancelWithoutWriting)
         EXPECT_EQ(saved.count(), 0) << how;
         settle();
         EXPECT_TRUE(modal.isNull()) << how;
-        EXPECT_EQ(prefs.object(QuilloLanguage::kPreferenceKey), before) << how;
-        EXPECT_FALSE(prefs.object(DeepgramLiveStreamer::kPreferenceKey)) << how;
+        EXPECT_EQ(prefs.object(setting::enabledLanguages.key), before) << how;
+        EXPECT_FALSE(prefs.object(setting::streamingEnabled.key)) << how;
     };
     cancelBy("escape",
              [&] { QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Escape); });

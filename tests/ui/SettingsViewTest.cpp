@@ -16,6 +16,7 @@
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/linux/XdgPaths.h"
+#include "settings/Settings.h"
 #include "ui/UiTestSupport.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
@@ -65,7 +66,7 @@ protected:
 
 TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
 {
-    HotkeyStore(data.preferences).save({61, 58}, HotkeyStore::holdKey);
+    HotkeyStore(data.preferences).save({61, 58}, HotkeyAction::hold);
     SettingsView view(dependencies());
     view.show();
 
@@ -80,12 +81,12 @@ TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
     QTest::mouseClick(view.pills(HotkeyAction::hold)[0]->removeButton(), Qt::LeftButton);
     settle();
     EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{58}));
-    EXPECT_EQ(storedCodes(data.preferences, HotkeyStore::holdKey), (std::vector<int>{58}));
+    EXPECT_EQ(storedCodes(data.preferences, setting::holdKeys.key), (std::vector<int>{58}));
     EXPECT_EQ(view.pills(HotkeyAction::hold)[0]->removeButton(), nullptr);
 
     // A change made elsewhere while the page was hidden shows when it is shown again.
     view.hide();
-    HotkeyStore(data.preferences).save({62, 59}, HotkeyStore::toggleKey);
+    HotkeyStore(data.preferences).save({62, 59}, HotkeyAction::toggle);
     view.show();
     EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 59}));
 }
@@ -112,7 +113,7 @@ TEST_F(SettingsViewTest, CapturedKeyIsAddedOrRefusedWithTheConflictMessage)
     EXPECT_EQ(view.duplicateWarning()->text(),
               QStringLiteral("⚠ Right Alt is already used for \"Hold to record\". Pick a different key."));
     EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62}));
-    EXPECT_FALSE(data.preferences.object(HotkeyStore::toggleKey).has_value()) << "nothing saved";
+    EXPECT_FALSE(data.preferences.object(setting::toggleKeys.key).has_value()) << "nothing saved";
 
     // Pressing "Add shortcut" again hides it; a free key is appended and saved.
     QTest::mouseClick(view.addShortcutButton(HotkeyAction::toggle), Qt::LeftButton);
@@ -120,7 +121,7 @@ TEST_F(SettingsViewTest, CapturedKeyIsAddedOrRefusedWithTheConflictMessage)
     emit qobject_cast<KeyCaptureOverlay*>(view.captureOverlay())->captured(97, QStringLiteral("F6"));
     settle();
     EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 97}));
-    EXPECT_EQ(storedCodes(data.preferences, HotkeyStore::toggleKey), (std::vector<int>{62, 97}));
+    EXPECT_EQ(storedCodes(data.preferences, setting::toggleKeys.key), (std::vector<int>{62, 97}));
 
     // A key the action already has changes nothing and says nothing.
     capture(HotkeyAction::toggle, 97, QStringLiteral("F6"));
@@ -138,7 +139,7 @@ TEST_F(SettingsViewTest, CapturedKeyIsAddedOrRefusedWithTheConflictMessage)
 
 TEST_F(SettingsViewTest, LanguagePickerSaveRefreshesTheRowStreamingAndWarning)
 {
-    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "deepgram");
+    data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
     SettingsView view(dependencies());
     view.resize(900, 900);
     view.show();
@@ -161,7 +162,7 @@ TEST_F(SettingsViewTest, LanguagePickerSaveRefreshesTheRowStreamingAndWarning)
 TEST_F(SettingsViewTest, DeepgramWarningNeedsDeepgramAndMoreThanEnglishAlone)
 {
     QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
-    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "deepgram");
+    data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
     SettingsView view(dependencies());
     view.show();
     EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English · German (Deutsch)"));
@@ -173,11 +174,11 @@ TEST_F(SettingsViewTest, DeepgramWarningNeedsDeepgramAndMoreThanEnglishAlone)
     const int autoIndex = engines->findData(QStringLiteral("auto"));
     engines->setCurrentIndex(autoIndex);
     emit engines->activated(autoIndex);
-    EXPECT_EQ(data.preferences.stringForKey(TranscriptionEngine::kPreferenceKey), "auto");
+    EXPECT_EQ(data.preferences.stringForKey(setting::transcriptionEngine.key), "auto");
     EXPECT_FALSE(view.deepgramWarning()->isVisible());
 
     // English alone is what Deepgram serves well.
-    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "deepgram");
+    data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
     QuilloLanguage::setEnabled(data.preferences, {"en"});
     view.hide();
     view.show();
@@ -189,7 +190,7 @@ TEST_F(SettingsViewTest, DeepgramWarningNeedsDeepgramAndMoreThanEnglishAlone)
 TEST_F(SettingsViewTest, UnknownEngineValueShowsAsAutoEverywhere)
 {
     QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
-    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "whisper-9000");
+    data.preferences.setObject(setting::transcriptionEngine.key, "whisper-9000");
     SettingsView view(dependencies());
     view.show();
 
@@ -205,7 +206,7 @@ TEST_F(SettingsViewTest, UnknownEngineValueShowsAsAutoEverywhere)
               QStringLiteral("Auto → Deepgram nova-3 (English) / OpenAI gpt-4o-mini-transcribe (other languages)"));
     EXPECT_FALSE(view.deepgramWarning()->isVisible());
     // Showing the value is not choosing it: the stored text stays until the user picks.
-    EXPECT_EQ(data.preferences.stringForKey(TranscriptionEngine::kPreferenceKey), "whisper-9000");
+    EXPECT_EQ(data.preferences.stringForKey(setting::transcriptionEngine.key), "whisper-9000");
 }
 
 TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys)
@@ -226,7 +227,7 @@ TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys
     EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Offline Test Model"));
 
     // Languages and keys changed elsewhere count once the page is shown again.
-    data.preferences.setObject(TranscriptionEngine::kPreferenceKey, "auto");
+    data.preferences.setObject(setting::transcriptionEngine.key, "auto");
     QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
     data.credentials.openAI.reset();
     view.hide();
@@ -247,11 +248,11 @@ TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges
     QPlainTextEdit* editor = view.instructionsEditor();
     editor->setFocus();
     QTest::keyClicks(editor, QStringLiteral("Use"));
-    EXPECT_EQ(data.preferences.stringForKey(SettingsView::kCleanupInstructionsKey), "Use");
+    EXPECT_EQ(data.preferences.stringForKey(setting::cleanupInstructions.key), "Use");
     QTest::keyClick(editor, Qt::Key_Backspace);
-    EXPECT_EQ(data.preferences.stringForKey(SettingsView::kCleanupInstructionsKey), "Us");
+    EXPECT_EQ(data.preferences.stringForKey(setting::cleanupInstructions.key), "Us");
 
-    data.preferences.setObject(SettingsView::kCleanupInstructionsKey, "Use British spelling");
+    data.preferences.setObject(setting::cleanupInstructions.key, "Use British spelling");
     settle();
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("Use British spelling"));
 }
@@ -324,7 +325,7 @@ TEST_F(SettingsViewTest, FitsTheNarrowestMainWindowWithoutCuttingOffTheRightEdge
 {
     // The auto engine's About line and many languages are the longest texts.
     QuilloLanguage::setEnabled(data.preferences, {"en", "de", "fr", "es", "it", "pt", "nl", "pl", "uk"});
-    HotkeyStore(data.preferences).save({61, 58, 54, 60}, HotkeyStore::holdKey);
+    HotkeyStore(data.preferences).save({61, 58, 54, 60}, HotkeyAction::hold);
     SettingsView view(dependencies());
     view.resize(MainWindowView::kMinimumWidth - MainWindowView::kSidebarWidth, 640);
     view.show();
@@ -375,7 +376,7 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
     ASSERT_FALSE(view.launchAtLoginSwitch()->isChecked());
 
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
-    EXPECT_TRUE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    EXPECT_TRUE(data.preferences.boolForKey(setting::launchAtLogin.key));
     ASSERT_TRUE(QFile::exists(entry));
     EXPECT_EQ(validate(entry), QString());
     QFile file(entry);
@@ -383,7 +384,7 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
     EXPECT_TRUE(file.readAll().contains(R"(Exec="/opt/My \\"Apps\\"/\\$HOME/quillo 100%%")"));
 
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
-    EXPECT_FALSE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    EXPECT_FALSE(data.preferences.boolForKey(setting::launchAtLogin.key));
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(QDir(config.path() + QStringLiteral("/autostart")).isEmpty()) << "no temporary file left behind";
 }
@@ -412,7 +413,7 @@ TEST_F(SettingsViewTest, LaunchAtLoginKeepsTheChoiceWhenRegistrationFails)
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
     EXPECT_EQ(data.loginItem.requests, (std::vector<bool>{true}));
     EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked());
-    EXPECT_TRUE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    EXPECT_TRUE(data.preferences.boolForKey(setting::launchAtLogin.key));
 }
 
 } // namespace

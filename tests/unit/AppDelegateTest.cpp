@@ -1,5 +1,7 @@
 #include "dictation/AppDelegate.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "base/DictationEntry.h"
@@ -10,6 +12,7 @@
 #include "fakes/ManualExecutor.h"
 #include "fakes/ManualMainQueue.h"
 #include "fakes/RecordingLog.h"
+#include "store/DataStore.h"
 #include "store/KeptDictations.h"
 
 namespace quillo::test {
@@ -75,6 +78,14 @@ protected:
         mainQueue.drain();
     }
 
+    // The history in the order the dictations were made.
+    std::vector<DictationEntry> entries() const
+    {
+        auto list = history.history();
+        std::reverse(list.begin(), list.end());
+        return list;
+    }
+
     // Runs background work and the main-thread hops it posts until all is quiet.
     void settle()
     {
@@ -94,8 +105,8 @@ protected:
     FakeMainWindowHost windowHost;
     NotificationCenter notificationCenter;
     FakeTranscriber transcriber;
-    FakeHistoryRecorder history;
     RecordingLog log;
+    DataStore history{disk, preferences, log, clock, "/data/Quillo"};
     KeptDictationStore kept{disk, log, clock, "/data/Quillo/kept"};
     FakePaster paster;
     FakeLiveStreamerFactory streamers;
@@ -114,7 +125,6 @@ TEST_F(AppDelegateTest, LaunchStartsEverySubsystemOnceAndWritesNoPreferences)
     EXPECT_EQ(statusItem.toggleTitle, "Dictation: ON");
     EXPECT_EQ(windowHost.shown, std::vector<NavItem>{NavItem::home});
     EXPECT_EQ(hotkeys->startCount, 1);
-    EXPECT_TRUE(preferences.boolForKey("quillo.streamingEnabled"));
     EXPECT_FALSE(disk.file(FakePreferences::kPath).has_value()) << "defaults are never written";
 }
 
@@ -127,11 +137,11 @@ TEST_F(AppDelegateTest, SuccessfulDictationStoresPastesAndDeletesTheRecordingLas
     EXPECT_EQ(indicatorEvents, (std::vector<std::string>{"show", "hide"}));
 
     executor.drain(); // the background task: transcription and history
-    ASSERT_EQ(history.entries.size(), 1u);
-    EXPECT_EQ(history.entries[0].text, "Hello there.");
-    EXPECT_DOUBLE_EQ(history.entries[0].duration, 2.5);
-    EXPECT_EQ(history.entries[0].appBundleID, "org.example.Editor");
-    EXPECT_EQ(history.entries[0].appName, "Editor");
+    ASSERT_EQ(entries().size(), 1u);
+    EXPECT_EQ(entries()[0].text(), "Hello there.");
+    EXPECT_DOUBLE_EQ(entries()[0].duration(), 2.5);
+    EXPECT_EQ(entries()[0].appBundleID(), "org.example.Editor");
+    EXPECT_EQ(entries()[0].appName(), "Editor");
     EXPECT_TRUE(paster.pastes.empty()) << "the paste belongs to the main thread";
     EXPECT_TRUE(disk.exists("/rec/clip_1.m4a"));
 
@@ -148,13 +158,13 @@ TEST_F(AppDelegateTest, SuccessfulDictationStoresPastesAndDeletesTheRecordingLas
 
 TEST_F(AppDelegateTest, SnippetExpansionIsPastedButHistoryKeepsWhatWasSaid)
 {
-    history.snippets = {{"my address", "1 Long Road, Springfield"}};
+    history.addSnippet("my address", "1 Long Road, Springfield");
     transcriber.willReturn({"my address", true});
     record("/rec/clip_1.m4a");
     settle();
 
-    ASSERT_EQ(history.entries.size(), 1u);
-    EXPECT_EQ(history.entries[0].text, "my address");
+    ASSERT_EQ(entries().size(), 1u);
+    EXPECT_EQ(entries()[0].text(), "my address");
     EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"1 Long Road, Springfield", true}));
 
     delegate->pasteLast();
@@ -172,7 +182,7 @@ TEST_F(AppDelegateTest, EmptyResultLeavesEverythingUntouched)
     record("/rec/clip_2.m4a");
     settle();
 
-    EXPECT_EQ(history.entries.size(), 1u);
+    EXPECT_EQ(entries().size(), 1u);
     EXPECT_EQ(paster.pastes.size(), 1u);
     EXPECT_EQ(delegate->lastPastedText(), "first");
     EXPECT_TRUE(notifier.sent.empty());
@@ -218,7 +228,7 @@ TEST_F(AppDelegateTest, FailedDictationsAreKeptAndTheRetryButtonCompletesThem)
                                            : " The dictation was kept: retry it from History.")}))
             << "case " << c.name;
         EXPECT_TRUE(paster.pastes.empty()) << "case " << c.name;
-        EXPECT_TRUE(history.entries.empty()) << "case " << c.name;
+        EXPECT_TRUE(entries().empty()) << "case " << c.name;
         EXPECT_EQ(statusItem.currentSymbol(), "mic") << "case " << c.name;
         EXPECT_FALSE(disk.exists("/rec/clip_1.m4a")) << "case " << c.name;
         EXPECT_FALSE(disk.exists("/rec/clip_1.m4a.json")) << "case " << c.name << ": no processing note is left";
@@ -247,16 +257,16 @@ TEST_F(AppDelegateTest, FailedDictationsAreKeptAndTheRetryButtonCompletesThem)
             delegate->retryKept(pending[0].id);
         }
         settle();
-        ASSERT_EQ(history.entries.size(), 1u) << "case " << c.name;
-        EXPECT_EQ(history.entries[0].text, "Kept words.") << "case " << c.name;
-        EXPECT_EQ(history.entries[0].date, pending[0].date) << "case " << c.name;
-        EXPECT_EQ(history.entries[0].duration, 2.5) << "case " << c.name;
+        ASSERT_EQ(entries().size(), 1u) << "case " << c.name;
+        EXPECT_EQ(entries()[0].text(), "Kept words.") << "case " << c.name;
+        EXPECT_EQ(entries()[0].date(), pending[0].date) << "case " << c.name;
+        EXPECT_EQ(entries()[0].duration(), 2.5) << "case " << c.name;
         EXPECT_EQ(paster.copies, std::vector<std::string>{"Kept words."}) << "case " << c.name;
         EXPECT_TRUE(paster.pastes.empty()) << "case " << c.name << ": the cursor is elsewhere by now";
         EXPECT_EQ(notifier.sent.back().first, "Dictation Transcribed") << "case " << c.name;
         EXPECT_TRUE(kept.list().empty()) << "case " << c.name;
         EXPECT_FALSE(disk.exists(pending[0].audioPath)) << "case " << c.name;
-        history.entries.clear();
+        history.clearHistory();
         paster.copies.clear();
     }
 }
@@ -269,7 +279,7 @@ TEST_F(AppDelegateTest, CrashLeftoversAreKeptAtLaunchAndQuittingKeepsWhatIsStill
     EXPECT_TRUE(delegate->isBusy());
     EXPECT_EQ(delegate->keepUnfinishedDictations(), 1u);
     settle(); // the task ends after all
-    EXPECT_TRUE(history.entries.empty());
+    EXPECT_TRUE(entries().empty());
     EXPECT_TRUE(paster.pastes.empty());
     ASSERT_EQ(kept.list().size(), 1u);
     EXPECT_EQ(kept.list()[0].error, AppDelegate::kQuitError);
@@ -369,11 +379,11 @@ TEST_F(AppDelegateTest, WithoutAStartOrAFrontApplicationTheEntryNamesNoApplicati
     transcriber.willReturn({"hello", false});
     record("/rec/clip_2.m4a");
     settle();
-    ASSERT_EQ(history.entries.size(), 2u);
-    EXPECT_EQ(history.entries[0].duration, 0.0);
-    for (const auto& entry : history.entries) {
-        EXPECT_FALSE(entry.appBundleID) << entry.text;
-        EXPECT_FALSE(entry.appName) << entry.text;
+    ASSERT_EQ(entries().size(), 2u);
+    EXPECT_EQ(entries()[0].duration(), 0.0);
+    for (const auto& entry : entries()) {
+        EXPECT_FALSE(entry.appBundleID()) << entry.text();
+        EXPECT_FALSE(entry.appName()) << entry.text();
     }
 }
 
@@ -421,10 +431,10 @@ TEST_F(AppDelegateTest, OverlappingDictationsKeepTheirOwnValuesAndTheIconTellsTh
     settle();
     EXPECT_EQ(statusItem.currentSymbol(), "mic");
 
-    ASSERT_EQ(history.entries.size(), 2u);
-    EXPECT_EQ(history.entries[1].text, "second");
-    EXPECT_DOUBLE_EQ(history.entries[1].duration, 3.0);
-    EXPECT_EQ(history.entries[1].appName, "Mail");
+    ASSERT_EQ(entries().size(), 2u);
+    EXPECT_EQ(entries()[1].text(), "second");
+    EXPECT_DOUBLE_EQ(entries()[1].duration(), 3.0);
+    EXPECT_EQ(entries()[1].appName(), "Mail");
     EXPECT_EQ(indicatorsCreated, 1) << "the indicator is created once and reused";
 }
 

@@ -9,6 +9,7 @@
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeServiceAccess.h"
 #include "fakes/FakeWebSocket.h"
+#include "settings/Settings.h"
 
 namespace quillo::test {
 namespace {
@@ -19,7 +20,7 @@ TEST(DeepgramStreamerShouldStream, OnlyEnglishAloneRoutedToDeepgramWithTheSwitch
 {
     FakePreferences preferences;
     FakeCredentials keys;
-    preferences.registerDefaults({{DeepgramLiveStreamer::kPreferenceKey, true}});
+
     EXPECT_TRUE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"}));
     EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en", "de"}));
     EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"de"}));
@@ -43,7 +44,7 @@ TEST(DeepgramStreamerShouldStream, OnlyEnglishAloneRoutedToDeepgramWithTheSwitch
     }
 
     preferences.setObject("quillo.transcriptionEngine", "auto");
-    preferences.setObject(DeepgramLiveStreamer::kPreferenceKey, false);
+    preferences.setObject(setting::streamingEnabled.key, false);
     EXPECT_FALSE(DeepgramLiveStreamer::shouldStream(preferences, keys, {"en"}));
 }
 

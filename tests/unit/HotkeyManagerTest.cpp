@@ -17,6 +17,7 @@
 #include "fakes/ManualMainQueue.h"
 #include "fakes/RecordingLog.h"
 #include "hotkeys/HotkeyStore.h"
+#include "settings/Settings.h"
 
 namespace quillo::test {
 namespace {
@@ -98,10 +99,10 @@ protected:
                 manager->setEnabled(step == "on");
             } else if (const auto eq = step.find('='); eq != std::string::npos) {
                 const std::string action = step.substr(0, eq);
-                const char* key = action == "hold"     ? HotkeyStore::holdKey
-                                  : action == "toggle" ? HotkeyStore::toggleKey
-                                                       : HotkeyStore::pasteLastKey;
-                HotkeyStore(preferences).save(keyList(step.substr(eq + 1)), key);
+                const HotkeyAction which = action == "hold"     ? HotkeyAction::hold
+                                           : action == "toggle" ? HotkeyAction::toggle
+                                                                : HotkeyAction::pasteLast;
+                HotkeyStore(preferences).save(keyList(step.substr(eq + 1)), which);
             } else if (step[0] == '+') {
                 keys.press(kKeys.at(step.substr(1)));
             } else if (step[0] == '-') {
@@ -219,7 +220,7 @@ const DispatchCase kDispatchCases[] = {
 TEST_F(HotkeyManagerTest, DispatchesKeysToActions)
 {
     for (const auto& c : kDispatchCases) {
-        for (const char* key : {HotkeyStore::holdKey, HotkeyStore::toggleKey, HotkeyStore::pasteLastKey}) {
+        for (const char* key : {setting::holdKeys.key, setting::toggleKeys.key, setting::pasteLastKeys.key}) {
             preferences.removeObject(key);
         }
         keys.startAnswer.fnChannel = c.fnChannel ? std::optional<std::string>("hid") : std::nullopt;

@@ -98,7 +98,7 @@ TEST(HotkeyStoreTest, OlderKeyIsOnlyEverReadAndSavedListsPersist)
     EXPECT_THAT(store.holdCodes(), ElementsAre(58));
     EXPECT_FALSE(preferences.object("holdKeyCodes")) << "reading must not migrate the older key";
 
-    store.save({54, 55}, HotkeyStore::holdKey);
+    store.save({54, 55}, HotkeyAction::hold);
     EXPECT_THAT(store.holdCodes(), ElementsAre(54, 55));
     EXPECT_EQ(preferences.object("hotkeyCode"), Json(58)) << "saving must leave the older key alone";
     const auto file = preferences.disk().file(FakePreferences::kPath);

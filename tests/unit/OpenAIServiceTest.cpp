@@ -7,6 +7,8 @@
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeServiceAccess.h"
 #include "fakes/FakeTranscriptionParts.h"
+#include "settings/Settings.h"
+#include "store/DataStore.h"
 #include "transcription/LocalSpeechEngine.h"
 
 namespace quillo::test {
@@ -31,14 +33,12 @@ protected:
     FakeClock clock;
     RecordingLog log;
     FakeSpeechServices services;
-    FakeTextRules rules;
-    FakeUserLists lists;
+    DataStore lists{preferences.disk(), preferences, log, clock, "/data/Quillo"};
     FakeCredentials credentials;
     FakeAudioDecoder decoder;
     FakeSpeechRecognizer recognizer;
     LocalSpeechEngine localSpeech{{decoder, recognizer, log}};
-    OpenAIService service{
-        {preferences, preferences.disk(), clock, log, services, rules, lists, credentials, localSpeech}};
+    OpenAIService service{{preferences, preferences.disk(), clock, log, services, lists, credentials, localSpeech}};
 };
 
 TEST_F(OpenAIServiceTest, EngineRoutingPicksTheProviderForTheLanguages)
@@ -108,7 +108,7 @@ TEST_F(OpenAIServiceTest, LogLinesGiveLengthsUnlessTextLoggingIsOn)
 
     RecordingLog textLog;
     OpenAIService verbose{
-        {preferences, preferences.disk(), clock, textLog, services, rules, lists, credentials, localSpeech, true}};
+        {preferences, preferences.disk(), clock, textLog, services, lists, credentials, localSpeech, true}};
     verbose.transcribeAndClean(kAudio, {"en"}, streamed);
     EXPECT_EQ(textLog.lines(),
               (std::vector<std::string>{
@@ -127,7 +127,6 @@ TEST_F(OpenAIServiceTest, BlankTranscriptsReturnEmptyWithoutLoggingButLineBreaks
     // Only line breaks: not empty, no letters, so the script test fails and
     // clean-up runs.
     services.deepgramAnswer.text = "\n\n";
-    rules.scriptsMatch = false;
     services.cleanupAnswer.text = "";
     run();
     EXPECT_EQ(services.cleanups.size(), 1u);
@@ -140,23 +139,21 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
         const char* name;
         std::string transcript;
         std::string instructions;
-        bool scriptsMatch;
         bool expectCleanup;
     };
     const std::vector<Case> cases = {
-        {"seven words", "one two three four five six seven", "", true, false},
-        {"eight words", "one two three four five six seven eight", "", true, true},
-        {"seven words over lines", "one two\nthree four\tfive  six seven", "", true, false},
-        {"blank instructions", "short text", " \n\t ", true, false},
-        {"visible instructions", "short text", "Use British spelling", true, true},
-        {"foreign script", "привет мир", "", false, true},
+        {"seven words", "one two three four five six seven", "", false},
+        {"eight words", "one two three four five six seven eight", "", true},
+        {"seven words over lines", "one two\nthree four\tfive  six seven", "", false},
+        {"blank instructions", "short text", " \n\t ", false},
+        {"visible instructions", "short text", "Use British spelling", true},
+        {"foreign script", "привет мир", "", true},
     };
     for (const auto& c : cases) {
         services.cleanups.clear();
         services.deepgramAnswer.text = c.transcript;
         services.cleanupAnswer.text = "Cleaned.";
-        rules.scriptsMatch = c.scriptsMatch;
-        preferences.setObject("cleanupInstructions", c.instructions);
+        preferences.setObject(setting::cleanupInstructions.key, c.instructions);
         const auto result = run();
         EXPECT_EQ(services.cleanups.size(), c.expectCleanup ? 1u : 0u) << "case " << c.name;
         EXPECT_FALSE(result.simulateEnter) << "case " << c.name;
@@ -169,14 +166,15 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
 TEST_F(OpenAIServiceTest, CleanupGetsTheRawTranscriptDictionaryAndUntrimmedInstructions)
 {
     services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday  ";
-    lists.words = {"Quillo", "Kubernetes"};
-    preferences.setObject("cleanupInstructions", "  Keep it formal\n");
+    lists.addWord("Quillo");
+    lists.addWord("Kubernetes");
+    preferences.setObject(setting::cleanupInstructions.key, "  Keep it formal\n");
     services.cleanupAnswer.text = "\nThe meeting is moved to Friday.\n";
     const auto result = run();
     ASSERT_EQ(services.cleanups.size(), 1u);
     EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday  ");
     EXPECT_EQ(services.cleanups[0].languages, LanguageSet{"en"});
-    EXPECT_EQ(services.cleanups[0].dictionaryWords, lists.words);
+    EXPECT_EQ(services.cleanups[0].dictionaryWords, (std::vector<std::string>{"Quillo", "Kubernetes"}));
     EXPECT_EQ(services.cleanups[0].instructions, "  Keep it formal\n");
     EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday.", false}));
 }
@@ -206,7 +204,7 @@ TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
     };
     for (const auto& c : cases) {
         services.deepgramAnswer.text = c.transcript;
-        preferences.setObject("cleanupInstructions", "Obey spoken commands");
+        preferences.setObject(setting::cleanupInstructions.key, "Obey spoken commands");
         services.cleanupAnswer.text = c.content;
         EXPECT_EQ(run(), c.expected) << "case " << c.name;
     }
@@ -264,7 +262,7 @@ TEST_F(OpenAIServiceTest, ControlCharactersFromTheServicesNeverReachTheText)
 
 TEST_F(OpenAIServiceTest, SnippetsApplyLastOnEveryNonEmptyResult)
 {
-    lists.snippetList = {{"ID-1", "sig", "Best regards, Ana"}};
+    lists.addSnippet("sig", "Best regards, Ana");
     services.deepgramAnswer.text = "thanks sig";
     EXPECT_EQ(run().text, "thanks Best regards, Ana");
 
@@ -372,7 +370,7 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
 TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen)
 {
     const std::string longText = "  please move the meeting to friday and tell the whole team today  ";
-    lists.snippetList = {{"ID-1", "today", "on Monday"}};
+    lists.addSnippet("today", "on Monday");
     services.deepgramAnswer.text = longText;
     services.cleanupAnswer.text = "Cleaned.";
 

@@ -1,4 +1,5 @@
 #include "transcription/TranscriptRules.h"
+#include "base/SnippetRules.h"
 
 #include <algorithm>
 
@@ -169,7 +170,7 @@ TEST_F(TranscriptRulesTest, SnippetsExpandWholeWordsLongestFirst)
         {"empty trigger is skipped", {s("", "X"), s("hi", "hello")}, "hi there", "hello there"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(rules.applySnippets(c.snippets, c.text), c.expected) << "case " << c.name;
+        EXPECT_EQ(snippets::applyInline(c.snippets, c.text), c.expected) << "case " << c.name;
     }
 }
 
@@ -180,7 +181,7 @@ TEST_F(TranscriptRulesTest, SnippetLengthIsCountedInCharacters)
     // other way round.
     const std::string e = "e\u0301";
     const std::vector<Snippet> snippets = {{"1", e + e + e, "[three]"}, {"2", e + " zz", "[four]"}};
-    EXPECT_EQ(rules.applySnippets(snippets, e + e + e + " zz"), e + e + "[four]");
+    EXPECT_EQ(snippets::applyInline(snippets, e + e + e + " zz"), e + e + "[four]");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "base/ObserverList.h"

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Preferences.h"
+#include "settings/Settings.h"
 #include "streaming/DeepgramLiveStreamer.h"
 #include "ui/widgets/CardFrame.h"
 #include "ui/widgets/FlowLayout.h"
@@ -376,7 +377,7 @@ void LanguagePickerModal::save()
         return;
     }
     QuilloLanguage::setEnabled(m_preferences, m_selection);
-    m_preferences.setObject(DeepgramLiveStreamer::kPreferenceKey, m_selection == LanguageSet{"en"});
+    EditableSettings(m_preferences).set(setting::streamingEnabled, m_selection == LanguageSet{"en"});
     emit saved();
     finish();
 }

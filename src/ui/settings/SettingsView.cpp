@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "platform/LoginItem.h"
+#include "settings/Settings.h"
 #include "store/DataStore.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
@@ -127,11 +128,6 @@ QPushButton* accentButton(const QString& text)
                                          "QPushButton:hover { background: %2; }")
                               .arg(theme::accentText().name(), theme::accentSoft().name(QColor::HexArgb)));
     return button;
-}
-
-bool boolPreference(const Preferences& preferences, const char* key, bool fallback)
-{
-    return preferences.object(key).has_value() ? preferences.boolForKey(key) : fallback;
 }
 
 } // namespace
@@ -444,8 +440,8 @@ QWidget* SettingsView::buildEngineCard()
         m_enginePicker->addItem(qs(engine.displayName()), qs(engine.rawValue()));
     }
     connect(m_enginePicker, &QComboBox::activated, this, [this](int index) {
-        m_preferences.setObject(TranscriptionEngine::kPreferenceKey,
-                                m_enginePicker->itemData(index).toString().toStdString());
+        EditableSettings(m_preferences)
+            .set(setting::transcriptionEngine, m_enginePicker->itemData(index).toString().toStdString());
         reloadStoredPreferences();
     });
     engineRow->addWidget(m_enginePicker);
@@ -466,7 +462,7 @@ QWidget* SettingsView::buildEngineCard()
     m_streamingSwitch = new ToggleSwitch;
     m_streamingSwitch->setObjectName(QStringLiteral("streamingSwitch"));
     connect(m_streamingSwitch, &ToggleSwitch::clicked, this, [this](bool on) {
-        m_preferences.setObject(kStreamingKey, on);
+        EditableSettings(m_preferences).set(setting::streamingEnabled, on);
     });
     streamingRow->addWidget(m_streamingSwitch, 0, Qt::AlignVCenter);
     layout->addLayout(streamingRow);
@@ -506,8 +502,8 @@ QWidget* SettingsView::buildInstructionsCard()
     m_instructions->setTabChangesFocus(true);
     connect(m_instructions, &QPlainTextEdit::textChanged, this, [this] {
         const std::string text = m_instructions->toPlainText().toStdString();
-        if (m_preferences.stringForKey(kCleanupInstructionsKey).value_or(std::string()) != text) {
-            m_preferences.setObject(kCleanupInstructionsKey, text);
+        if (Settings(m_preferences).get(setting::cleanupInstructions) != text) {
+            EditableSettings(m_preferences).set(setting::cleanupInstructions, text);
         }
     });
     layout->addWidget(m_instructions);
@@ -524,7 +520,7 @@ QWidget* SettingsView::buildGeneralCard()
     m_launchAtLogin = new ToggleSwitch;
     m_launchAtLogin->setObjectName(QStringLiteral("launchAtLogin"));
     connect(m_launchAtLogin, &ToggleSwitch::clicked, this, [this](bool on) {
-        m_preferences.setObject(kLaunchAtLoginKey, on);
+        EditableSettings(m_preferences).set(setting::launchAtLogin, on);
         // A failure is deliberately not reported: the switch keeps the user's
         // choice, and the next change of it tries again.
         m_loginItem.setRegistered(on);
@@ -582,9 +578,10 @@ void SettingsView::reloadStoredPreferences()
 {
     const TranscriptionEngine engine = TranscriptionEngine::current(m_preferences);
     m_enginePicker->setCurrentIndex(m_enginePicker->findData(qs(engine.rawValue())));
-    m_streamingSwitch->setChecked(boolPreference(m_preferences, kStreamingKey, true));
-    m_launchAtLogin->setChecked(boolPreference(m_preferences, kLaunchAtLoginKey, false));
-    const QString instructions = qs(m_preferences.stringForKey(kCleanupInstructionsKey).value_or(std::string()));
+    const Settings settings(m_preferences);
+    m_streamingSwitch->setChecked(settings.get(setting::streamingEnabled));
+    m_launchAtLogin->setChecked(settings.get(setting::launchAtLogin));
+    const QString instructions = qs(settings.get(setting::cleanupInstructions));
     if (m_instructions->toPlainText() != instructions) {
         const QSignalBlocker blocker(m_instructions);
         m_instructions->setPlainText(instructions);

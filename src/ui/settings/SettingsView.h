@@ -82,10 +82,6 @@ public:
         PasteMethodsCard::LastPaste lastPaste;
     };
 
-    static constexpr const char* kCleanupInstructionsKey = "cleanupInstructions";
-    static constexpr const char* kLaunchAtLoginKey = "launchAtLogin";
-    static constexpr const char* kStreamingKey = "quillo.streamingEnabled";
-
     explicit SettingsView(Dependencies dependencies, QWidget* parent = nullptr);
     ~SettingsView() override;
 

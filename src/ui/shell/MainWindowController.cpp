@@ -6,8 +6,10 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <nlohmann/json.hpp>
 
 #include "platform/Preferences.h"
+#include "settings/Settings.h"
 
 namespace quillo {
 
@@ -65,7 +67,7 @@ void MainWindowController::createWindow()
 
     QRect frame(0, 0, kWidth, kHeight);
     bool restored = false;
-    if (auto saved = m_preferences.arrayForKey(kFrameKey); saved && saved->size() == 4) {
+    if (auto saved = m_preferences.arrayForKey(setting::mainWindowFrame.key); saved && saved->size() == 4) {
         bool numbers = true;
         for (const auto& v : *saved) {
             numbers = numbers && v.is_number_integer();
@@ -117,8 +119,8 @@ void MainWindowController::saveFrame()
 {
     const QRect g = m_window->geometry();
     const nlohmann::json frame = {g.x(), g.y(), g.width(), g.height()};
-    if (m_preferences.object(kFrameKey) != frame) {
-        m_preferences.setObject(kFrameKey, frame);
+    if (Settings(m_preferences).get(setting::mainWindowFrame) != frame) {
+        EditableSettings(m_preferences).set(setting::mainWindowFrame, frame);
     }
 }
 

@@ -26,7 +26,6 @@ public:
     using ContentFactory = std::function<QWidget*()>;
     using PageSelector = std::function<void(NavItem)>;
 
-    static constexpr const char* kFrameKey = "QuilloMainWindowFrame";
     static constexpr int kWidth = 1040;
     static constexpr int kHeight = 700;
     static constexpr int kMinimumWidth = 820;
