@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/DictationEntry.h"
+#include "base/IfAlive.h"
 #include "base/NotificationCenter.h"
 #include "hotkeys/HotkeyControl.h"
 #include "output/Paster.h"
@@ -70,31 +71,15 @@ void AppDelegate::applicationDidFinishLaunching()
         std::weak_ptr<AppDelegate> weak = weak_from_this();
         HotkeyControl::Callbacks callbacks;
         callbacks.onStartRecording = [weak, &queue = m_deps.mainQueue] {
-            queue.post([weak] {
-                if (auto self = weak.lock()) {
-                    self->didStartRecording();
-                }
-            });
+            postIfAlive(queue, weak, [](AppDelegate& self) { self.didStartRecording(); });
         };
         callbacks.onStopRecording = [weak, &queue = m_deps.mainQueue](const std::optional<std::string>& path) {
-            queue.post([weak, path] {
-                if (auto self = weak.lock()) {
-                    self->didStopRecording(path);
-                }
-            });
+            postIfAlive(queue, weak, [path](AppDelegate& self) { self.didStopRecording(path); });
         };
         callbacks.onCancelRecording = [weak, &queue = m_deps.mainQueue] {
-            queue.post([weak] {
-                if (auto self = weak.lock()) {
-                    self->didCancelRecording();
-                }
-            });
+            postIfAlive(queue, weak, [](AppDelegate& self) { self.didCancelRecording(); });
         };
-        callbacks.onPasteLast = [weak] {
-            if (auto self = weak.lock()) {
-                self->pasteLast();
-            }
-        };
+        callbacks.onPasteLast = ifAlive(weak, [](AppDelegate& self) { self.pasteLast(); });
         m_hotkeyManager->setCallbacks(std::move(callbacks));
         m_hotkeyManager->start();
     }

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "base/IfAlive.h"
 #include "dictation/AppDelegate.h"
 #include "output/Paster.h"
 #include "platform/Executor.h"
@@ -43,15 +44,10 @@ void AppDelegate::notifyKeptFailure(const std::string& id, const std::string& er
         notify("Quillo Error", error + " The dictation was kept: retry it from History.");
         return;
     }
-    std::weak_ptr<AppDelegate> weak = weak_from_this();
     m_deps.notifier.notify("Quillo Error",
                            error + " The dictation was kept: press Retry, or retry it later from History.",
                            kRetryLabel,
-                           [weak, id] {
-                               if (auto self = weak.lock()) {
-                                   self->retryKept(id);
-                               }
-                           });
+                           ifAlive(weak_from_this(), [id](AppDelegate& self) { self.retryKept(id); }));
 }
 
 void AppDelegate::retryKept(const std::string& id)

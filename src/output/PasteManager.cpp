@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/IfAlive.h"
 #include "platform/Clipboard.h"
 #include "platform/KeySynthesizer.h"
 #include "platform/Log.h"
@@ -118,11 +119,7 @@ struct PasteManager::State : std::enable_shared_from_this<State>
     // Runs `step` on the main queue after `delay`, unless the manager is gone.
     template <typename Step> void after(std::chrono::milliseconds delay, Step step)
     {
-        deps.mainQueue.postAfter(delay, [weak = weak_from_this(), step = std::move(step)] {
-            if (auto self = weak.lock()) {
-                step(*self);
-            }
-        });
+        deps.mainQueue.postAfter(delay, ifAlive(weak_from_this(), std::move(step)));
     }
 
     Dependencies deps;

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/IfAlive.h"
 #include "platform/Credentials.h"
 #include "platform/Preferences.h"
 #include "platform/ServiceEndpoints.h"
@@ -151,11 +152,10 @@ void DeepgramLiveStreamer::start()
     receiveLoop(socket);
 
     m_pending.reserve(kSamplesPerMessage);
-    m_audio = m_deps.capture.start(kFormat, [weak](std::span<const std::int16_t> samples) {
-        if (auto self = weak.lock()) {
-            self->capture(samples);
-        }
-    });
+    m_audio = m_deps.capture.start(kFormat,
+                                   ifAlive(weak, [](DeepgramLiveStreamer& self, std::span<const std::int16_t> samples) {
+                                       self.capture(samples);
+                                   }));
     if (!m_audio) {
         markDead();
     }
