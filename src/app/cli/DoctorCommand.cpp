@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <iomanip>
 #include <mutex>
 #include <ostream>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "audio/MicrophoneManager.h"
+#include "base/DictationResult.h"
 #include "platform/AudioCapture.h"
 #include "platform/AudioDevices.h"
 #include "platform/Credentials.h"
@@ -18,6 +20,7 @@
 #include "platform/ServiceEndpoints.h"
 #include "platform/SpeechRecognizer.h"
 #include "transcription/EngineRouting.h"
+#include "transcription/ProviderHttp.h"
 
 namespace quillo {
 
@@ -327,23 +330,26 @@ std::vector<DoctorCommand::Check> DoctorCommand::serviceChecks(bool online)
         const char* name;
         bool configured;
         TranscriptionEngine engine;
-        std::string url;
+        std::function<std::string()> url;
         std::string authorization;
         const char* keyName;
+        const char* baseVariable;
     };
     const Service services[] = {
         {"OpenAI",
          keys.openAI,
          TranscriptionEngine::openai,
-         m_deps.endpoints.openAIBase() + "/chat/completions",
+         [&] { return openAIURL(m_deps.endpoints.openAIBase(), "/chat/completions"); },
          "Bearer " + m_deps.credentials.openAIKey().value_or(""),
-         "OPENAI_API_KEY"},
+         "OPENAI_API_KEY",
+         "QUILLO_OPENAI_BASE_URL"},
         {"Deepgram",
          keys.deepgram,
          TranscriptionEngine::deepgram,
-         m_deps.endpoints.deepgramBase() + "/listen",
+         [&] { return deepgramListenURL(m_deps.endpoints.deepgramBase()); },
          "Token " + m_deps.credentials.deepgramKey().value_or(""),
-         "DEEPGRAM_API_KEY"},
+         "DEEPGRAM_API_KEY",
+         "QUILLO_DEEPGRAM_BASE_URL"},
     };
     for (const Service& service : services) {
         if (!service.configured) {
@@ -353,7 +359,16 @@ std::vector<DoctorCommand::Check> DoctorCommand::serviceChecks(bool online)
         // turns the speech into text; clean-up falls back to the raw text.
         Check check{service.name, false, route.speech == service.engine, "", ""};
         HttpRequest request;
-        request.url = service.url;
+        try {
+            // The same URL rules as dictation: a bad or unencrypted address is
+            // reported, and the key is never sent to it.
+            request.url = service.url();
+        } catch (const DictationError& error) {
+            check.finding = error.what();
+            check.advice = std::string("Check ") + service.baseVariable;
+            result.push_back(std::move(check));
+            continue;
+        }
         request.headers = {{"Authorization", service.authorization}, {"Content-Type", "application/json"}};
         request.body = "{}";
         request.answerTimeout = std::chrono::seconds(15);
