@@ -1,12 +1,14 @@
 // The offline engine's core: the formatter that turns bare recognised words
 // into pasteable text, the routing that decides when the engine runs and what
-// Settings says about it, and the engine's once-only model loading.
+// Settings says about it, and the engine's model loading, live hearing and
+// unloading.
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
+#include "base/SampleListener.h"
 #include "fakes/FakeLocalSpeech.h"
 #include "fakes/RecordingLog.h"
 #include "transcription/EngineRouting.h"
@@ -147,7 +149,7 @@ TEST_F(LocalSpeechEngineTest, LoadsTheModelOnceForOverlappingDictationsAndRecogn
     std::vector<std::jthread> dictations;
     std::vector<SpokenText> results(4);
     for (std::size_t i = 0; i < results.size(); ++i) {
-        dictations.emplace_back([&, i] { results[i] = engine.transcribe("pcm"); });
+        dictations.emplace_back([&, i] { results[i] = engine.transcribe("clip", [] { return std::string("pcm"); }); });
     }
     dictations.clear(); // joins
     engine.preload();
@@ -166,18 +168,65 @@ TEST_F(LocalSpeechEngineTest, LoadsTheModelOnceForOverlappingDictationsAndRecogn
 TEST_F(LocalSpeechEngineTest, FailuresAreReportedAndAFailedLoadIsTriedAgain)
 {
     recognizer.failLoads = 1;
-    EXPECT_THROW(engine.transcribe("pcm"), LocalSpeechError);
+    const auto file = [](const char* bytes) { return [bytes] { return std::string(bytes); }; };
+    EXPECT_THROW(engine.transcribe("clip", file("pcm")), LocalSpeechError);
     EXPECT_EQ(log.lines().back(),
               "[Quillo] Offline model Test Model failed to load: The offline speech model is not installed.");
-    EXPECT_EQ(engine.transcribe("pcm").text, "Go forward ten meters.");
+    EXPECT_EQ(engine.transcribe("clip", file("pcm")).text, "Go forward ten meters.");
     EXPECT_EQ(recognizer.loads.load(), 2);
 
     try {
-        engine.transcribe("not audio");
+        engine.transcribe("clip", file("not audio"));
         FAIL() << "expected a decoding error";
     } catch (const LocalSpeechError& error) {
         EXPECT_STREQ(error.what(), "The recording could not be decoded (not audio).");
     }
+}
+
+// A recording heard as it is made: the model loads meanwhile and nothing
+// captured during the load is lost, the file is not read, and the model is
+// given back once unused, then loaded again for the next recording.
+TEST_F(LocalSpeechEngineTest, HearsRecordingsAsTheyAreMadeAndGivesTheModelBackWhenIdle)
+{
+    recognizer.loadTime = 100ms;
+    LocalSpeechEngine live{{decoder, recognizer, log, 200ms, [] { return std::vector<std::string>{"Quillo"}; }}};
+    const std::vector<std::int16_t> block(441, 7); // capture blocks fit no piece size
+    const auto waitFor = [](const auto& condition) {
+        for (int i = 0; i < 500 && !condition(); ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return condition();
+    };
+    for (const int round : {1, 2}) {
+        const std::string path = "clip-" + std::to_string(round);
+        auto listener = live.hear(path);
+        for (int i = 0; i < 40; ++i) {
+            listener->hear(block);
+        }
+        EXPECT_TRUE(waitFor([&] { return live.partialWords() == "go"; })) << "round " << round;
+        listener->recordingEnded(true);
+        bool fileRead = false;
+        const SpokenText spoken = live.transcribe(path, [&] {
+            fileRead = true;
+            return std::string("pcm");
+        });
+        EXPECT_EQ(spoken.text, "Go forward ten meters.") << "round " << round;
+        EXPECT_FALSE(fileRead) << "round " << round;
+        EXPECT_EQ(recognizer.heardSamples.load(), 40u * block.size()) << "round " << round;
+        EXPECT_EQ(recognizer.loads.load(), round) << "round " << round;
+        EXPECT_EQ(recognizer.preferred, std::vector<std::string>{"Quillo"}) << "round " << round;
+        EXPECT_TRUE(waitFor([&] { return recognizer.unloads.load() == round; })) << "round " << round;
+    }
+    EXPECT_EQ(log.lines().back(), "[Quillo] Offline model Test Model unloaded after 0.2s unused");
+
+    // A recording thrown away is not heard to the end; its path, should it be
+    // asked for, is decoded from the file.
+    auto listener = live.hear("clip-3");
+    listener->hear(block);
+    listener->recordingEnded(false);
+    EXPECT_EQ(live.transcribe("clip-3", [] { return std::string("pcm"); }).text, "Go forward ten meters.");
+    EXPECT_EQ(recognizer.heardSamples.load(), 3u);
+    EXPECT_FALSE(recognizer.overlapped.load());
 }
 
 } // namespace
