@@ -364,7 +364,8 @@ int runDesktopApp(int argc, char** argv)
                                                          if (auto delegate = controller.lock()) {
                                                              delegate->deleteKept(id);
                                                          }
-                                                     }});
+                                                     },
+                                                     &pipeline.localSpeech});
             statusItem.addMenuBarTo(view);
             return view;
         },
