@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
 #include "base/SampleListener.h"
 #include "fakes/FakeLocalSpeech.h"
 #include "fakes/RecordingLog.h"
+#include "platform/linux/FfmpegAudioDecoder.h"
+#include "platform/linux/PocketSphinxRecognizer.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/SpokenTextFormatter.h"
@@ -227,6 +232,38 @@ TEST_F(LocalSpeechEngineTest, HearsRecordingsAsTheyAreMadeAndGivesTheModelBackWh
     EXPECT_EQ(live.transcribe("clip-3", [] { return std::string("pcm"); }).text, "Go forward ten meters.");
     EXPECT_EQ(recognizer.heardSamples.load(), 3u);
     EXPECT_FALSE(recognizer.overlapped.load());
+}
+
+// The real recogniser on Debian's recordings: a recording heard as it is
+// captured, in blocks that fit no piece size, gives the words of decoding it
+// from its file afterwards.
+TEST(PocketSphinxLiveDecoding, HearingWhileRecordingGivesTheWordsOfTheFile)
+{
+    const std::string data = "/usr/share/pocketsphinx/test/data/";
+    if (!std::filesystem::exists(data + "cards/005.wav") ||
+        !std::filesystem::exists(std::string(PocketSphinxRecognizer::kModelDirectory) + "/en-us.lm.bin")) {
+        GTEST_SKIP() << "needs the packages pocketsphinx-en-us and pocketsphinx-testdata";
+    }
+    FfmpegAudioDecoder decoder;
+    PocketSphinxRecognizer recognizer;
+    RecordingLog log;
+    LocalSpeechEngine engine{{decoder, recognizer, log}};
+    for (const char* name : {"cards/005.wav",
+                             "librivox/sense_and_sensibility_01_austen_64kb-0880.wav",
+                             "librivox/sense_and_sensibility_01_austen_64kb-0930.wav"}) {
+        std::ifstream in(data + name, std::ios::binary);
+        const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const auto samples = decoder.decodeMono(file, 16000);
+        auto listener = engine.hear(name);
+        for (std::size_t at = 0; at < samples.size(); at += 441) {
+            listener->hear(std::span(samples).subspan(at, std::min<std::size_t>(441, samples.size() - at)));
+        }
+        listener->recordingEnded(true);
+        const SpokenText heard = engine.transcribe(name, []() -> std::string { throw std::logic_error("file read"); });
+        const SpokenText fromFile = engine.transcribe("file", [&] { return file; });
+        EXPECT_FALSE(heard.text.empty()) << "case " << name;
+        EXPECT_EQ(heard, fromFile) << "case " << name;
+    }
 }
 
 } // namespace
