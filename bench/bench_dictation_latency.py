@@ -80,6 +80,7 @@ def measure(route, dictations, target_kind):
     quillo = QuilloProcess(env_extra=env, preferences=preferences).start()
     keyboard = XTestKeyboard()
     latencies = []
+    misheard = 0
     try:
         for round_ in range(dictations + 1):
             target.focus()
@@ -89,7 +90,15 @@ def measure(route, dictations, target_kind):
             play_speech().wait(timeout=20)
             time.sleep(0.3)
             released_at = keyboard.send(KEY_ALT_R, False)
-            wait_until(lambda: target.text() == before + TRANSCRIPT, timeout=30, what=f"dictation {round_} to paste")
+            if route == "offline":
+                # The offline engine may mishear a word on a loaded machine;
+                # what is timed is the text arriving, whatever it says.
+                wait_until(lambda: len(target.text()) > len(before), timeout=30, what=f"dictation {round_} to paste")
+                time.sleep(0.2)
+                misheard += target.text() != before + TRANSCRIPT
+            else:
+                wait_until(lambda: target.text() == before + TRANSCRIPT, timeout=30,
+                           what=f"dictation {round_} to paste")
             changed_at = target.state()[1]
             if round_ > 0:
                 latencies.append((changed_at - released_at) * 1000)
@@ -104,6 +113,8 @@ def measure(route, dictations, target_kind):
         quillo.cleanup()
         target.close()
         services.stop()
+    if misheard:
+        print(f"  ({misheard} dictation(s) misheard)")
     return latencies, streams, uploads
 
 

@@ -7,7 +7,8 @@
 //    release (the recording ends) to the words. "warm": the model is loaded
 //    when the key goes down; "cold": it was given back and loads while the key
 //    is held. Counters: median_ms, p90_ms, max_ms; same_words is 1 when every
-//    run heard the words decoding the recorder's .m4a file gives; audio_s.
+//    run heard the words decoding the same speech from a file gives, and
+//    same_as_m4a when they are also those of the recorder's lossy .m4a file.
 //  - FileDecode/<dictation>: the same recording decoded from its .m4a after
 //    the release, as a retry or `quillo transcribe` does; rtf is processing
 //    time over audio time.
@@ -77,9 +78,35 @@ double residentMB()
 struct Dictation
 {
     std::vector<std::int16_t> pcm;
+    std::string wav; // the PCM as it is, in a WAV file
     std::string m4a;
     double seconds() const { return static_cast<double>(pcm.size()) / 16000.0; }
 };
+
+// 16 kHz mono 16-bit little-endian PCM in a WAV container.
+std::string wavFile(const std::vector<std::int16_t>& pcm)
+{
+    const auto le = [](std::string& out, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    const auto dataBytes = static_cast<std::uint32_t>(pcm.size() * 2);
+    std::string wav = "RIFF";
+    le(wav, 36 + dataBytes, 4);
+    wav += "WAVEfmt ";
+    le(wav, 16, 4);
+    le(wav, 1, 2);     // PCM
+    le(wav, 1, 2);     // mono
+    le(wav, 16000, 4); // samples per second
+    le(wav, 32000, 4); // bytes per second
+    le(wav, 2, 2);     // bytes per frame
+    le(wav, 16, 2);    // bits per sample
+    wav += "data";
+    le(wav, dataBytes, 4);
+    wav.append(reinterpret_cast<const char*>(pcm.data()), dataBytes);
+    return wav;
+}
 
 Dictation load(const std::vector<std::string>& names)
 {
@@ -95,6 +122,7 @@ Dictation load(const std::vector<std::string>& names)
             dictation.pcm.insert(dictation.pcm.end(), samples.begin(), samples.end());
         }
     }
+    dictation.wav = wavFile(dictation.pcm);
     const std::string m4a = "/tmp/quillo-bench-local-" + std::to_string(::getpid()) + ".m4a";
     FfmpegAudioFileWriter writer;
     auto file = writer.create(m4a, {16000, 1});
@@ -179,10 +207,12 @@ void BM_ReleaseToText(benchmark::State& state, const std::string& name, bool col
     // Cold: the model is given back as soon as a dictation is done.
     Engine engine(cold ? 1ms : LocalSpeechEngine::kUnloadAfter);
     const auto file = [&] { return recording.m4a; };
-    const std::string fromFile = engine.engine.transcribe("file", file).text;
+    const std::string fromFile = engine.engine.transcribe("file", [&] { return recording.wav; }).text;
+    const std::string fromM4a = engine.engine.transcribe("file", file).text;
 
     std::vector<double> latencies;
     bool sameWords = true;
+    bool sameAsM4a = true;
     std::string text;
     int run = 0;
     for (auto _ : state) {
@@ -206,11 +236,13 @@ void BM_ReleaseToText(benchmark::State& state, const std::string& name, bool col
         state.SetIterationTime(latency.count());
         latencies.push_back(latency.count() * 1000);
         sameWords = sameWords && text == fromFile;
+        sameAsM4a = sameAsM4a && text == fromM4a;
     }
     state.counters["median_ms"] = percentile(latencies, 0.5);
     state.counters["p90_ms"] = percentile(latencies, 0.9);
     state.counters["max_ms"] = *std::max_element(latencies.begin(), latencies.end());
     state.counters["same_words"] = sameWords ? 1 : 0;
+    state.counters["same_as_m4a"] = sameAsM4a ? 1 : 0;
     state.counters["audio_s"] = recording.seconds();
     state.SetLabel(text.substr(0, 60));
 }
