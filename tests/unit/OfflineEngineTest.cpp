@@ -236,7 +236,8 @@ TEST_F(LocalSpeechEngineTest, HearsRecordingsAsTheyAreMadeAndGivesTheModelBackWh
 
 // The real recogniser on Debian's recordings: a recording heard as it is
 // captured, in blocks that fit no piece size, gives the words of decoding it
-// from its file afterwards.
+// from its file afterwards. Two engines hear the same recordings in the same
+// order, since the recogniser's channel estimate carries from one to the next.
 TEST(PocketSphinxLiveDecoding, HearingWhileRecordingGivesTheWordsOfTheFile)
 {
     const std::string data = "/usr/share/pocketsphinx/test/data/";
@@ -245,9 +246,11 @@ TEST(PocketSphinxLiveDecoding, HearingWhileRecordingGivesTheWordsOfTheFile)
         GTEST_SKIP() << "needs the packages pocketsphinx-en-us and pocketsphinx-testdata";
     }
     FfmpegAudioDecoder decoder;
-    PocketSphinxRecognizer recognizer;
+    PocketSphinxRecognizer liveRecognizer;
+    PocketSphinxRecognizer fileRecognizer;
     RecordingLog log;
-    LocalSpeechEngine engine{{decoder, recognizer, log}};
+    LocalSpeechEngine engine{{decoder, liveRecognizer, log}};
+    LocalSpeechEngine files{{decoder, fileRecognizer, log}};
     for (const char* name : {"cards/005.wav",
                              "librivox/sense_and_sensibility_01_austen_64kb-0880.wav",
                              "librivox/sense_and_sensibility_01_austen_64kb-0930.wav"}) {
@@ -260,7 +263,7 @@ TEST(PocketSphinxLiveDecoding, HearingWhileRecordingGivesTheWordsOfTheFile)
         }
         listener->recordingEnded(true);
         const SpokenText heard = engine.transcribe(name, []() -> std::string { throw std::logic_error("file read"); });
-        const SpokenText fromFile = engine.transcribe("file", [&] { return file; });
+        const SpokenText fromFile = files.transcribe("file", [&] { return file; });
         EXPECT_FALSE(heard.text.empty()) << "case " << name;
         EXPECT_EQ(heard, fromFile) << "case " << name;
     }
