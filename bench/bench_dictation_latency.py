@@ -3,8 +3,8 @@
 
 Runs inside the throw-away test desktop:
 
-    scripts/test-desktop.sh python3 bench/bench_dictation_latency.py [--dictations 20] [--route upload|stream|both]
-        [--target tk|gtk]
+    scripts/test-desktop.sh python3 bench/bench_dictation_latency.py [--dictations 20]
+        [--route upload|stream|offline|both] [--target tk|gtk]
 
 Each dictation holds Right Alt while recorded speech plays into the test
 microphone; the loopback fakes answer at once. The release is sent through
@@ -12,8 +12,10 @@ XTest and timed once the X server has taken it; the text widget notes the
 moment its text changes. The figures include the paste delay of 100 ms that
 Quillo waits on purpose before pressing Ctrl+V. Routes: "upload" sends the
 recorded file after the release, "stream" has streamed it while the key was
-held and only closes the stream. One warm-up dictation per route is not
-counted. Figures are reported, never asserted.
+held and only closes the stream, "offline" has no service keys, so the offline
+engine heard the speech while the key was held and decodes only its end. One
+warm-up dictation per route is not counted. Figures are reported, never
+asserted.
 
 Targets: "tk" is a Tk text widget, which publishes nothing on the
 accessibility bus; "gtk" is a GTK 3 text view that does, so every paste is
@@ -72,9 +74,13 @@ def measure(route, dictations, target_kind):
     services = FakeServices("--stream-transcript", TRANSCRIPT, transcript=TRANSCRIPT)
     target = GtkTextTarget() if target_kind == "gtk" else TextTarget()
     preferences = {"quillo.streamingEnabled": route == "stream", "enabledLanguages": ["en"]}
-    quillo = QuilloProcess(env_extra=services.env(), preferences=preferences).start()
+    env = services.env()
+    if route == "offline":
+        env.update({"OPENAI_API_KEY": "", "DEEPGRAM_API_KEY": ""})  # blank keys count as none
+    quillo = QuilloProcess(env_extra=env, preferences=preferences).start()
     keyboard = XTestKeyboard()
     latencies = []
+    misheard = 0
     try:
         for round_ in range(dictations + 1):
             target.focus()
@@ -84,7 +90,15 @@ def measure(route, dictations, target_kind):
             play_speech().wait(timeout=20)
             time.sleep(0.3)
             released_at = keyboard.send(KEY_ALT_R, False)
-            wait_until(lambda: target.text() == before + TRANSCRIPT, timeout=30, what=f"dictation {round_} to paste")
+            if route == "offline":
+                # The offline engine may mishear a word on a loaded machine;
+                # what is timed is the text arriving, whatever it says.
+                wait_until(lambda: len(target.text()) > len(before), timeout=30, what=f"dictation {round_} to paste")
+                time.sleep(0.2)
+                misheard += target.text() != before + TRANSCRIPT
+            else:
+                wait_until(lambda: target.text() == before + TRANSCRIPT, timeout=30,
+                           what=f"dictation {round_} to paste")
             changed_at = target.state()[1]
             if round_ > 0:
                 latencies.append((changed_at - released_at) * 1000)
@@ -99,13 +113,15 @@ def measure(route, dictations, target_kind):
         quillo.cleanup()
         target.close()
         services.stop()
+    if misheard:
+        print(f"  ({misheard} dictation(s) misheard)")
     return latencies, streams, uploads
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--dictations", type=int, default=20)
-    parser.add_argument("--route", choices=["upload", "stream", "both"], default="both")
+    parser.add_argument("--route", choices=["upload", "stream", "offline", "both"], default="both")
     parser.add_argument("--target", choices=["tk", "gtk"], default="tk")
     options = parser.parse_args()
     if "QUILLO_TEST_DESKTOP_DIR" not in os.environ:
@@ -120,8 +136,9 @@ def main():
               f"({streams} streamed, {uploads} uploaded, warm-up included):")
         print(f"  median {median:6.1f} ms   p95 {p95:6.1f} ms   min {min(latencies):6.1f} ms   "
               f"max {max(latencies):6.1f} ms")
+        target = 300 if route == "offline" else 150
         print(f"  above the {PASTE_DELAY_MS} ms paste delay: median {median - PASTE_DELAY_MS:6.1f} ms   "
-              f"p95 {p95 - PASTE_DELAY_MS:6.1f} ms   (target: at most 150 ms)")
+              f"p95 {p95 - PASTE_DELAY_MS:6.1f} ms   (target: at most {target} ms)")
         sys.stdout.flush()
     return 0
 

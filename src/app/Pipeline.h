@@ -21,10 +21,15 @@ namespace quillo {
 // with its cloud and offline engines, all over the user's real folders. The
 // members are built in the order declared, each from those before it.
 //
-// Cheap to build: nothing is loaded or connected until first used.
+// Cheap to build: nothing is loaded or connected until first used. The
+// offline model loads when a dictation or Settings first needs it, and is
+// given back when it has not been used for a while.
 struct Pipeline
 {
     Pipeline();
+    ~Pipeline();
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
 
     PosixFileSystem fileSystem;
     StderrLog log;
@@ -39,6 +44,9 @@ struct Pipeline
     PocketSphinxRecognizer recognizer;
     LocalSpeechEngine localSpeech;
     OpenAIService transcriber;
+
+private:
+    Preferences::ObserverToken m_engineObserver = 0;
 };
 
 } // namespace quillo

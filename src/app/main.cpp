@@ -59,7 +59,6 @@
 #include "platform/qt/X11Desktop.h"
 #include "store/KeptDictations.h"
 #include "streaming/DeepgramLiveStreamer.h"
-#include "transcription/EngineRouting.h"
 #include "transcription/KeptRetry.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/MainWindowView.h"
@@ -365,7 +364,8 @@ int runDesktopApp(int argc, char** argv)
                                                          if (auto delegate = controller.lock()) {
                                                              delegate->deleteKept(id);
                                                          }
-                                                     }});
+                                                     },
+                                                     &pipeline.localSpeech});
             statusItem.addMenuBarTo(view);
             return view;
         },
@@ -405,6 +405,7 @@ int runDesktopApp(int argc, char** argv)
                 fileSystem,
                 quillo::xdg::recordingsDirectory(),
                 [&notifier](const std::string& problem) { notifier.notify("Recording Failed", problem); },
+                [&pipeline](const std::string& path) { return pipeline.transcriber.hearRecording(path); },
             });
             return std::make_unique<quillo::HotkeyManager>(quillo::HotkeyManager::Dependencies{
                 preferences,
@@ -431,13 +432,6 @@ int runDesktopApp(int argc, char** argv)
                               answerKeptCommand(*delegate, request, answer);
                           });
     delegate->applicationDidFinishLaunching();
-
-    // The offline model takes seconds to load: when it is what will run, load
-    // it now, in the background, rather than in the user's first dictation.
-    const auto route = quillo::currentRoute(preferences, credentials, quillo::QuilloLanguage::enabled(preferences));
-    if (route.speech == quillo::TranscriptionEngine::local) {
-        pipeline.localSpeech.preload();
-    }
 
     const int status = QApplication::exec();
 

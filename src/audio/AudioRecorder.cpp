@@ -8,6 +8,7 @@
 #include "audio/MicrophoneManager.h"
 #include "audio/SpeechLevel.h"
 #include "base/NotificationCenter.h"
+#include "base/SampleListener.h"
 #include "platform/AudioCapture.h"
 #include "platform/AudioFileWriter.h"
 #include "platform/Clock.h"
@@ -19,6 +20,7 @@ struct AudioRecorder::Session
 {
     std::string path;
     std::unique_ptr<AudioFileWriter::File> file;
+    std::shared_ptr<SampleListener> listener;
     std::unique_ptr<AudioCapture::Stream> stream;
     // Fed on the capture thread; read once the stream has stopped.
     SpeechLevelMeter level;
@@ -79,13 +81,22 @@ void AudioRecorder::startRecording()
         report(cannotSave());
         return;
     }
+    if (m_deps.listenerFor) {
+        session->listener = m_deps.listenerFor(session->path);
+    }
     // The sink runs on the capture thread; the file is touched there only until
     // the stream is stopped, which happens before anyone else uses it.
     session->stream = m_deps.capture.start(kFormat, [raw = session.get()](std::span<const std::int16_t> samples) {
         raw->file->append(samples);
         raw->level.add(samples);
+        if (raw->listener) {
+            raw->listener->hear(samples);
+        }
     });
     if (!session->stream) {
+        if (session->listener) {
+            session->listener->recordingEnded(false);
+        }
         session->file.reset();
         m_deps.fileSystem.removeFile(session->path);
         report("No microphone could be opened. Check that the audio server (PipeWire or PulseAudio) is running "
@@ -100,6 +111,11 @@ void AudioRecorder::stopRecording(Completion completion)
     std::optional<std::string> path;
     if (auto session = std::move(m_session)) {
         session->stream->stop();
+        // The listener finishes its work while the file is completed. Should
+        // completing it fail, nobody asks the listener for what it heard.
+        if (session->listener) {
+            session->listener->recordingEnded(session->level.isDictation());
+        }
         if (!session->level.isDictation()) {
             // Nothing was said (or the key was only tapped): no file, so nothing
             // is sent, stored or pasted, and no error is raised.
@@ -142,6 +158,9 @@ void AudioRecorder::abandon(std::unique_ptr<Session> session)
 {
     session->stream->stop();
     session->stream.reset();
+    if (session->listener) {
+        session->listener->recordingEnded(false);
+    }
     session->file.reset();
     // Nobody will hear of this file, so nobody else would delete the user's voice.
     m_deps.fileSystem.removeFile(session->path);

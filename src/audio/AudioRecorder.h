@@ -16,13 +16,15 @@ class Clock;
 class FileSystem;
 class MicrophoneManager;
 class NotificationCenter;
+class SampleListener;
 
 // Records into a new AAC file (.m4a) per recording, from the input the
 // microphone manager names (the capture asks it), and tells the controller
 // when the chosen microphone is missing. A recording without speech in it
 // (see SpeechLevelMeter) yields no file.
 //
-// Threading: main thread. Captured audio is encoded on the capture's thread.
+// Threading: main thread. Captured audio is encoded, and handed to the
+// listener, on the capture's thread.
 class AudioRecorder final : public Recorder
 {
 public:
@@ -40,6 +42,9 @@ public:
         // Tells the user why a recording could not be made or kept (main
         // thread); nothing else would, since the recording just yields no file.
         std::function<void(const std::string& problem)> reportProblem;
+        // Who else hears the recording to be saved at the path, as it is
+        // captured (the offline engine); nothing when nobody does.
+        std::function<std::shared_ptr<SampleListener>(const std::string& path)> listenerFor = {};
     };
 
     // 16 kHz mono: what the speech services want, and small uploads.

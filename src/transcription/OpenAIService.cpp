@@ -65,22 +65,18 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
     bool spokenEnter = false; // the local engine heard "press enter" at the end
     if (streamedTranscript && !streamedTranscript->empty()) {
         raw = *streamedTranscript;
+    } else if (engine == TranscriptionEngine::local) {
+        // Heard while it was recorded, usually; the file is read only if not.
+        SpokenText spoken =
+            m_deps.local.transcribe(audioPath, [this, &audioPath] { return readAudio(m_deps.fileSystem, audioPath); });
+        raw = std::move(spoken.text);
+        spokenEnter = spoken.pressEnter;
     } else {
         const std::string audio = readAudio(m_deps.fileSystem, audioPath);
-        switch (engine.value()) {
-        case TranscriptionEngine::deepgram:
+        if (engine == TranscriptionEngine::deepgram) {
             raw = m_deps.services.transcribeDeepgram(audio);
-            break;
-        case TranscriptionEngine::local: {
-            SpokenText spoken = m_deps.local.transcribe(audio);
-            raw = std::move(spoken.text);
-            spokenEnter = spoken.pressEnter;
-            break;
-        }
-        case TranscriptionEngine::openai:
-        case TranscriptionEngine::automatic:
+        } else {
             raw = m_deps.services.transcribeOpenAI(audio, languages);
-            break;
         }
     }
 
@@ -134,6 +130,13 @@ DictationResult OpenAIService::transcribeAndClean(const std::string& audioPath,
     }
 
     return {expandSnippets(cleaned), simulateEnter};
+}
+
+std::shared_ptr<SampleListener> OpenAIService::hearRecording(const std::string& audioPath)
+{
+    const auto route =
+        currentRoute(m_deps.preferences, m_deps.credentials, QuilloLanguage::enabled(m_deps.preferences));
+    return route.speech == TranscriptionEngine::local ? m_deps.local.hear(audioPath) : nullptr;
 }
 
 std::string OpenAIService::expandSnippets(const std::string& text) const

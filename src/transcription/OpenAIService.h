@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "transcription/Transcriber.h"
 
 namespace quillo {
@@ -10,6 +12,7 @@ class FileSystem;
 class LocalSpeechEngine;
 class Log;
 class Preferences;
+class SampleListener;
 class SpeechServices;
 class DataStore;
 
@@ -47,6 +50,11 @@ public:
     DictationResult transcribeAndClean(const std::string& audioPath,
                                        const LanguageSet& languages,
                                        const std::optional<std::string>& streamedTranscript) override;
+
+    // A listener for the recording about to be made at `audioPath` when the
+    // offline engine will transcribe it, so the engine hears it as it is
+    // captured (and loads its model meanwhile); nothing for the cloud engines.
+    std::shared_ptr<SampleListener> hearRecording(const std::string& audioPath);
 
 private:
     std::string expandSnippets(const std::string& text) const;

@@ -49,29 +49,71 @@ public:
         return {0.5, 40u * 1024 * 1024};
     }
 
-    std::string recognize(std::span<const std::int16_t> samples) override
+    void unload() override
+    {
+        ++unloads;
+        loaded = false;
+    }
+
+    std::vector<std::string> unknownWords(const std::vector<std::string>& asked) const override
+    {
+        std::vector<std::string> unknown;
+        for (const auto& word : asked) {
+            if ((" " + words + " ").find(" " + word + " ") == std::string::npos) {
+                unknown.push_back(word);
+            }
+        }
+        return unknown;
+    }
+
+    void preferWords(const std::vector<std::string>& asked) override
+    {
+        if (inside > 0) {
+            throw std::logic_error("preferWords during an utterance");
+        }
+        preferred = asked;
+    }
+
+    void beginUtterance() override
     {
         if (!loaded) {
-            throw std::logic_error("recognize before load");
+            throw std::logic_error("utterance before load");
         }
         if (++inside > 1) {
             overlapped = true;
         }
+        utteranceSamples = 0;
+    }
+
+    void process(std::span<const std::int16_t> samples) override
+    {
+        utteranceSamples += samples.size();
+        std::this_thread::sleep_for(processTime);
+    }
+
+    std::string partialWords() override { return utteranceSamples > 0 ? words.substr(0, words.find(' ')) : ""; }
+
+    std::string endUtterance() override
+    {
         std::this_thread::sleep_for(recognizeTime);
         --inside;
-        heardSamples = samples.size();
+        heardSamples = utteranceSamples;
         return words;
     }
 
     std::string words = "go forward ten meters";
     std::atomic<int> loads{0};
+    std::atomic<int> unloads{0};
+    std::vector<std::string> preferred; // by the last utterance
     std::atomic<int> failLoads{0};
     std::atomic<bool> loaded{false};
     std::atomic<bool> overlapped{false};
     std::atomic<int> inside{0};
-    std::atomic<std::size_t> heardSamples{0};
+    std::size_t utteranceSamples = 0;
+    std::atomic<std::size_t> heardSamples{0}; // by the last utterance
     std::chrono::milliseconds loadTime{0};
     std::chrono::milliseconds recognizeTime{0};
+    std::chrono::milliseconds processTime{0}; // per piece
 };
 
 } // namespace quillo::test

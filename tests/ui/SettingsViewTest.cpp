@@ -1,5 +1,8 @@
 #include "ui/settings/SettingsView.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -20,6 +23,7 @@
 #include "ui/UiTestSupport.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
+#include "ui/settings/OfflineWordsNote.h"
 #include "ui/widgets/ToggleSwitch.h"
 
 namespace quillo {
@@ -55,7 +59,20 @@ class SettingsViewTest : public ::testing::Test
 protected:
     SettingsView::Dependencies dependencies()
     {
-        return {data.preferences, data.microphones, data.store, loginItem(), data.credentials, "Test Model", lastPaste};
+        return {data.preferences,
+                data.microphones,
+                data.store,
+                loginItem(),
+                data.credentials,
+                "Test Model",
+                lastPaste,
+                [](const std::vector<std::string>& words) {
+                    std::vector<std::string> unknown;
+                    std::copy_if(words.begin(), words.end(), std::back_inserter(unknown), [](const auto& word) {
+                        return word != "hello";
+                    });
+                    return unknown;
+                }};
     }
     virtual LoginItem& loginItem() { return data.loginItem; }
 
@@ -225,6 +242,17 @@ TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys
     emit engines->activated(local);
     EXPECT_EQ(status(), "Your speech is transcribed on this computer, and nothing leaves it.");
     EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Offline Test Model"));
+    // Dictionary words the offline model cannot hear are named under it, and
+    // only while it is the engine that runs.
+    auto* note = view.findChild<OfflineWordsNote*>(QStringLiteral("offlineWordsNote"));
+    ASSERT_NE(note, nullptr);
+    EXPECT_FALSE(note->isVisible());
+    data.store.addWord("hello");
+    data.store.addWord("Quillo");
+    settle();
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(),
+              QStringLiteral("Dictionary words not known to the offline model, so never recognised: Quillo"));
 
     // Languages and keys changed elsewhere count once the page is shown again.
     data.preferences.setObject(setting::transcriptionEngine.key, "auto");
@@ -235,10 +263,14 @@ TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys
     settle();
     EXPECT_EQ(status(),
               "No OpenAI key: your speech is transcribed on this computer (English only), and nothing leaves it.");
+    EXPECT_TRUE(note->isVisible()) << "the offline engine runs for want of keys";
     data.credentials = test::FakeCredentials{};
     view.hide();
     view.show();
     EXPECT_EQ(status(), "OpenAI transcribes and tidies your speech.");
+    data.preferences.setObject(setting::transcriptionEngine.key, "openai");
+    settle();
+    EXPECT_FALSE(note->isVisible());
 }
 
 TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/SampleListener.h"
 #include "fakes/FakeDictationParts.h"
 #include "fakes/FakeLocalSpeech.h"
 #include "fakes/FakePreferences.h"
@@ -387,6 +388,17 @@ TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen
     EXPECT_TRUE(services.cleanups.empty());
     EXPECT_TRUE(services.deepgramUploads.empty());
     EXPECT_TRUE(services.openAIUploads.empty());
+
+    // A recording the offline engine heard while it was made: its words, not
+    // the file's. The cloud engines hear nothing while recording.
+    auto listener = service.hearRecording(kAudio);
+    ASSERT_TRUE(listener);
+    listener->hear(std::vector<std::int16_t>(5, 1));
+    listener->recordingEnded(true);
+    EXPECT_EQ(run().text, "Please move the meeting to friday and tell the whole team.");
+    EXPECT_EQ(recognizer.heardSamples.load(), 5u) << "heard, not decoded from the file's 9 bytes";
+    preferences.setObject("quillo.transcriptionEngine", "openai");
+    EXPECT_EQ(service.hearRecording(kAudio), nullptr);
 }
 
 TEST(DictationErrorText, DescriptionsAreTheUserFacingTexts)

@@ -4,6 +4,8 @@
 
 #include "platform/SpeechRecognizer.h"
 
+struct ps_decoder_s;
+
 namespace quillo {
 
 // CMU PocketSphinx with Debian's US English model (package pocketsphinx-en-us):
@@ -22,10 +24,20 @@ public:
 
     std::string modelName() const override;
     LoadReport load() override;
-    std::string recognize(std::span<const std::int16_t> samples) override;
+    void unload() override;
+    std::vector<std::string> unknownWords(const std::vector<std::string>& words) const override;
+    void preferWords(const std::vector<std::string>& words) override;
+    void beginUtterance() override;
+    void process(std::span<const std::int16_t> samples) override;
+    std::string partialWords() override;
+    std::string endUtterance() override;
 
 private:
     struct Decoder;
+
+    ps_decoder_s* loaded() const;
+
+    std::string dictionaryPath() const;
 
     std::string m_modelDirectory;
     std::unique_ptr<Decoder> m_decoder;

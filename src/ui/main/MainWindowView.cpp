@@ -9,6 +9,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "transcription/LocalSpeechEngine.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/DictionaryView.h"
 #include "ui/main/HistoryView.h"
@@ -94,6 +95,14 @@ protected:
         }
     }
 };
+
+OfflineWordsNote::UnknownWords unknownOfflineWords(const LocalSpeechEngine* engine)
+{
+    if (!engine) {
+        return {};
+    }
+    return [engine](const std::vector<std::string>& words) { return engine->unknownWords(words); };
+}
 
 } // namespace
 
@@ -239,7 +248,8 @@ MainWindowView::MainWindowView(const Dependencies& dependencies, QWidget* parent
                                                             dependencies.loginItem,
                                                             dependencies.credentials,
                                                             dependencies.localModelName,
-                                                            dependencies.lastPaste});
+                                                            dependencies.lastPaste,
+                                                            unknownOfflineWords(dependencies.localSpeech)});
     for (QWidget* page : m_pages) {
         m_stack->addWidget(page);
     }

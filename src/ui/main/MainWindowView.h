@@ -19,6 +19,7 @@ class Clock;
 class Credentials;
 class DataStore;
 class KeptDictationStore;
+class LocalSpeechEngine;
 class LoginItem;
 class MicrophoneManager;
 class Preferences;
@@ -84,6 +85,7 @@ public:
         KeptDictationStore* keptDictations = nullptr;
         std::function<void(const std::string&)> retryKept = {};
         std::function<void(const std::string&)> deleteKept = {};
+        const LocalSpeechEngine* localSpeech = nullptr; // for Settings: words its model cannot hear
     };
 
     explicit MainWindowView(const Dependencies& dependencies, QWidget* parent = nullptr);

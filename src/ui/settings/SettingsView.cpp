@@ -183,6 +183,7 @@ void ShortcutPill::paintEvent(QPaintEvent*)
 SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
     : QWidget(parent), m_preferences(dependencies.preferences), m_microphones(dependencies.microphones),
       m_store(dependencies.store), m_loginItem(dependencies.loginItem), m_credentials(dependencies.credentials),
+      m_unknownOfflineWords(std::move(dependencies.unknownOfflineWords)),
       m_localModelName(std::move(dependencies.localModelName)), m_hotkeys(m_preferences),
       m_bindings(m_hotkeys.bindings()), m_selectedCodes(QuilloLanguage::enabled(m_preferences)),
       m_storeWatcher(new StoreWatcher(m_store, this))
@@ -449,6 +450,7 @@ QWidget* SettingsView::buildEngineCard()
     m_engineStatus = rowDescription(QString());
     m_engineStatus->setObjectName(QStringLiteral("engineStatus"));
     layout->addWidget(m_engineStatus);
+    layout->addWidget(new OfflineWordsNote(m_preferences, m_credentials, m_store, m_unknownOfflineWords));
     layout->addWidget(new Divider);
 
     auto* streamingRow = new QHBoxLayout;

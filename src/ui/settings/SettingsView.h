@@ -16,6 +16,7 @@
 #include "platform/Preferences.h"
 #include "transcription/QuilloLanguage.h"
 #include "transcription/TranscriptionEngine.h"
+#include "ui/settings/OfflineWordsNote.h"
 #include "ui/settings/PasteMethodsCard.h"
 
 class QComboBox;
@@ -80,6 +81,7 @@ public:
         const Credentials& credentials; // which engine will run depends on the keys
         std::string localModelName;     // the offline engine's model, for About
         PasteMethodsCard::LastPaste lastPaste;
+        OfflineWordsNote::UnknownWords unknownOfflineWords = {};
     };
 
     explicit SettingsView(Dependencies dependencies, QWidget* parent = nullptr);
@@ -153,6 +155,7 @@ private:
     DataStore& m_store;
     LoginItem& m_loginItem;
     const Credentials& m_credentials;
+    const OfflineWordsNote::UnknownWords m_unknownOfflineWords;
     const std::string m_localModelName;
     HotkeyStore m_hotkeys;
 
