@@ -200,7 +200,7 @@ TEST(DoctorCommand, ListensAndAsksOnlyWhenTold)
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].url, "https://openai.test/v1/chat/completions");
     EXPECT_EQ(requests[0].headers.front().second, "Bearer sk-test-openai");
-    EXPECT_EQ(requests[1].url, "https://deepgram.test/v1/listen");
+    EXPECT_EQ(requests[1].url, "https://deepgram.test/v1/listen?model=nova-3&punctuate=true&smart_format=true");
     EXPECT_EQ(requests[1].headers.front().second, "Token dg-test-deepgram");
 
     EXPECT_EQ(run({"--loud"}), 2);
