@@ -2,8 +2,6 @@
 // core. Nothing else in the program constructs a platform class.
 
 #include <cstdio>
-#include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -26,10 +24,8 @@
 #include <QIcon>
 #include <QSocketNotifier>
 
+#include "app/CommandLine.h"
 #include "app/Pipeline.h"
-#include "app/cli/DoctorCommand.h"
-#include "app/cli/StoreCommands.h"
-#include "app/cli/TranscribeCommand.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
 #include "base/AppId.h"
@@ -51,8 +47,8 @@
 #include "platform/linux/XdgPaths.h"
 #include "platform/qt/QtAtSpiTextDeliveryCheck.h"
 #include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtDBusControlService.h"
 #include "platform/qt/QtDBusNotifier.h"
-#include "platform/qt/QtDesktopProbe.h"
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtWebSocket.h"
@@ -72,126 +68,6 @@
 #include "ui/shell/TrayStatusItem.h"
 
 namespace {
-
-void printHelp()
-{
-    std::puts("Usage: quillo [OPTION]\n"
-              "Push-to-talk dictation: hold a key, speak, let go, and the text is typed at the cursor.\n"
-              "\n"
-              "Options:\n"
-              "  --help     show this help and exit\n"
-              "  --version  show the version and exit\n"
-              "\n"
-              "Commands:\n"
-              "  stats [--json]\n"
-              "             print the dictation statistics (totals, words per minute, streaks)\n"
-              "  history [--json] [--limit N]\n"
-              "             print the dictation history, newest first\n"
-              "  transcribe FILE [--languages en,de]\n"
-              "             transcribe and clean up one recording and print the text\n"
-              "  doctor [--listen] [--online]\n"
-              "             check what dictation needs on this machine and say what is missing\n"
-
-              "  pending [--json]\n"
-              "             list the dictations kept because they could not be transcribed\n"
-              "  retry --all | ID...\n"
-              "             transcribe kept dictations again, add them to the history and print them");
-}
-
-// `quillo stats` and `quillo history`: the store loaded exactly as the app
-// loads it, so they see (and set aside) the same files.
-int runStoreCommand(int argc, char** argv)
-{
-    quillo::Pipeline pipeline;
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    const auto command = std::strcmp(argv[1], "stats") == 0 ? quillo::commands::stats : quillo::commands::history;
-    return command(pipeline.store, args, std::cout, std::cerr);
-}
-
-bool isStoreCommand(const char* name)
-{
-    return std::strcmp(name, "stats") == 0 || std::strcmp(name, "history") == 0;
-}
-
-std::string keptDirectory()
-{
-    return quillo::xdg::dataDirectory() + "/" + quillo::KeptDictationStore::kDirectoryName;
-}
-
-// The dictation pipeline without the desktop, over the same settings, lists,
-// service keys and offline model as the app.
-int runTranscribeCommand(int argc, char** argv)
-{
-    quillo::Pipeline pipeline;
-    quillo::TranscribeCommand command{pipeline.preferences, pipeline.transcriber};
-    return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
-}
-
-// Asks the session, the audio server and the services directly, so it works
-// where the app would not start (no display, no tray, no Quillo running).
-int runDoctorCommand(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv); // for the D-Bus questions; no display needed
-    quillo::PosixFileSystem fileSystem;
-    quillo::StderrLog log;
-    quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
-    auto pulse = std::make_shared<quillo::PulseConnection>();
-    quillo::PulseAudioDevices audioDevices(pulse);
-    // The level check records from the input a dictation would use.
-    quillo::MicrophoneManager microphones(audioDevices, preferences);
-    quillo::PulseAudioCapture audioCapture(pulse, [&microphones] {
-        microphones.inputForRecording();
-        return microphones.recordingSource();
-    });
-    quillo::QtDesktopProbe desktop(audioDevices);
-    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
-    quillo::EnvironmentEndpoints endpoints;
-    quillo::CurlHttpClient http;
-    quillo::PocketSphinxRecognizer recognizer;
-    const std::string settings = quillo::xdg::preferencesPath();
-    quillo::DoctorCommand command(
-        {desktop,
-         audioDevices,
-         audioCapture,
-         preferences,
-         credentials,
-         endpoints,
-         http,
-         recognizer,
-         {settings.substr(0, settings.rfind('/')), quillo::xdg::dataDirectory(), quillo::xdg::recordingsDirectory()},
-         {}});
-    return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
-}
-
-// `quillo pending` and `quillo retry`: done by the running Quillo when there
-// is one, so that only one process ever writes the history.
-int runKeptCommand(int argc, char** argv)
-{
-    const std::string name = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    const nlohmann::json request{{"command", name}, {"args", args}};
-    if (const auto answer = quillo::SingleInstance::ask(quillo::SingleInstance::defaultSocketPath(), request.dump())) {
-        auto parsed = nlohmann::json::parse(*answer, nullptr, false);
-        if (!parsed.is_object()) {
-            std::cerr << "The running Quillo did not answer.\n";
-            return 1;
-        }
-        std::cout << parsed.value("out", "");
-        std::cerr << parsed.value("err", "");
-        return parsed.value("status", 1);
-    }
-    if (name == "pending") {
-        quillo::PosixFileSystem fileSystem;
-        quillo::StderrLog log;
-        quillo::SystemClock clock;
-        const quillo::KeptDictationStore kept(fileSystem, log, clock, keptDirectory());
-        return quillo::commands::pending(kept, args, std::cout, std::cerr);
-    }
-    quillo::Pipeline pipeline;
-    quillo::KeptDictationStore kept(pipeline.fileSystem, pipeline.log, pipeline.clock, keptDirectory());
-    return quillo::commands::retry(kept, pipeline.transcriber, pipeline.store, args, std::cout, std::cerr);
-}
 
 // The running instance's side of runKeptCommand.
 void answerKeptCommand(quillo::AppDelegate& delegate,
@@ -300,7 +176,7 @@ int runDesktopApp(int argc, char** argv)
     quillo::LinuxPermissions permissions;
     quillo::NotificationCenter notificationCenter;
 
-    quillo::KeptDictationStore keptDictations(fileSystem, log, clock, keptDirectory());
+    quillo::KeptDictationStore keptDictations(fileSystem, log, clock, quillo::keptDirectory());
     // Entries that the last session could not save into the history file.
     for (const auto& entry : keptDictations.takeHistoryEntries()) {
         store.addEntryMadeAt(entry.date(), entry.text(), entry.duration(), entry.appBundleID(), entry.appName());
@@ -426,11 +302,27 @@ int runDesktopApp(int argc, char** argv)
     });
 
     controller = delegate;
+    // The same actions as the keys, for the desktop's shortcuts and scripts.
+    const auto command = [&delegate](quillo::HotkeyControl::Command which) {
+        return [&delegate, which] { return delegate->runCommand(which); };
+    };
+    using Command = quillo::HotkeyControl::Command;
+    quillo::QtDBusControlService control({command(Command::start),
+                                          command(Command::stop),
+                                          command(Command::toggle),
+                                          command(Command::cancel),
+                                          command(Command::pasteLast)});
+    delegate->setStateObserver([&control](quillo::AppDelegate::IconState state) {
+        control.setState(std::string(quillo::AppDelegate::stateName(state)));
+    });
     singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); },
                           [&delegate](const QByteArray& request, std::function<void(const QByteArray&)> answer) {
                               answerKeptCommand(*delegate, request, answer);
                           });
     delegate->applicationDidFinishLaunching();
+    if (const auto problem = control.publish()) {
+        log.write("[Quillo] The control commands will not reach this Quillo: " + *problem);
+    }
 
     // The offline model takes seconds to load: when it is what will run, load
     // it now, in the background, rather than in the user's first dictation.
@@ -479,28 +371,8 @@ int runDesktopApp(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && isStoreCommand(argv[1])) {
-        return runStoreCommand(argc, argv);
+    if (const auto status = quillo::runCommandLine(argc, argv)) {
+        return *status;
     }
-    if (argc >= 2 && std::strcmp(argv[1], "transcribe") == 0) {
-        return runTranscribeCommand(argc, argv);
-    }
-    if (argc >= 2 && std::strcmp(argv[1], "doctor") == 0) {
-        return runDoctorCommand(argc, argv);
-    }
-    if (argc >= 2 && (std::strcmp(argv[1], "pending") == 0 || std::strcmp(argv[1], "retry") == 0)) {
-        return runKeptCommand(argc, argv);
-    }
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printHelp();
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Quillo %s\n", QUILLO_VERSION);
-            return 0;
-        }
-    }
-
     return runDesktopApp(argc, argv);
 }

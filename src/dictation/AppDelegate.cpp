@@ -26,11 +26,6 @@
 
 namespace quillo {
 
-namespace {
-
-constexpr const char* kEmDash = "\u2014";
-} // namespace
-
 struct AppDelegate::Job
 {
     std::string audioPath;
@@ -401,22 +396,6 @@ void AppDelegate::setupMenuBar()
     if (m_deps.statusItem.setUp(std::move(actions))) {
         m_deps.statusItem.setImage("mic", productInitial());
         m_deps.statusItem.setToggleTitle("Dictation: ON");
-    }
-}
-
-void AppDelegate::updateIcon(IconState state)
-{
-    const std::string fallback = m_isEnabled ? productInitial() : kEmDash;
-    switch (state) {
-    case IconState::idle:
-        m_deps.statusItem.setImage(m_isEnabled ? "mic" : "mic.slash", fallback);
-        break;
-    case IconState::recording:
-        m_deps.statusItem.setImage("mic.fill", fallback);
-        break;
-    case IconState::processing:
-        m_deps.statusItem.setImage("ellipsis.circle", fallback);
-        break;
     }
 }
 
