@@ -39,6 +39,8 @@
 #include "platform/linux/PulseAudioDevices.h"
 #include "platform/linux/PulseConnection.h"
 #include "platform/linux/ThreadExecutor.h"
+#include "platform/linux/WaylandSession.h"
+#include "platform/linux/WaylandWorkspace.h"
 #include "platform/linux/X11KeyEventSource.h"
 #include "platform/linux/X11SyntheticKeys.h"
 #include "platform/linux/X11Workspace.h"
@@ -52,6 +54,8 @@
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtWebSocket.h"
+#include "platform/qt/WlClipboard.h"
+#include "platform/qt/WtypeKeySynthesizer.h"
 #include "platform/qt/X11Desktop.h"
 #include "store/KeptDictations.h"
 #include "streaming/DeepgramLiveStreamer.h"
@@ -130,6 +134,11 @@ constexpr std::chrono::seconds kQuitWait{10};
 
 int runDesktopApp(int argc, char** argv)
 {
+    // Native on Wayland, with XWayland as the fallback, unless the user chose.
+    const bool wayland = quillo::isWaylandSession();
+    if (wayland && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillo"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
@@ -170,7 +179,9 @@ int runDesktopApp(int argc, char** argv)
     // Desktop.
     quillo::QtMainQueue mainQueue;
     quillo::QtDBusNotifier notifier;
-    quillo::X11Workspace workspace;
+    quillo::X11Workspace x11Workspace;
+    quillo::WaylandWorkspace waylandWorkspace;
+    quillo::Workspace& workspace = wayland ? static_cast<quillo::Workspace&>(waylandWorkspace) : x11Workspace;
     quillo::TrayStatusItem statusItem;
     quillo::QtAlert alert;
     quillo::LinuxPermissions permissions;
@@ -184,13 +195,22 @@ int runDesktopApp(int argc, char** argv)
     store.addSaveFailureObserver([&mainQueue, &notifier](const std::string& message) {
         mainQueue.post([&notifier, message] { notifier.notify("Quillo Could Not Save", message); });
     });
-    // Paste.
-    quillo::QtClipboard clipboard;
+    // Paste. A Wayland compositor gives the clipboard and the keyboard only to
+    // the window in front, which Quillo's is not: there the tools made for
+    // this do it.
+    std::unique_ptr<quillo::Clipboard> clipboard;
     // What Quillo types itself, so the key monitor does not take it for the user's keys.
     quillo::X11SyntheticKeys ownKeys;
-    quillo::XTestKeySynthesizer keySynthesizer(nullptr, &ownKeys);
+    std::unique_ptr<quillo::KeySynthesizer> keySynthesizer;
+    if (wayland) {
+        clipboard = std::make_unique<quillo::WlClipboard>();
+        keySynthesizer = std::make_unique<quillo::WtypeKeySynthesizer>(log);
+    } else {
+        clipboard = std::make_unique<quillo::QtClipboard>();
+        keySynthesizer = std::make_unique<quillo::XTestKeySynthesizer>(nullptr, &ownKeys);
+    }
     quillo::QtAtSpiTextDeliveryCheck deliveryCheck;
-    quillo::PasteManager paster({clipboard, keySynthesizer, mainQueue, workspace, preferences, deliveryCheck, log});
+    quillo::PasteManager paster({*clipboard, *keySynthesizer, mainQueue, workspace, preferences, deliveryCheck, log});
 
     // Microphone and keys.
     auto pulse = std::make_shared<quillo::PulseConnection>();

@@ -457,6 +457,15 @@ void AppDelegate::requestMicrophonePermission()
 
 void AppDelegate::handlePasteReport(const PasteReport& report)
 {
+    if (report.keysUnavailable) {
+        // The same for every dictation of the session: said once.
+        if (!std::exchange(m_toldKeysUnavailable, true)) {
+            notify("Dictation Left on the Clipboard",
+                   "Quillo cannot press keys in this session, so each dictation is left on the clipboard: paste it "
+                   "with Ctrl+V. Run quillo doctor to see what is missing.");
+        }
+        return;
+    }
     if (report.outcome != DeliveryOutcome::notDelivered) {
         return;
     }

@@ -196,6 +196,7 @@ private:
     int m_commandsRunning = 0;
     std::uint64_t m_fallbackObserver = 0;
     std::function<void(IconState)> m_stateObserver;
+    bool m_toldKeysUnavailable = false;
 };
 
 } // namespace quillo

@@ -8,8 +8,9 @@
 namespace quillo {
 
 // The desktop's side of the permissions: global keys need an X display with
-// XInput2 and XTest; the microphone needs a reachable audio server; the
-// notification service asks nobody.
+// XInput2 and XTest, or on Wayland the tools that paste there (the keys are
+// the desktop's own shortcuts running Quillo's commands); the microphone needs
+// a reachable audio server; the notification service asks nobody.
 //
 // Main thread only.
 class LinuxPermissions final : public Permissions
