@@ -17,6 +17,7 @@
 #include "store/DataStore.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
+#include "ui/settings/DesktopKeysNote.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/KeyNames.h"
 #include "ui/settings/LanguagePickerModal.h"
@@ -214,7 +215,7 @@ SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
         }
         column->addSpacing(22);
     };
-    section(QStringLiteral("Hotkeys"), buildHotkeysCard());
+    section(QStringLiteral("Hotkeys"), buildHotkeysCard(), desktopKeysNote(keysManagedByDesktop()));
     section(
         QStringLiteral("Languages"),
         buildLanguagesCard(),
