@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -32,6 +33,7 @@
 #include "base/NotificationCenter.h"
 #include "dictation/AppDelegate.h"
 #include "hotkeys/HotkeyManager.h"
+#include "hotkeys/HotkeyStore.h"
 #include "output/PasteManager.h"
 #include "platform/linux/FfmpegAudioFileWriter.h"
 #include "platform/linux/LinuxPermissions.h"
@@ -53,6 +55,7 @@
 #include "platform/qt/QtDBusNotifier.h"
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtPortalGlobalShortcuts.h"
 #include "platform/qt/QtWebSocket.h"
 #include "platform/qt/WlClipboard.h"
 #include "platform/qt/WtypeKeySynthesizer.h"
@@ -129,6 +132,35 @@ QString installedFile(const QString& relativePath)
     return file.exists() ? file.canonicalFilePath() : QString();
 }
 
+// The three actions for the GlobalShortcuts portal, each suggesting the
+// first key bound to it in Settings (as an XDG shortcut trigger, where the key
+// has a name there).
+std::vector<quillo::QtPortalGlobalShortcuts::Shortcut> portalShortcuts(quillo::Preferences& preferences)
+{
+    static const std::map<int, const char*> kTriggers = {{54, "Super_R"},
+                                                         {55, "Super_L"},
+                                                         {58, "Alt_L"},
+                                                         {59, "Control_L"},
+                                                         {61, "Alt_R"},
+                                                         {62, "Control_R"},
+                                                         {96, "F5"},
+                                                         {97, "F6"},
+                                                         {98, "F7"},
+                                                         {100, "F8"},
+                                                         {101, "F9"},
+                                                         {109, "F10"},
+                                                         {103, "F11"},
+                                                         {111, "F12"}};
+    const quillo::HotkeyStore keys(preferences);
+    const auto trigger = [](const std::vector<int>& codes) {
+        const auto found = codes.empty() ? kTriggers.end() : kTriggers.find(codes.front());
+        return found == kTriggers.end() ? std::string() : std::string(found->second);
+    };
+    return {{"hold", "Hold to record", trigger(keys.holdCodes())},
+            {"toggle", "Hands-free toggle", trigger(keys.toggleCodes())},
+            {"pasteLast", "Paste last", trigger(keys.pasteLastCodes())}};
+}
+
 // How long quitting waits for the dictations in flight.
 constexpr std::chrono::seconds kQuitWait{10};
 
@@ -185,6 +217,8 @@ int runDesktopApp(int argc, char** argv)
     quillo::TrayStatusItem statusItem;
     quillo::QtAlert alert;
     quillo::LinuxPermissions permissions;
+    quillo::QtPortalGlobalShortcuts portalKeys(log);
+    permissions.setShortcutsPortal(wayland && portalKeys.isAvailable());
     quillo::NotificationCenter notificationCenter;
 
     quillo::KeptDictationStore keptDictations(fileSystem, log, clock, quillo::keptDirectory());
@@ -342,6 +376,17 @@ int runDesktopApp(int argc, char** argv)
     delegate->applicationDidFinishLaunching();
     if (const auto problem = control.publish()) {
         log.write("[Quillo] The control commands will not reach this Quillo: " + *problem);
+    }
+    // On Wayland the keys come from the desktop's GlobalShortcuts portal, where
+    // it has one, and act like the commands.
+    if (wayland && !portalKeys.start(portalShortcuts(preferences), [&delegate](const std::string& id, bool pressed) {
+            if (id == "hold") {
+                delegate->runCommand(pressed ? Command::start : Command::stop);
+            } else if (pressed) {
+                delegate->runCommand(id == "toggle" ? Command::toggle : Command::pasteLast);
+            }
+        })) {
+        log.write("[Quillo] No global shortcuts portal: bind quillo toggle, start and stop to desktop shortcuts");
     }
 
     // The offline model takes seconds to load: when it is what will run, load

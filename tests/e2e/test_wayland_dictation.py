@@ -5,7 +5,9 @@ text view; and, where no key can be sent, the text left on the clipboard.
 Runs itself inside scripts/test-desktop.sh --wayland when started elsewhere.
 """
 
+import json
 import os
+import shutil
 import stat
 import subprocess
 import sys
@@ -26,6 +28,12 @@ class WaylandTextTarget(GtkTextTarget):
     def focus(self):
         wait_until(lambda: subprocess.run(["swaymsg", f'[title="^{self.title}$"] focus'],
                                           capture_output=True).returncode == 0, what="sway to focus the text view")
+
+
+def wait_for_quillo_window():
+    """Quillo's main window opens at launch and takes the focus once mapped: wait for it before focusing a target."""
+    wait_until(lambda: "org.quillo.Quillo" in subprocess.run(["swaymsg", "-t", "get_tree"], capture_output=True,
+                                                             text=True).stdout, what="Quillo's window")
 
 
 def wl_clipboard():
@@ -50,6 +58,7 @@ class WaylandDictation(unittest.TestCase):
         self.quillo = QuilloProcess(env_extra={**self.services.env(), **(env_extra or {})},
                                     preferences=UPLOAD_ONLY).start()
         wait_until(lambda: self.command("status").stdout.strip() == "idle", what="the control interface")
+        wait_for_quillo_window()
 
     def command(self, name):
         return subprocess.run([BINARY, name], capture_output=True, text=True, timeout=15, env=self.quillo.env)
@@ -89,6 +98,50 @@ class WaylandDictation(unittest.TestCase):
         self.assertEqual(len(told), 1, notifications())
         self.assertEqual(wl_clipboard(), TRANSCRIPT)
         self.assertEqual(self.target.text(), "")
+
+
+class PortalShortcuts(unittest.TestCase):
+    """The keys of a desktop with the GlobalShortcuts portal: a fake one on the private bus."""
+
+    def test_the_portal_binds_the_three_actions_and_its_hold_key_dictates(self):
+        services = FakeServices()
+        target = WaylandTextTarget(title="Quillo portal target")
+        log = os.path.join(tempfile.mkdtemp(prefix="quillo-portal-"), "bind.log")
+        portal = subprocess.Popen(["/usr/bin/python3", os.path.join(SOURCE_DIR, "tests", "fakes", "portal",
+                                                                      "fake_portal.py"), log])
+        quillo = None
+        try:
+            wait_until(lambda: "true" in subprocess.run(
+                ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                 "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.portal.Desktop"],
+                capture_output=True, text=True).stdout, what="the fake portal")
+            quillo = QuilloProcess(env_extra=services.env(), preferences=UPLOAD_ONLY).start()
+            wait_until(lambda: "Global shortcuts bound" in quillo.log(), what="the shortcuts to be bound")
+            wait_for_quillo_window()
+            with open(log) as f:
+                bound = json.loads(f.readline())["shortcuts"]
+            self.assertEqual([(s[0], s[1].get("preferred_trigger")) for s in bound],
+                             [("hold", "Alt_R"), ("toggle", "Control_R"), ("pasteLast", "F5")])
+
+            press = lambda down: subprocess.run(
+                ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.portal.Desktop",
+                 "/org/freedesktop/portal/desktop", "org.quillo.FakePortal.Press", "string:hold",
+                 f"boolean:{'true' if down else 'false'}"], check=True, capture_output=True)
+            target.focus()
+            speak_while(lambda: press(True), lambda: press(False))
+            try:
+                wait_until(lambda: target.text() == TRANSCRIPT, timeout=15, what="the typed text")
+            except AssertionError:
+                self.fail(f"target holds {target.text()!r}; quillo log:\n{quillo.log()}")
+        finally:
+            if quillo:
+                quillo.stop()
+                quillo.cleanup()
+            portal.terminate()
+            portal.wait(timeout=5)
+            shutil.rmtree(os.path.dirname(log), ignore_errors=True)
+            target.close()
+            services.stop()
 
 
 if __name__ == "__main__":

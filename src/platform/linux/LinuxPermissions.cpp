@@ -30,7 +30,7 @@ bool LinuxPermissions::isAccessibilityTrusted()
 
 std::string LinuxPermissions::accessibilityAdvice()
 {
-    return isWaylandSession() ? waylandAdvice(waylandToolsFound()) : x11AccessibilityAdvice();
+    return isWaylandSession() ? waylandAdvice(waylandToolsFound(), m_shortcutsPortal) : x11AccessibilityAdvice();
 }
 
 void LinuxPermissions::requestMicrophoneAccess(std::function<void(bool)> completion)

@@ -21,7 +21,11 @@ public:
     void requestMicrophoneAccess(std::function<void(bool)> completion) override;
     void requestNotificationAuthorization() override {}
 
+    // On Wayland: whether the desktop's GlobalShortcuts portal gives the keys.
+    void setShortcutsPortal(bool available) { m_shortcutsPortal = available; }
+
 private:
+    bool m_shortcutsPortal = false;
     PulseMicrophoneAccess m_microphone;
 };
 

@@ -30,11 +30,16 @@ std::optional<std::string> findProgram(const std::string& name)
     return std::nullopt;
 }
 
-std::string waylandAdvice(bool toolsFound)
+std::string waylandAdvice(bool toolsFound, bool shortcutsPortal)
 {
-    std::string advice = "This is a Wayland session: Quillo's own hotkeys work here only while an X11 application "
-                         "has the focus. Bind \"quillo toggle\" (or \"quillo start\" on press and \"quillo stop\" on "
-                         "release) to a shortcut in your desktop's keyboard settings; the README shows how.";
+    std::string advice =
+        shortcutsPortal
+            ? "This is a Wayland session: Quillo's hotkeys are the desktop's global shortcuts, which the desktop may "
+              "ask you to confirm or change in its own settings."
+            : "This is a Wayland session without global shortcuts for applications: Quillo's own hotkeys work here "
+              "only while an X11 application has the focus. Bind \"quillo toggle\" (or \"quillo start\" on press "
+              "and \"quillo stop\" on release) to a shortcut in your desktop's keyboard settings; the README shows "
+              "how.";
     if (toolsFound) {
         return advice + " Dictations are typed into the application in front through the virtual keyboard (wtype).";
     }

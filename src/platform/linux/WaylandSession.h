@@ -23,8 +23,9 @@ inline constexpr WaylandTool kWaylandTools[] = {{"wl-copy", "wl-clipboard"},
                                                 {"wtype", "wtype"}};
 
 // What a Wayland session offers dictation and what the user can do about the
-// rest, in a few sentences: hotkeys through the desktop's shortcuts, and the
-// tools above. `toolsFound` tells whether all of them are there.
-std::string waylandAdvice(bool toolsFound);
+// rest, in a few sentences: hotkeys through the desktop's GlobalShortcuts
+// portal (`shortcutsPortal`) or else its own shortcuts running Quillo's
+// commands, and the tools above (`toolsFound`: all of them are there).
+std::string waylandAdvice(bool toolsFound, bool shortcutsPortal);
 
 } // namespace quillo
