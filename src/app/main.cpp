@@ -56,6 +56,7 @@
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtPortalGlobalShortcuts.h"
+#include "platform/qt/QtPortalRemoteDesktopKeys.h"
 #include "platform/qt/QtWebSocket.h"
 #include "platform/qt/WlClipboard.h"
 #include "platform/qt/WtypeKeySynthesizer.h"
@@ -235,10 +236,19 @@ int runDesktopApp(int argc, char** argv)
     std::unique_ptr<quillo::Clipboard> clipboard;
     // What Quillo types itself, so the key monitor does not take it for the user's keys.
     quillo::X11SyntheticKeys ownKeys;
+    std::unique_ptr<quillo::KeySynthesizer> virtualKeyboard;
     std::unique_ptr<quillo::KeySynthesizer> keySynthesizer;
     if (wayland) {
         clipboard = std::make_unique<quillo::WlClipboard>();
-        keySynthesizer = std::make_unique<quillo::WtypeKeySynthesizer>(log);
+        // The desktop's remote keyboard where it grants one (GNOME, KDE), the
+        // virtual keyboard of wlroots desktops meanwhile and elsewhere.
+        virtualKeyboard = std::make_unique<quillo::WtypeKeySynthesizer>(log);
+        auto remoteKeys = std::make_unique<quillo::QtPortalRemoteDesktopKeys>(log, preferences, *virtualKeyboard);
+        if (remoteKeys->start()) {
+            keySynthesizer = std::move(remoteKeys);
+        } else {
+            keySynthesizer = std::move(virtualKeyboard);
+        }
     } else {
         clipboard = std::make_unique<quillo::QtClipboard>();
         keySynthesizer = std::make_unique<quillo::XTestKeySynthesizer>(nullptr, &ownKeys);

@@ -11,6 +11,7 @@
 #include <QVariantMap>
 
 #include "platform/Log.h"
+#include "platform/qt/QtPortal.h"
 
 namespace {
 
@@ -45,20 +46,12 @@ namespace quillo {
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+using portal::kPath;
+using portal::kRequestInterface;
+using portal::kService;
+using portal::requestPath;
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 constexpr int kVersionTimeoutMs = 1000;
-
-// Where the portal answers a call made with `token`: the request object it
-// names after our unique bus name and the token.
-QString requestPath(const QDBusConnection& bus, const QString& token)
-{
-    QString sender = bus.baseService().mid(1);
-    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    return kPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
-}
 
 } // namespace
 

@@ -1,12 +1,15 @@
 #!/usr/bin/python3
-"""A fake of the desktop's GlobalShortcuts portal on the session bus.
+"""A fake of the desktop's GlobalShortcuts and RemoteDesktop portals on the session bus.
 
-It owns org.freedesktop.portal.Desktop, answers CreateSession and
-BindShortcuts the way the portal does (a Request object path back at once,
-then its Response signal), writes every BindShortcuts request to the log given
-as its argument (one JSON line each), and lets a test press and release a
-bound shortcut: org.quillo.FakePortal.Press(s id, b pressed) sends Activated
-or Deactivated for the session. Needs the system's python3 with PyGObject.
+    fake_portal.py LOG [grant|refuse]
+
+It owns org.freedesktop.portal.Desktop and answers the way the portals do (a
+Request object path back at once, then its Response signal). Every
+BindShortcuts, SelectDevices and NotifyKeyboardKeysym call goes to LOG, one
+JSON line each with its "method". The remote keyboard session is granted
+(with the restore token "token-1") or refused (Start answers 1, as when the
+user says no). org.quillo.FakePortal.Press(s id, b pressed) sends Activated or
+Deactivated of a bound shortcut. Needs the system's python3 with PyGObject.
 """
 
 import json
@@ -27,6 +30,21 @@ XML = """
     <signal name="Deactivated"><arg type="o"/><arg type="s"/><arg type="t"/><arg type="a{sv}"/></signal>
     <property name="version" type="u" access="read"/>
   </interface>
+  <interface name="org.freedesktop.portal.RemoteDesktop">
+    <method name="CreateSession"><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/></method>
+    <method name="SelectDevices">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/>
+    </method>
+    <method name="Start">
+      <arg type="o" direction="in"/><arg type="s" direction="in"/><arg type="a{sv}" direction="in"/>
+      <arg type="o" direction="out"/>
+    </method>
+    <method name="NotifyKeyboardKeysym">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+      <arg type="u" direction="in"/>
+    </method>
+    <property name="version" type="u" access="read"/>
+  </interface>
   <interface name="org.quillo.FakePortal">
     <method name="Press"><arg type="s" direction="in"/><arg type="b" direction="in"/></method>
   </interface>
@@ -34,7 +52,13 @@ XML = """
 """
 
 log_path = sys.argv[1]
+grant = len(sys.argv) < 3 or sys.argv[2] == "grant"
 sessions = []
+
+
+def note(entry):
+    with open(log_path, "a") as log:
+        log.write(json.dumps(entry) + "\n")
 
 
 def request_path(sender, options):
@@ -42,10 +66,10 @@ def request_path(sender, options):
     return f"{PATH}/request/{sender[1:].replace('.', '_')}/{token}"
 
 
-def respond(connection, sender, path, results):
+def respond(connection, sender, path, results, response=0):
     # After the method's reply, as the real portal does.
     GLib.idle_add(lambda: connection.emit_signal(sender, path, "org.freedesktop.portal.Request", "Response",
-                                                 GLib.Variant("(ua{sv})", (0, results))) and False)
+                                                 GLib.Variant("(ua{sv})", (response, results))) and False)
 
 
 def on_call(connection, sender, _path, interface, method, params, invocation):
@@ -53,16 +77,35 @@ def on_call(connection, sender, _path, interface, method, params, invocation):
         options = params.unpack()[0]
         request = request_path(sender, options)
         session = f"{PATH}/session/{sender[1:].replace('.', '_')}/{options.get('session_handle_token', 's')}"
-        sessions.append(session)
+        if interface.endswith("GlobalShortcuts"):
+            sessions.append(session)
         invocation.return_value(GLib.Variant("(o)", (request,)))
         respond(connection, sender, request, {"session_handle": GLib.Variant("s", session)})
     elif method == "BindShortcuts":
         session, shortcuts, _parent, options = params.unpack()
-        with open(log_path, "a") as log:
-            log.write(json.dumps({"session": session, "shortcuts": shortcuts}) + "\n")
+        note({"method": method, "session": session, "shortcuts": shortcuts})
         request = request_path(sender, options)
         invocation.return_value(GLib.Variant("(o)", (request,)))
         respond(connection, sender, request, {})
+    elif method == "SelectDevices":
+        _session, options = params.unpack()
+        note({"method": method, "options": options})
+        request = request_path(sender, options)
+        invocation.return_value(GLib.Variant("(o)", (request,)))
+        respond(connection, sender, request, {})
+    elif method == "Start":
+        _session, _parent, options = params.unpack()
+        request = request_path(sender, options)
+        invocation.return_value(GLib.Variant("(o)", (request,)))
+        if grant:
+            respond(connection, sender, request, {"devices": GLib.Variant("u", 1),
+                                                  "restore_token": GLib.Variant("s", "token-1")})
+        else:
+            respond(connection, sender, request, {}, response=1)
+    elif method == "NotifyKeyboardKeysym":
+        _session, _options, keysym, state = params.unpack()
+        note({"method": method, "keysym": keysym, "state": state})
+        invocation.return_value(None)
     elif method == "Press":
         shortcut, pressed = params.unpack()
         for session in sessions:
