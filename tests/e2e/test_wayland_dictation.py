@@ -97,7 +97,13 @@ class WaylandDictation(unittest.TestCase):
 
     def dictate(self, press=None, release=None):
         self.target.focus()
-        speak_while(press or (lambda: self.command("start")), release or (lambda: self.command("stop")))
+
+        def start():
+            (press or (lambda: self.assertEqual(self.command("start").returncode, 0)))()
+            # Speech played before the recording runs would be lost.
+            wait_until(lambda: self.command("status").stdout.strip() == "recording", what="the recording")
+
+        speak_while(start, release or (lambda: self.assertEqual(self.command("stop").returncode, 0)))
 
     def assertTyped(self, expected):
         try:
