@@ -81,10 +81,11 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
 # draw the icons.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "pocketsphinx-en-us, libqt6svg6")
-# What only some features use: Wayland clipboard and typing, checking that
-# pasted text arrived, and a notification service where the desktop has none.
+# What only some features use: Qt's native Wayland platform (XWayland serves
+# otherwise), Wayland clipboard and typing, checking that pasted text arrived,
+# and a notification service where the desktop has none.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "wl-clipboard, wtype, at-spi2-core, notification-daemon")
+    "qt6-wayland, wl-clipboard, wtype, at-spi2-core, notification-daemon")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pavucontrol")
 
 include(CPack)

@@ -16,21 +16,25 @@ build_pkgs=(
     dpkg-dev
 )
 # What the program needs at run time beyond the libraries above: the model of
-# the offline speech engine. `make run` installs these too.
+# the offline speech engine, and on Wayland Qt's platform plugin and the tools
+# that paste there. `make run` installs these too.
 run_pkgs=(
     pocketsphinx-en-us
+    qt6-wayland wl-clipboard wtype
 )
 # The throw-away test desktop: X server, window manager, session bus, notification
 # daemon, tray host, audio server, the accessibility bus with GTK 3 and VTE
 # applications to paste into, recorded speech to play into the microphone, and
 # the validators that check the autostart entry Quillo writes and the package's
-# desktop entry, metadata and contents.
+# desktop entry, metadata and contents; sway, whose headless backend is the
+# Wayland variant of the desktop.
 desktop_pkgs=(
     xvfb x11-utils x11-xkb-utils imagemagick xdotool xclip openbox trayer dunst dbus
     fonts-dejavu-core python3 python3-tk pulseaudio pulseaudio-utils sox ffmpeg espeak-ng
     pocketsphinx-testdata procps psmisc
     desktop-file-utils appstream lintian
     at-spi2-core libatk-adaptor lxterminal python3-gi gir1.2-gtk-3.0
+    sway
 )
 
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")

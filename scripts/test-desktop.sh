@@ -6,15 +6,26 @@
 # GTK_MODULES=gail:atk-bridge publish their widgets on the accessibility bus.
 # Everything started here is stopped on exit, whatever the command did.
 #
-#   scripts/test-desktop.sh COMMAND [ARG...]
+#   scripts/test-desktop.sh [--wayland] COMMAND [ARG...]
 #
 # Inside, the command sees DISPLAY, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER,
 # XDG_RUNTIME_DIR, a private HOME, and QUILLO_TEST_DESKTOP_DIR (logs, the
 # notification log notifications.log).
+#
+# --wayland makes it a Wayland desktop instead: sway on its headless backend in
+# place of Xvfb, openbox and the tray, and WAYLAND_DISPLAY (the socket's full
+# path) in place of DISPLAY. sway refuses to run as root, so it runs as the
+# user quillo-wayland (created when missing) with a runtime folder of its own;
+# its clients may be of any user.
 set -euo pipefail
 
+wayland=0
+if [ "${1:-}" = "--wayland" ]; then
+    wayland=1
+    shift
+fi
 if [ "$#" -eq 0 ]; then
-    echo "usage: $0 COMMAND [ARG...]" >&2
+    echo "usage: $0 [--wayland] COMMAND [ARG...]" >&2
     exit 2
 fi
 
@@ -23,8 +34,14 @@ chmod 700 "$root"
 mkdir -m 700 -p "$root/runtime" "$root/home" "$root/pulse"
 pids=()
 
+groups=() # started in sessions of their own: stopped by process group
+wayland_runtime=""
+
 cleanup() {
     local status=$?
+    for group in "${groups[@]}"; do
+        kill -- "-$group" 2>/dev/null || true
+    done
     for (( i=${#pids[@]}-1; i>=0; i-- )); do
         kill "${pids[$i]}" 2>/dev/null || true
     done
@@ -35,6 +52,9 @@ cleanup() {
         done
         kill -9 "$pid" 2>/dev/null || true
     done
+    if [ -n "$wayland_runtime" ]; then
+        rm -rf "$wayland_runtime"
+    fi
     if [ "${QUILLO_KEEP_DESKTOP_DIR:-}" = "" ]; then
         rm -rf "$root"
     else
@@ -80,6 +100,25 @@ wait_for() { # description command...
 start dbus dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
 wait_for "D-Bus" test -S "$root/bus"
 
+if [ "$wayland" = 1 ]; then
+    # The compositor's user needs a folder of its own outside $root (0700).
+    user=quillo-wayland
+    id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
+    wayland_runtime=$(mktemp -d /tmp/quillo-wayland.XXXXXX)
+    chmod 700 "$wayland_runtime"
+    chown "$user" "$wayland_runtime"
+    printf 'output HEADLESS-1 resolution 1280x800\nxwayland disable\n' >"$wayland_runtime/sway.conf"
+    chmod 644 "$wayland_runtime/sway.conf"
+    setsid runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$wayland_runtime" XDG_RUNTIME_DIR="$wayland_runtime" \
+        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        sway -c "$wayland_runtime/sway.conf" >"$root/sway.log" 2>&1 &
+    groups+=($!)
+    wait_for "sway" sh -c "test -S '$wayland_runtime/wayland-1' && ls '$wayland_runtime'/sway-ipc.*.sock"
+    export WAYLAND_DISPLAY="$wayland_runtime/wayland-1"
+    export SWAYSOCK=$(ls "$wayland_runtime"/sway-ipc.*.sock)
+    export GDK_BACKEND=wayland
+    unset DISPLAY QT_QPA_PLATFORM
+else
 # Xvfb picks a free display itself and reports it, so two desktops started at
 # the same moment can never end up sharing one X server.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
@@ -102,6 +141,7 @@ for attempt in 1 2 3; do
     kill "${pids[-1]}" 2>/dev/null || true
 done
 wait_for "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+fi
 
 # The accessibility bus, where applications publish their text fields. Set
 # QUILLO_TEST_DESKTOP_NO_A11Y=1 for a desktop without it.
@@ -115,7 +155,7 @@ wait_for "dunst" sh -c 'dbus-send --session --print-reply --dest=org.freedesktop
 # Every notification's app name, summary and body, for tests to read.
 start notifications dbus-monitor "interface='org.freedesktop.Notifications',member='Notify'"
 
-start trayer trayer --edge top --align right --widthtype pixel --width 120 --height 28 --transparent false
+[ "$wayland" = 1 ] || start trayer trayer --edge top --align right --widthtype pixel --width 120 --height 28 --transparent false
 
 cat >"$root/pulse.pa" <<PA
 load-module module-native-protocol-unix socket=$root/pulse/native auth-anonymous=1

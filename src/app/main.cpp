@@ -2,14 +2,13 @@
 // core. Nothing else in the program constructs a platform class.
 
 #include <cstdio>
-#include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -26,16 +25,15 @@
 #include <QIcon>
 #include <QSocketNotifier>
 
+#include "app/CommandLine.h"
 #include "app/Pipeline.h"
-#include "app/cli/DoctorCommand.h"
-#include "app/cli/StoreCommands.h"
-#include "app/cli/TranscribeCommand.h"
 #include "audio/AudioRecorder.h"
 #include "audio/MicrophoneManager.h"
 #include "base/AppId.h"
 #include "base/NotificationCenter.h"
 #include "dictation/AppDelegate.h"
 #include "hotkeys/HotkeyManager.h"
+#include "hotkeys/HotkeyStore.h"
 #include "output/PasteManager.h"
 #include "platform/linux/FfmpegAudioFileWriter.h"
 #include "platform/linux/LinuxPermissions.h"
@@ -43,6 +41,8 @@
 #include "platform/linux/PulseAudioDevices.h"
 #include "platform/linux/PulseConnection.h"
 #include "platform/linux/ThreadExecutor.h"
+#include "platform/linux/WaylandSession.h"
+#include "platform/linux/WaylandWorkspace.h"
 #include "platform/linux/X11KeyEventSource.h"
 #include "platform/linux/X11SyntheticKeys.h"
 #include "platform/linux/X11Workspace.h"
@@ -51,11 +51,15 @@
 #include "platform/linux/XdgPaths.h"
 #include "platform/qt/QtAtSpiTextDeliveryCheck.h"
 #include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtDBusControlService.h"
 #include "platform/qt/QtDBusNotifier.h"
-#include "platform/qt/QtDesktopProbe.h"
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtPortalGlobalShortcuts.h"
+#include "platform/qt/QtPortalRemoteDesktopKeys.h"
 #include "platform/qt/QtWebSocket.h"
+#include "platform/qt/WlClipboard.h"
+#include "platform/qt/WtypeKeySynthesizer.h"
 #include "platform/qt/X11Desktop.h"
 #include "store/KeptDictations.h"
 #include "streaming/DeepgramLiveStreamer.h"
@@ -71,126 +75,6 @@
 #include "ui/shell/TrayStatusItem.h"
 
 namespace {
-
-void printHelp()
-{
-    std::puts("Usage: quillo [OPTION]\n"
-              "Push-to-talk dictation: hold a key, speak, let go, and the text is typed at the cursor.\n"
-              "\n"
-              "Options:\n"
-              "  --help     show this help and exit\n"
-              "  --version  show the version and exit\n"
-              "\n"
-              "Commands:\n"
-              "  stats [--json]\n"
-              "             print the dictation statistics (totals, words per minute, streaks)\n"
-              "  history [--json] [--limit N]\n"
-              "             print the dictation history, newest first\n"
-              "  transcribe FILE [--languages en,de]\n"
-              "             transcribe and clean up one recording and print the text\n"
-              "  doctor [--listen] [--online]\n"
-              "             check what dictation needs on this machine and say what is missing\n"
-
-              "  pending [--json]\n"
-              "             list the dictations kept because they could not be transcribed\n"
-              "  retry --all | ID...\n"
-              "             transcribe kept dictations again, add them to the history and print them");
-}
-
-// `quillo stats` and `quillo history`: the store loaded exactly as the app
-// loads it, so they see (and set aside) the same files.
-int runStoreCommand(int argc, char** argv)
-{
-    quillo::Pipeline pipeline;
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    const auto command = std::strcmp(argv[1], "stats") == 0 ? quillo::commands::stats : quillo::commands::history;
-    return command(pipeline.store, args, std::cout, std::cerr);
-}
-
-bool isStoreCommand(const char* name)
-{
-    return std::strcmp(name, "stats") == 0 || std::strcmp(name, "history") == 0;
-}
-
-std::string keptDirectory()
-{
-    return quillo::xdg::dataDirectory() + "/" + quillo::KeptDictationStore::kDirectoryName;
-}
-
-// The dictation pipeline without the desktop, over the same settings, lists,
-// service keys and offline model as the app.
-int runTranscribeCommand(int argc, char** argv)
-{
-    quillo::Pipeline pipeline;
-    quillo::TranscribeCommand command{pipeline.preferences, pipeline.transcriber};
-    return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
-}
-
-// Asks the session, the audio server and the services directly, so it works
-// where the app would not start (no display, no tray, no Quillo running).
-int runDoctorCommand(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv); // for the D-Bus questions; no display needed
-    quillo::PosixFileSystem fileSystem;
-    quillo::StderrLog log;
-    quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
-    auto pulse = std::make_shared<quillo::PulseConnection>();
-    quillo::PulseAudioDevices audioDevices(pulse);
-    // The level check records from the input a dictation would use.
-    quillo::MicrophoneManager microphones(audioDevices, preferences);
-    quillo::PulseAudioCapture audioCapture(pulse, [&microphones] {
-        microphones.inputForRecording();
-        return microphones.recordingSource();
-    });
-    quillo::QtDesktopProbe desktop(audioDevices);
-    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
-    quillo::EnvironmentEndpoints endpoints;
-    quillo::CurlHttpClient http;
-    quillo::PocketSphinxRecognizer recognizer;
-    const std::string settings = quillo::xdg::preferencesPath();
-    quillo::DoctorCommand command(
-        {desktop,
-         audioDevices,
-         audioCapture,
-         preferences,
-         credentials,
-         endpoints,
-         http,
-         recognizer,
-         {settings.substr(0, settings.rfind('/')), quillo::xdg::dataDirectory(), quillo::xdg::recordingsDirectory()},
-         {}});
-    return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
-}
-
-// `quillo pending` and `quillo retry`: done by the running Quillo when there
-// is one, so that only one process ever writes the history.
-int runKeptCommand(int argc, char** argv)
-{
-    const std::string name = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    const nlohmann::json request{{"command", name}, {"args", args}};
-    if (const auto answer = quillo::SingleInstance::ask(quillo::SingleInstance::defaultSocketPath(), request.dump())) {
-        auto parsed = nlohmann::json::parse(*answer, nullptr, false);
-        if (!parsed.is_object()) {
-            std::cerr << "The running Quillo did not answer.\n";
-            return 1;
-        }
-        std::cout << parsed.value("out", "");
-        std::cerr << parsed.value("err", "");
-        return parsed.value("status", 1);
-    }
-    if (name == "pending") {
-        quillo::PosixFileSystem fileSystem;
-        quillo::StderrLog log;
-        quillo::SystemClock clock;
-        const quillo::KeptDictationStore kept(fileSystem, log, clock, keptDirectory());
-        return quillo::commands::pending(kept, args, std::cout, std::cerr);
-    }
-    quillo::Pipeline pipeline;
-    quillo::KeptDictationStore kept(pipeline.fileSystem, pipeline.log, pipeline.clock, keptDirectory());
-    return quillo::commands::retry(kept, pipeline.transcriber, pipeline.store, args, std::cout, std::cerr);
-}
 
 // The running instance's side of runKeptCommand.
 void answerKeptCommand(quillo::AppDelegate& delegate,
@@ -248,11 +132,45 @@ QString installedFile(const QString& relativePath)
     return file.exists() ? file.canonicalFilePath() : QString();
 }
 
+// The three actions for the GlobalShortcuts portal, each suggesting the
+// first key bound to it in Settings (as an XDG shortcut trigger, where the key
+// has a name there).
+std::vector<quillo::QtPortalGlobalShortcuts::Shortcut> portalShortcuts(quillo::Preferences& preferences)
+{
+    static const std::map<int, const char*> kTriggers = {{54, "Super_R"},
+                                                         {55, "Super_L"},
+                                                         {58, "Alt_L"},
+                                                         {59, "Control_L"},
+                                                         {61, "Alt_R"},
+                                                         {62, "Control_R"},
+                                                         {96, "F5"},
+                                                         {97, "F6"},
+                                                         {98, "F7"},
+                                                         {100, "F8"},
+                                                         {101, "F9"},
+                                                         {109, "F10"},
+                                                         {103, "F11"},
+                                                         {111, "F12"}};
+    const quillo::HotkeyStore keys(preferences);
+    const auto trigger = [](const std::vector<int>& codes) {
+        const auto found = codes.empty() ? kTriggers.end() : kTriggers.find(codes.front());
+        return found == kTriggers.end() ? std::string() : std::string(found->second);
+    };
+    return {{"hold", "Hold to record", trigger(keys.holdCodes())},
+            {"toggle", "Hands-free toggle", trigger(keys.toggleCodes())},
+            {"pasteLast", "Paste last", trigger(keys.pasteLastCodes())}};
+}
+
 // How long quitting waits for the dictations in flight.
 constexpr std::chrono::seconds kQuitWait{10};
 
 int runDesktopApp(int argc, char** argv)
 {
+    // Native on Wayland, with XWayland as the fallback, unless the user chose.
+    const bool wayland = quillo::isWaylandSession();
+    if (wayland && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillo"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
@@ -293,13 +211,17 @@ int runDesktopApp(int argc, char** argv)
     // Desktop.
     quillo::QtMainQueue mainQueue;
     quillo::QtDBusNotifier notifier;
-    quillo::X11Workspace workspace;
+    quillo::X11Workspace x11Workspace;
+    quillo::WaylandWorkspace waylandWorkspace;
+    quillo::Workspace& workspace = wayland ? static_cast<quillo::Workspace&>(waylandWorkspace) : x11Workspace;
     quillo::TrayStatusItem statusItem;
     quillo::QtAlert alert;
     quillo::LinuxPermissions permissions;
+    quillo::QtPortalGlobalShortcuts portalKeys(log);
+    permissions.setShortcutsPortal(wayland && portalKeys.isAvailable());
     quillo::NotificationCenter notificationCenter;
 
-    quillo::KeptDictationStore keptDictations(fileSystem, log, clock, keptDirectory());
+    quillo::KeptDictationStore keptDictations(fileSystem, log, clock, quillo::keptDirectory());
     // Entries that the last session could not save into the history file.
     for (const auto& entry : keptDictations.takeHistoryEntries()) {
         store.addEntryMadeAt(entry.date(), entry.text(), entry.duration(), entry.appBundleID(), entry.appName());
@@ -307,13 +229,31 @@ int runDesktopApp(int argc, char** argv)
     store.addSaveFailureObserver([&mainQueue, &notifier](const std::string& message) {
         mainQueue.post([&notifier, message] { notifier.notify("Quillo Could Not Save", message); });
     });
-    // Paste.
-    quillo::QtClipboard clipboard;
+    // Paste. A Wayland compositor gives the clipboard and the keyboard only to
+    // the window in front, which Quillo's is not: there the tools made for
+    // this do it.
+    std::unique_ptr<quillo::Clipboard> clipboard;
     // What Quillo types itself, so the key monitor does not take it for the user's keys.
     quillo::X11SyntheticKeys ownKeys;
-    quillo::XTestKeySynthesizer keySynthesizer(nullptr, &ownKeys);
+    std::unique_ptr<quillo::KeySynthesizer> virtualKeyboard;
+    std::unique_ptr<quillo::KeySynthesizer> keySynthesizer;
+    if (wayland) {
+        clipboard = std::make_unique<quillo::WlClipboard>();
+        // The desktop's remote keyboard where it grants one (GNOME, KDE), the
+        // virtual keyboard of wlroots desktops meanwhile and elsewhere.
+        virtualKeyboard = std::make_unique<quillo::WtypeKeySynthesizer>(log);
+        auto remoteKeys = std::make_unique<quillo::QtPortalRemoteDesktopKeys>(log, preferences, *virtualKeyboard);
+        if (remoteKeys->start()) {
+            keySynthesizer = std::move(remoteKeys);
+        } else {
+            keySynthesizer = std::move(virtualKeyboard);
+        }
+    } else {
+        clipboard = std::make_unique<quillo::QtClipboard>();
+        keySynthesizer = std::make_unique<quillo::XTestKeySynthesizer>(nullptr, &ownKeys);
+    }
     quillo::QtAtSpiTextDeliveryCheck deliveryCheck;
-    quillo::PasteManager paster({clipboard, keySynthesizer, mainQueue, workspace, preferences, deliveryCheck, log});
+    quillo::PasteManager paster({*clipboard, *keySynthesizer, mainQueue, workspace, preferences, deliveryCheck, log});
 
     // Microphone and keys.
     auto pulse = std::make_shared<quillo::PulseConnection>();
@@ -427,11 +367,38 @@ int runDesktopApp(int argc, char** argv)
     });
 
     controller = delegate;
+    // The same actions as the keys, for the desktop's shortcuts and scripts.
+    const auto command = [&delegate](quillo::HotkeyControl::Command which) {
+        return [&delegate, which] { return delegate->runCommand(which); };
+    };
+    using Command = quillo::HotkeyControl::Command;
+    quillo::QtDBusControlService control({command(Command::start),
+                                          command(Command::stop),
+                                          command(Command::toggle),
+                                          command(Command::cancel),
+                                          command(Command::pasteLast)});
+    delegate->setStateObserver([&control](quillo::AppDelegate::IconState state) {
+        control.setState(std::string(quillo::AppDelegate::stateName(state)));
+    });
     singleInstance.listen([&delegate] { delegate->applicationShouldHandleReopen(); },
                           [&delegate](const QByteArray& request, std::function<void(const QByteArray&)> answer) {
                               answerKeptCommand(*delegate, request, answer);
                           });
     delegate->applicationDidFinishLaunching();
+    if (const auto problem = control.publish()) {
+        log.write("[Quillo] The control commands will not reach this Quillo: " + *problem);
+    }
+    // On Wayland the keys come from the desktop's GlobalShortcuts portal, where
+    // it has one, and act like the commands.
+    if (wayland && !portalKeys.start(portalShortcuts(preferences), [&delegate](const std::string& id, bool pressed) {
+            if (id == "hold") {
+                delegate->runCommand(pressed ? Command::start : Command::stop);
+            } else if (pressed) {
+                delegate->runCommand(id == "toggle" ? Command::toggle : Command::pasteLast);
+            }
+        })) {
+        log.write("[Quillo] No global shortcuts portal: bind quillo toggle, start and stop to desktop shortcuts");
+    }
 
     const int status = QApplication::exec();
 
@@ -473,28 +440,8 @@ int runDesktopApp(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && isStoreCommand(argv[1])) {
-        return runStoreCommand(argc, argv);
+    if (const auto status = quillo::runCommandLine(argc, argv)) {
+        return *status;
     }
-    if (argc >= 2 && std::strcmp(argv[1], "transcribe") == 0) {
-        return runTranscribeCommand(argc, argv);
-    }
-    if (argc >= 2 && std::strcmp(argv[1], "doctor") == 0) {
-        return runDoctorCommand(argc, argv);
-    }
-    if (argc >= 2 && (std::strcmp(argv[1], "pending") == 0 || std::strcmp(argv[1], "retry") == 0)) {
-        return runKeptCommand(argc, argv);
-    }
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printHelp();
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Quillo %s\n", QUILLO_VERSION);
-            return 0;
-        }
-    }
-
     return runDesktopApp(argc, argv);
 }

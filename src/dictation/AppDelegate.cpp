@@ -27,11 +27,6 @@
 
 namespace quillo {
 
-namespace {
-
-constexpr const char* kEmDash = "\u2014";
-} // namespace
-
 struct AppDelegate::Job
 {
     std::string audioPath;
@@ -385,22 +380,6 @@ void AppDelegate::setupMenuBar()
     }
 }
 
-void AppDelegate::updateIcon(IconState state)
-{
-    const std::string fallback = m_isEnabled ? productInitial() : kEmDash;
-    switch (state) {
-    case IconState::idle:
-        m_deps.statusItem.setImage(m_isEnabled ? "mic" : "mic.slash", fallback);
-        break;
-    case IconState::recording:
-        m_deps.statusItem.setImage("mic.fill", fallback);
-        break;
-    case IconState::processing:
-        m_deps.statusItem.setImage("ellipsis.circle", fallback);
-        break;
-    }
-}
-
 void AppDelegate::toggleDictation()
 {
     m_isEnabled = !m_isEnabled;
@@ -459,6 +438,15 @@ void AppDelegate::requestMicrophonePermission()
 
 void AppDelegate::handlePasteReport(const PasteReport& report)
 {
+    if (report.keysUnavailable) {
+        // The same for every dictation of the session: said once.
+        if (!std::exchange(m_toldKeysUnavailable, true)) {
+            notify("Dictation Left on the Clipboard",
+                   "Quillo cannot press keys in this session, so each dictation is left on the clipboard: paste it "
+                   "with Ctrl+V. Run quillo doctor to see what is missing.");
+        }
+        return;
+    }
     if (report.outcome != DeliveryOutcome::notDelivered) {
         return;
     }

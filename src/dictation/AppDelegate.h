@@ -7,10 +7,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/NavItem.h"
 #include "base/NotificationCenter.h"
+#include "hotkeys/HotkeyControl.h"
 #include "platform/Workspace.h"
 
 namespace quillo {
@@ -19,7 +21,6 @@ class Clock;
 class Executor;
 class FileSystem;
 class DataStore;
-class HotkeyControl;
 class KeptDictationStore;
 class LiveStreamer;
 class LiveStreamerFactory;
@@ -108,6 +109,16 @@ public:
     void didCancelRecording();
     void pasteLast();
 
+    // A command from outside the keyboard (the control interface on the
+    // session bus). Nothing when it was taken, else why not, in a sentence for
+    // the user: dictation switched off, or nothing to paste yet.
+    std::optional<std::string> runCommand(HotkeyControl::Command command);
+    // What dictation is doing now; the observer hears every change (and may
+    // hear the same state twice).
+    IconState state() const { return settledIconState(); }
+    void setStateObserver(std::function<void(IconState)> observer);
+    static std::string_view stateName(IconState state); // "idle", "recording", "processing"
+
     // Kept dictations: retried through the normal pipeline (the text is then
     // copied, not pasted: the cursor is elsewhere by now), or deleted.
     void retryKept(const std::string& id);
@@ -184,6 +195,8 @@ private:
     std::set<std::string> m_retrying;         // kept dictations being retried
     int m_commandsRunning = 0;
     std::uint64_t m_fallbackObserver = 0;
+    std::function<void(IconState)> m_stateObserver;
+    bool m_toldKeysUnavailable = false;
 };
 
 } // namespace quillo

@@ -7,7 +7,7 @@
 namespace quillo {
 
 // What the dictation controller needs from the hotkey manager: three
-// callbacks, a start, and the on/off switch.
+// callbacks, a start, the on/off switch, and the commands that act like keys.
 //
 // Threading: main thread; the callbacks are invoked on the main thread.
 class HotkeyControl
@@ -24,6 +24,20 @@ public:
         std::function<void()> onPasteLast;
     };
 
+    // Requests from outside the keyboard (the desktop's own shortcuts, scripts,
+    // pedals). `start` and `stop` are the press and release of a hold key of
+    // their own, `toggle` a press of the hands-free key, `pasteLast` a press of
+    // the paste-last key; `cancel` throws away the recording in progress
+    // whatever started it. Like the keys, they do nothing while disabled.
+    enum class Command
+    {
+        start,
+        stop,
+        toggle,
+        cancel,
+        pasteLast
+    };
+
     virtual ~HotkeyControl() = default;
     virtual void setCallbacks(Callbacks callbacks) = 0;
     virtual void start() = 0;
@@ -32,6 +46,7 @@ public:
     // Ends a recording in progress as if its key had been released, so a
     // dictation under way when the program quits is not lost.
     virtual void finishRecording() = 0;
+    virtual void runCommand(Command command) = 0;
 };
 
 } // namespace quillo

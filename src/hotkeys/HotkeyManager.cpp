@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,9 @@ bool contains(const std::vector<int>& codes, int keyCode)
 {
     return std::find(codes.begin(), codes.end(), keyCode) != codes.end();
 }
+
+// The hold "key" of the start and stop commands: no key event carries it.
+constexpr int kCommandKey = -1;
 
 // The manager, if it still exists. Not to be kept across a call that may
 // destroy it (a callback): ask again afterwards.
@@ -147,7 +151,7 @@ void HotkeyManager::handle(const KeyEvent& event)
         return;
     }
     if (isChordWithHeldKey(event)) {
-        cancelRecording();
+        cancelRecording("another key was pressed with the hotkey");
         return;
     }
     if (m_heldStartKey == event.keyCode) {
@@ -198,14 +202,7 @@ void HotkeyManager::dispatch(int keyCode, bool down)
     // The first list holding the key decides; the others are not consulted.
     if (contains(m_store.pasteLastCodes(), keyCode)) {
         if (down) {
-            std::weak_ptr<HotkeyManager*> weak = m_self;
-            m_deps.mainQueue.post([weak] {
-                HotkeyManager* self = alive(weak);
-                // A copy: the callback may release the manager and with it m_callbacks.
-                if (auto callback = self ? self->m_callbacks.onPasteLast : nullptr) {
-                    callback();
-                }
-            });
+            pasteLast();
         }
         return;
     }
@@ -249,12 +246,67 @@ void HotkeyManager::finishRecording()
     }
 }
 
-void HotkeyManager::cancelRecording()
+void HotkeyManager::runCommand(Command command)
+{
+    if (!m_isEnabled) {
+        return;
+    }
+    switch (command) {
+    case Command::start:
+        if (!m_isRecording) {
+            m_isRecording = true;
+            m_recordingSource = RecordingSource::hold;
+            m_activeHoldKeyCode = kCommandKey;
+            beginRecording();
+        }
+        return;
+    case Command::stop:
+        if (m_isRecording && m_recordingSource == RecordingSource::hold && m_activeHoldKeyCode == kCommandKey) {
+            m_isRecording = false;
+            m_activeHoldKeyCode.reset();
+            endRecording();
+        }
+        return;
+    case Command::toggle:
+        // No key is held, so nothing typed afterwards can count as a shortcut.
+        if (!m_isRecording) {
+            m_isRecording = true;
+            m_recordingSource = RecordingSource::toggle;
+            beginRecording();
+        } else if (m_recordingSource == RecordingSource::toggle) {
+            m_isRecording = false;
+            endRecording();
+        }
+        return;
+    case Command::cancel:
+        if (m_isRecording) {
+            cancelRecording("cancelled by a command");
+        }
+        return;
+    case Command::pasteLast:
+        pasteLast();
+        return;
+    }
+}
+
+void HotkeyManager::pasteLast()
+{
+    std::weak_ptr<HotkeyManager*> weak = m_self;
+    m_deps.mainQueue.post([weak] {
+        HotkeyManager* self = alive(weak);
+        // A copy: the callback may release the manager and with it m_callbacks.
+        if (auto callback = self ? self->m_callbacks.onPasteLast : nullptr) {
+            callback();
+        }
+    });
+}
+
+void HotkeyManager::cancelRecording(const char* why)
 {
     m_isRecording = false;
     m_activeHoldKeyCode.reset();
     m_heldStartKey.reset();
-    m_deps.log.write("[Quillo] Recording discarded: another key was pressed with the hotkey");
+    m_deps.log.write(std::string("[Quillo] Recording discarded: ") + why);
     std::weak_ptr<HotkeyManager*> weak = m_self;
     m_deps.mainQueue.post([weak] {
         HotkeyManager* self = alive(weak);

@@ -84,6 +84,7 @@ public:
     // recording in progress.
     void setEnabled(bool enabled) override;
     void finishRecording() override;
+    void runCommand(Command command) override;
     bool isEnabled() const { return m_isEnabled; }
 
 private:
@@ -101,7 +102,8 @@ private:
     bool isChordWithHeldKey(const KeyEvent& event) const;
     void beginRecording();
     void endRecording();
-    void cancelRecording();
+    void cancelRecording(const char* why);
+    void pasteLast();
 
     Dependencies m_deps;
     HotkeyStore m_store;
@@ -111,7 +113,7 @@ private:
     bool m_isListening = false;
     bool m_isRecording = false;
     RecordingSource m_recordingSource = RecordingSource::hold;
-    std::optional<int> m_activeHoldKeyCode; // the key whose release ends a hold recording
+    std::optional<int> m_activeHoldKeyCode; // the key whose release ends a hold recording (or kCommandKey)
     std::optional<int> m_heldStartKey;      // the key that started the recording, while still down
 
     // Queued work holds this weakly and does nothing once it has expired

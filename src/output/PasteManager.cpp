@@ -105,6 +105,7 @@ struct PasteManager::State : std::enable_shared_from_this<State>
         std::chrono::milliseconds checked{0};
         std::optional<DeliveryOutcome> outcome;
         bool restoreDue = false;
+        bool keysUnavailable = false;
     };
 
     explicit State(Dependencies d) : deps(d) {}
@@ -157,6 +158,10 @@ void PasteManager::State::begin(Request request, std::optional<ClipboardContents
     Active next;
     next.application = deps.workspace.frontmostApplication().value_or(FrontApplication{});
     next.method = PasteMethodTable::methodFor(deps.preferences, next.application.bundleID);
+    // Where shortcuts cannot be trusted to arrive, typing still does.
+    if (deps.keys.reach() == KeySynthesizer::Reach::typingOnly) {
+        next.method = PasteMethod::typeText;
+    }
     // Read before writing: writing replaces everything on the clipboard.
     next.saved = inherited ? std::move(*inherited) : deps.clipboard.contents();
     // Typed text goes on the clipboard too, so a failed attempt leaves it there.
@@ -178,10 +183,21 @@ void PasteManager::State::pressPasteWhenModifiersAreFree()
         after(kModifierPollInterval, [](State& self) { self.pressPasteWhenModifiersAreFree(); });
         return;
     }
-    if (active->method == PasteMethod::typeText) {
-        deps.keys.typeText(active->request.text);
-    } else {
-        deps.keys.pressPaste(keysFor(active->method));
+    if (deps.keys.reach() != KeySynthesizer::Reach::none) {
+        if (active->method == PasteMethod::typeText) {
+            deps.keys.typeText(active->request.text);
+        } else {
+            deps.keys.pressPaste(keysFor(active->method));
+        }
+    }
+    if (deps.keys.reach() == KeySynthesizer::Reach::none) {
+        // Nothing can press keys here: the text waits on the clipboard for the
+        // user, and nothing is restored over it.
+        active->keysUnavailable = true;
+        active->outcome = DeliveryOutcome::notDelivered;
+        active->restoreDue = true;
+        finishWhenSettled();
+        return;
     }
     if (active->request.simulateEnter) {
         after(kReturnDelay, [](State& self) { self.deps.keys.pressReturn(); });
@@ -224,7 +240,11 @@ void PasteManager::State::finishWhenSettled()
 
 void PasteManager::State::finish()
 {
-    const PasteReport report{active->application.bundleID, active->application.name, active->method, *active->outcome};
+    const PasteReport report{active->application.bundleID,
+                             active->application.name,
+                             active->method,
+                             *active->outcome,
+                             active->keysUnavailable};
     const bool clipboardStillOurs = deps.clipboard.stillHolds(active->written);
     ClipboardContents saved = std::move(active->saved);
     active.reset();

@@ -47,6 +47,10 @@ class Workspace;
 //   user's own clipboard (not an earlier dictation) comes back at the end and
 //   each paste shortcut reads its own text.
 //
+// Where the keys that can be sent reach typed text only, the text is typed;
+// where no key can be sent at all, the text stays on the clipboard for the
+// user and the report says so.
+//
 // The shortcut waits while the user still holds a modifier (the hotkey's, for
 // instance), which would otherwise turn Ctrl+V into Ctrl+Alt+V; the Return and
 // the restore move back by the same wait.

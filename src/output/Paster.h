@@ -25,6 +25,9 @@ struct PasteReport
     std::optional<std::string> applicationName;
     PasteMethod method = PasteMethod::ctrlV;
     DeliveryOutcome outcome = DeliveryOutcome::unverified;
+    // Nothing could press keys in this session: the text was left on the
+    // clipboard (the outcome is then notDelivered).
+    bool keysUnavailable = false;
 };
 
 // Puts text at the cursor of the front application.

@@ -30,8 +30,9 @@ public:
         bool reachable = false; // X11: the display accepted a connection
         int xinputMajor = 0;    // X11: the server's XInput version, 0.0 when absent
         int xinputMinor = 0;
-        bool xtest = false;               // X11: the XTest extension is present
-        std::vector<std::string> portals; // Wayland: desktop portals found ("GlobalShortcuts", ...)
+        bool xtest = false;                    // X11: the XTest extension is present
+        std::vector<std::string> portals;      // Wayland: desktop portals found ("GlobalShortcuts", ...)
+        std::vector<std::string> missingTools; // Wayland: the programs that paste there and are not installed
     };
 
     struct Folder

@@ -25,7 +25,18 @@ enum class PasteKeys
 class KeySynthesizer
 {
 public:
+    // What presses sent from here can achieve in this session.
+    enum class Reach
+    {
+        none,       // nothing can be sent (no means, or the desktop refused): every press is dropped
+        typingOnly, // typed text arrives; shortcuts do not reliably reach applications
+        everything
+    };
+
     virtual ~KeySynthesizer() = default;
+
+    // May change after a press, when sending turns out to fail.
+    virtual Reach reach() = 0;
 
     // A paste shortcut. The "V" is whichever key types "v" in the keyboard
     // layout in use, so the shortcut works in Dvorak, AZERTY and other layouts

@@ -23,7 +23,7 @@ public:
         return found != folders.end() ? found->second : Folder{true, true, true, true, 0700};
     }
 
-    Session sessionInfo{Session::Kind::x11, ":0", true, 2, 2, true, {}};
+    Session sessionInfo{Session::Kind::x11, ":0", true, 2, 2, true, {}, {}};
     std::optional<std::string> audio = "PulseAudio 16.1";
     std::optional<std::string> tray = "XEmbed tray";
     std::optional<std::string> notifications = "dunst 1.9.0";

@@ -22,8 +22,10 @@ public:
     void start() override { ++startCount; }
     void setEnabled(bool on) override { enabled = on; }
     void finishRecording() override { ++finishRecordingCount; }
+    void runCommand(Command command) override { commands.push_back(command); }
 
     Callbacks callbacks;
+    std::vector<Command> commands;
     int startCount = 0;
     int finishRecordingCount = 0;
     bool enabled = true;

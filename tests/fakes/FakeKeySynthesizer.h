@@ -14,6 +14,7 @@ class FakeKeySynthesizer final : public KeySynthesizer
 public:
     explicit FakeKeySynthesizer(std::vector<std::string>& log) : m_log(log) {}
 
+    Reach reach() override { return keyReach; }
     void pressPaste(PasteKeys keys) override
     {
         m_log.push_back(keys == PasteKeys::ctrlV        ? "press paste"
@@ -25,6 +26,7 @@ public:
     bool modifiersHeld() override { return holdingModifier; }
 
     bool holdingModifier = false;
+    Reach keyReach = Reach::everything;
 
 private:
     std::vector<std::string>& m_log;

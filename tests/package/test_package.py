@@ -71,7 +71,7 @@ class DebianPackage(unittest.TestCase):
         depends = self.field("Depends")
         for package in ("libc6", "libqt6widgets6", "libpulse0", "libcurl4", "pocketsphinx-en-us", "libqt6svg6"):
             self.assertIn(package, depends)
-        for package in ("wl-clipboard", "wtype", "at-spi2-core", "notification-daemon"):
+        for package in ("qt6-wayland", "wl-clipboard", "wtype", "at-spi2-core", "notification-daemon"):
             self.assertIn(package, self.field("Recommends"))
 
     def test_the_desktop_knows_quillo_by_one_id(self):

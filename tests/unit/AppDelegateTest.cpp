@@ -479,6 +479,28 @@ TEST_F(AppDelegateTest, DictationOffSwitchesIconMenuAndHotkeys)
     EXPECT_EQ(statusItem.images.back(), (std::pair<std::string, std::string>{"mic", "Q"}));
 }
 
+TEST_F(AppDelegateTest, CommandsReachTheKeysUnlessRefusedAndEveryStateChangeIsAnnounced)
+{
+    std::vector<std::string> states;
+    delegate->setStateObserver(
+        [&states](AppDelegate::IconState state) { states.emplace_back(AppDelegate::stateName(state)); });
+    using Command = HotkeyControl::Command;
+
+    EXPECT_TRUE(delegate->runCommand(Command::pasteLast).has_value()) << "nothing to paste yet";
+    EXPECT_EQ(delegate->runCommand(Command::start), std::nullopt);
+    transcriber.willReturn({"Commanded.", false});
+    record("/rec/clip_1.m4a");
+    settle();
+    EXPECT_EQ(states, (std::vector<std::string>{"recording", "processing", "idle"}));
+    EXPECT_EQ(delegate->runCommand(Command::pasteLast), std::nullopt);
+
+    delegate->toggleDictation();
+    const auto refusal = delegate->runCommand(Command::toggle);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_NE(refusal->find("switched off"), std::string::npos) << *refusal;
+    EXPECT_EQ(hotkeys->commands, (std::vector<Command>{Command::start, Command::pasteLast}));
+}
+
 TEST_F(AppDelegateTest, MenuActionsReachTheDelegateAndQuittingFinishesTheRecording)
 {
     statusItem.actions.openMainWindow();

@@ -78,12 +78,21 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
          1,
          "\u2717 Session: X11 on :0, "
          "XInput 2.0 (2.2 needed)"},
-        {"Wayland names its portals",
+        {"Wayland names its portals and pastes with its tools",
          [](auto& t) {
-             t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {"GlobalShortcuts"}};
+             t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {"GlobalShortcuts"}, {}};
+         },
+         0,
+         "\u2713 Session: Wayland (wayland-0), desktop portals: GlobalShortcuts; pastes with wl-clipboard and wtype; "
+         "hotkeys: bind quillo toggle"},
+        {"Wayland without its paste tools",
+         [](auto& t) {
+             t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {}, {"wtype"}};
          },
          1,
-         "\u2717 Session: Wayland (wayland-0), desktop portals: GlobalShortcuts \u2014 "},
+         "\u2717 Session: Wayland (wayland-0), desktop portals: none; missing wtype; hotkeys: bind quillo toggle (or "
+         "start/stop) to a desktop shortcut \u2014 Install what pastes on Wayland: sudo apt install wl-clipboard "
+         "wtype"},
         {"no audio server", [](auto& t) { t.desktop.audio.reset(); }, 1, "\u2717 Audio server: none answers \u2014 "},
         {"no microphone", [](auto& t) { t.devices.devices.clear(); }, 1, "\u2717 Microphones: none found"},
         {"an unplugged choice falls back",

@@ -86,7 +86,8 @@ protected:
 
     // Plays space-separated steps, draining the main queue after each:
     // "+key" presses, "-key" releases, "rkey" auto-repeats, "off"/"on" switch
-    // the manager, "hold=key,key" (also toggle=, paste=) rebinds an action.
+    // the manager, "hold=key,key" (also toggle=, paste=) rebinds an action,
+    // "!start", "!stop", "!toggle", "!cancel" and "!paste" are commands.
     // Returns the steps, each followed by what it caused, if anything:
     // "+ropt:start,rec.start +f5:paste -f5 -ropt:rec.stop,stop=clip-1.m4a".
     std::string play(const std::string& script)
@@ -95,7 +96,15 @@ protected:
         std::istringstream in(script);
         for (std::string step; in >> step;) {
             events.clear();
-            if (step == "off" || step == "on") {
+            if (step[0] == '!') {
+                const std::map<std::string, HotkeyControl::Command> commands = {
+                    {"start", HotkeyControl::Command::start},
+                    {"stop", HotkeyControl::Command::stop},
+                    {"toggle", HotkeyControl::Command::toggle},
+                    {"cancel", HotkeyControl::Command::cancel},
+                    {"paste", HotkeyControl::Command::pasteLast}};
+                manager->runCommand(commands.at(step.substr(1)));
+            } else if (step == "off" || step == "on") {
                 manager->setEnabled(step == "on");
             } else if (const auto eq = step.find('='); eq != std::string::npos) {
                 const std::string action = step.substr(0, eq);
@@ -204,6 +213,22 @@ const DispatchCase kDispatchCases[] = {
      "+rctrl:start,rec.start -rctrl +a -a +lshift -lshift +rctrl:rec.stop,stop=clip-1.m4a"},
     {"bound keys and the held key's twin are no shortcut",
      "hold=ropt,f6 +ropt:start,rec.start +f5:paste -f5 +lopt +f6 -f6 -lopt -ropt:rec.stop,stop=clip-1.m4a"},
+
+    // Commands act like keys of their own.
+    {"start and stop hold a recording; a second start changes nothing",
+     "!start:start,rec.start !start !stop:rec.stop,stop=clip-1.m4a !stop"},
+    {"toggle twice records hands-free", "!toggle:start,rec.start !toggle:rec.stop,stop=clip-1.m4a"},
+    {"a key release cannot end a commanded hold, nor a stop a held key",
+     "!start:start,rec.start +ropt -ropt !stop:rec.stop,stop=clip-1.m4a +ropt:start,rec.start !stop "
+     "-ropt:rec.stop,stop=clip-2.m4a"},
+    {"stop leaves a toggle recording running; toggle ends it",
+     "+rctrl:start,rec.start -rctrl !stop !start !toggle:rec.stop,stop=clip-1.m4a"},
+    {"typing during a commanded recording is dictation, not a shortcut",
+     "!start:start,rec.start +a -a +lshift -lshift"},
+    {"cancel discards whatever recording runs and nothing else",
+     "!cancel !start:start,rec.start !cancel:rec.cancel,cancel !stop +ropt:start,rec.start !cancel:rec.cancel,cancel "
+     "-ropt"},
+    {"paste-last by command; nothing while disabled", "!paste:paste off !paste !start !toggle on"},
 
     // Keys that never trigger, and edits.
     {"Caps Lock does nothing whatever it is bound to",

@@ -75,23 +75,44 @@ TEST(PasteManagerTest, KeepsTheTimelineAndPressesReturnOnlyWhenAsked)
         const char* name;
         bool simulateEnter;
         int modifierReleasedAt; // -1: never held; past the run: stuck
+        KeySynthesizer::Reach reach;
         std::vector<std::string> expected;
     };
+    using Reach = KeySynthesizer::Reach;
     const Case cases[] = {
-        {"plain paste", false, -1, {"0 read", "0 write text hi", "100 press paste", "800 write 1 items"}},
+        {"plain paste",
+         false,
+         -1,
+         Reach::everything,
+         {"0 read", "0 write text hi", "100 press paste", "800 write 1 items"}},
         {"with Return",
          true,
          -1,
+         Reach::everything,
          {"0 read", "0 write text hi", "100 press paste", "200 press return", "800 write 1 items"}},
         {"modifier held until 350 ms",
          true,
          350,
+         Reach::everything,
          {"0 read", "0 write text hi", "360 press paste", "460 press return", "1060 write 1 items"}},
-        {"modifier stuck", false, 1'000'000, {"0 read", "0 write text hi", "10100 press paste", "10800 write 1 items"}},
+        {"modifier stuck",
+         false,
+         1'000'000,
+         Reach::everything,
+         {"0 read", "0 write text hi", "10100 press paste", "10800 write 1 items"}},
+        {"keys that only type: the text is typed",
+         true,
+         -1,
+         Reach::typingOnly,
+         {"0 read", "0 write text hi", "100 type hi", "200 press return", "800 write 1 items"}},
+        {"no key can be sent: the text stays on the clipboard", true, -1, Reach::none, {"0 read", "0 write text hi"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
+        rig.keys.keyReach = c.reach;
+        std::vector<PasteReport> reports;
+        rig.manager->setReportHandler([&reports](const PasteReport& report) { reports.push_back(report); });
         rig.keys.holdingModifier = c.modifierReleasedAt > 0;
         const std::vector<std::string> calls =
             rig.runFor(11s,
@@ -99,6 +120,8 @@ TEST(PasteManagerTest, KeepsTheTimelineAndPressesReturnOnlyWhenAsked)
                         {c.modifierReleasedAt, [](Rig& r) { r.keys.holdingModifier = false; }}});
         EXPECT_THAT(calls, ElementsAreArray(c.expected));
         EXPECT_EQ(rig.queue.pendingCount(), 0u) << "a step is still scheduled after the restore";
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].keysUnavailable, c.reach == Reach::none);
     }
 }
 

@@ -167,10 +167,15 @@ DoctorCommand::Check DoctorCommand::sessionCheck()
         check.advice = "Run quillo doctor in a terminal inside your desktop session";
         return check;
     case Kind::wayland:
-        check.finding = "Wayland (" + session.display + "), desktop portals: " +
-                        (session.portals.empty() ? std::string("none") : joined(session.portals));
-        check.advice = "Quillo's global keys and paste need an X11 session: at the login screen choose "
-                       "\"GNOME on Xorg\", \"Plasma (X11)\" or similar";
+        // The keys are the desktop's own shortcuts running Quillo's commands;
+        // what must be there is the means to paste.
+        check.ok = session.missingTools.empty();
+        check.finding =
+            "Wayland (" + session.display +
+            "), desktop portals: " + (session.portals.empty() ? std::string("none") : joined(session.portals)) +
+            (check.ok ? "; pastes with wl-clipboard and wtype" : "; missing " + joined(session.missingTools)) +
+            "; hotkeys: bind quillo toggle (or start/stop) to a desktop shortcut";
+        check.advice = "Install what pastes on Wayland: sudo apt install wl-clipboard wtype";
         return check;
     case Kind::x11:
         break;

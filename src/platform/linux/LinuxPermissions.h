@@ -8,8 +8,9 @@
 namespace quillo {
 
 // The desktop's side of the permissions: global keys need an X display with
-// XInput2 and XTest; the microphone needs a reachable audio server; the
-// notification service asks nobody.
+// XInput2 and XTest, or on Wayland the tools that paste there (the keys are
+// the desktop's own shortcuts running Quillo's commands); the microphone needs
+// a reachable audio server; the notification service asks nobody.
 //
 // Main thread only.
 class LinuxPermissions final : public Permissions
@@ -20,7 +21,11 @@ public:
     void requestMicrophoneAccess(std::function<void(bool)> completion) override;
     void requestNotificationAuthorization() override {}
 
+    // On Wayland: whether the desktop's GlobalShortcuts portal gives the keys.
+    void setShortcutsPortal(bool available) { m_shortcutsPortal = available; }
+
 private:
+    bool m_shortcutsPortal = false;
     PulseMicrophoneAccess m_microphone;
 };
 

@@ -1,8 +1,5 @@
 #include "platform/linux/X11Accessibility.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
@@ -46,13 +43,6 @@ Missing whatIsMissing(const std::string& displayName)
     return trusted ? Missing::nothing : Missing::extensions;
 }
 
-bool isWaylandSession()
-{
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const char* type = std::getenv("XDG_SESSION_TYPE");
-    return (wayland && *wayland) || (type && std::strcmp(type, "wayland") == 0);
-}
-
 } // namespace
 
 bool isX11AccessibilityTrusted(const std::string& displayName)
@@ -63,11 +53,6 @@ bool isX11AccessibilityTrusted(const std::string& displayName)
 std::string x11AccessibilityAdvice(const std::string& displayName)
 {
     const Missing missing = whatIsMissing(displayName);
-    if (isWaylandSession()) {
-        return std::string("This is a Wayland session: Quillo sees its hotkeys and can paste only while an X11 "
-                           "application has the focus, and ") +
-               (missing == Missing::nothing ? "not in Wayland applications. " : "here not even that. ") + kLogIntoXorg;
-    }
     switch (missing) {
     case Missing::nothing:
         return {};

@@ -12,9 +12,8 @@ namespace quillo {
 // own; any thread.
 bool isX11AccessibilityTrusted(const std::string& displayName = {});
 
-// What isX11AccessibilityTrusted() found missing and how a user gets it, or
-// the limits of a Wayland session (where X11 keys are only those of X11
-// applications); empty in a plain X11 session that has everything.
+// What isX11AccessibilityTrusted() found missing and how a user gets it;
+// empty in an X11 session that has everything.
 std::string x11AccessibilityAdvice(const std::string& displayName = {});
 
 } // namespace quillo

@@ -36,6 +36,7 @@ public:
     // False without a display or without XTest; every press is then dropped.
     bool isAvailable() const;
 
+    Reach reach() override { return isAvailable() ? Reach::everything : Reach::none; }
     void pressPaste(PasteKeys keys) override;
     // Characters the layout lacks are typed with spare keys (keycodes without
     // symbols) mapped to them. A text with more such characters than spare

@@ -13,6 +13,7 @@
 #include <X11/extensions/XTest.h>
 
 #include "platform/linux/PulseAudioDevices.h"
+#include "platform/linux/WaylandSession.h"
 #include "platform/linux/X11ErrorTrap.h"
 
 namespace quillo {
@@ -72,9 +73,14 @@ DesktopProbe::Session QtDesktopProbe::session()
     Session session;
     const std::string wayland = environment("WAYLAND_DISPLAY");
     const std::string x11 = environment("DISPLAY");
-    if (!wayland.empty() || environment("XDG_SESSION_TYPE") == "wayland") {
+    if (isWaylandSession()) {
         session.kind = Session::Kind::wayland;
         session.display = wayland;
+        for (const auto& tool : kWaylandTools) {
+            if (!findProgram(tool.program)) {
+                session.missingTools.emplace_back(tool.program);
+            }
+        }
         for (const char* portal : {"GlobalShortcuts", "RemoteDesktop"}) {
             if (property(QStringLiteral("org.freedesktop.portal.Desktop"),
                          QStringLiteral("/org/freedesktop/portal/desktop"),

@@ -18,6 +18,7 @@
 #include "store/DataStore.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/OpenAIService.h"
+#include "ui/settings/DesktopKeysNote.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/KeyNames.h"
 #include "ui/settings/LanguagePickerModal.h"
@@ -211,7 +212,7 @@ SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
         }
         column->addSpacing(22);
     };
-    section(QStringLiteral("Hotkeys"), buildHotkeysCard());
+    section(QStringLiteral("Hotkeys"), buildHotkeysCard(), desktopKeysNote(keysManagedByDesktop()));
     section(
         QStringLiteral("Languages"),
         buildLanguagesCard(),
