@@ -247,11 +247,11 @@ TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges
     QPlainTextEdit* editor = view.instructionsEditor();
     editor->setFocus();
     QTest::keyClicks(editor, QStringLiteral("Use"));
-    EXPECT_EQ(data.preferences.stringForKey(SettingsView::kCleanupInstructionsKey), "Use");
+    EXPECT_EQ(data.preferences.stringForKey(InstructionsCard::kCleanupInstructionsKey), "Use");
     QTest::keyClick(editor, Qt::Key_Backspace);
-    EXPECT_EQ(data.preferences.stringForKey(SettingsView::kCleanupInstructionsKey), "Us");
+    EXPECT_EQ(data.preferences.stringForKey(InstructionsCard::kCleanupInstructionsKey), "Us");
 
-    data.preferences.setObject(SettingsView::kCleanupInstructionsKey, "Use British spelling");
+    data.preferences.setObject(InstructionsCard::kCleanupInstructionsKey, "Use British spelling");
     settle();
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("Use British spelling"));
 }
@@ -375,7 +375,7 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
     ASSERT_FALSE(view.launchAtLoginSwitch()->isChecked());
 
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
-    EXPECT_TRUE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    EXPECT_TRUE(data.preferences.boolForKey(GeneralCard::kLaunchAtLoginKey));
     ASSERT_TRUE(QFile::exists(entry));
     EXPECT_EQ(validate(entry), QString());
     QFile file(entry);
@@ -383,7 +383,7 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
     EXPECT_TRUE(file.readAll().contains(R"(Exec="/opt/My \\"Apps\\"/\\$HOME/quillo 100%%")"));
 
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
-    EXPECT_FALSE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    EXPECT_FALSE(data.preferences.boolForKey(GeneralCard::kLaunchAtLoginKey));
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(QDir(config.path() + QStringLiteral("/autostart")).isEmpty()) << "no temporary file left behind";
 }
@@ -412,7 +412,7 @@ TEST_F(SettingsViewTest, LaunchAtLoginKeepsTheChoiceWhenRegistrationFails)
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
     EXPECT_EQ(data.loginItem.requests, (std::vector<bool>{true}));
     EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked());
-    EXPECT_TRUE(data.preferences.boolForKey(SettingsView::kLaunchAtLoginKey));
+    EXPECT_TRUE(data.preferences.boolForKey(GeneralCard::kLaunchAtLoginKey));
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QPointer>
+
+#include "transcription/QuilloLanguage.h"
+#include "ui/widgets/CardFrame.h"
+
+class QLabel;
+class QPushButton;
+
+namespace quillo {
+
+class Preferences;
+
+// The dictation languages in one line, and a button that opens the language
+// picker over `overlayHost`. The selection is a working copy of the stored one.
+class LanguagesCard final : public CardFrame
+{
+    Q_OBJECT
+
+public:
+    LanguagesCard(Preferences& preferences, QWidget* overlayHost, QWidget* parent = nullptr);
+
+    // "English · German (Deutsch)": the languages in catalogue order.
+    static QString languagesText(const LanguageSet& codes);
+
+    // Reads the stored selection again.
+    void reload();
+    const LanguageSet& selectedCodes() const { return m_selectedCodes; }
+
+    QLabel* languagesLabel() const { return m_languages; }
+    QPushButton* changeLanguagesButton() const { return m_changeLanguages; }
+    QWidget* languagePicker() const { return m_languagePicker; }
+
+signals:
+    // The picker closed, saved or not; the store holds what is now chosen.
+    void pickerClosed();
+
+private:
+    void changeLanguages();
+
+    Preferences& m_preferences;
+    QWidget* m_overlayHost;
+    LanguageSet m_selectedCodes;
+    QPointer<QWidget> m_languagePicker;
+    QLabel* m_languages = nullptr;
+    QPushButton* m_changeLanguages = nullptr;
+};
+
+} // namespace quillo

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+namespace quillo {
+
+class CardFrame;
+class Preferences;
+
+// The building blocks the settings cards share, so every card looks alike.
+namespace settings {
+
+QString qs(const std::string& text);
+
+// Orange reads on both a white and a dark card.
+QColor warningOrange();
+
+// A hairline between the rows of a card, in the card border's colour.
+class Divider final : public QWidget
+{
+public:
+    Divider();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A section title: upper-case, small, spaced out, faint.
+QWidget* sectionHeader(const QString& title);
+// The note under a card.
+QLabel* caption(const QString& text);
+QLabel* rowTitle(const QString& text);
+QLabel* rowDescription(const QString& text);
+// The padded column inside a card.
+QVBoxLayout* cardLayout(CardFrame* frame);
+QComboBox* picker();
+QPushButton* accentButton(const QString& text);
+
+bool boolPreference(const Preferences& preferences, const char* key, bool fallback);
+
+} // namespace settings
+} // namespace quillo
