@@ -1,9 +1,9 @@
 #include "ui/settings/HotkeysCard.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -11,6 +11,7 @@
 #include "ui/settings/KeyNames.h"
 #include "ui/settings/SettingsParts.h"
 #include "ui/widgets/FlowLayout.h"
+#include "ui/widgets/PillButton.h"
 #include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
@@ -42,6 +43,7 @@ ShortcutPill::ShortcutPill(int keyCode, bool canRemove, QWidget* parent) : QWidg
         m_remove = new QToolButton;
         m_remove->setObjectName(QStringLiteral("removeKey"));
         m_remove->setToolTip(QStringLiteral("Remove"));
+        m_remove->setAccessibleName(QStringLiteral("Remove %1").arg(displayKeyName(keyCode)));
         m_remove->setAutoRaise(true);
         m_remove->setCursor(Qt::PointingHandCursor);
         m_remove->setFixedSize(20, 20);
@@ -74,8 +76,8 @@ void ShortcutPill::paintEvent(QPaintEvent*)
 
 // ------------------------------------------------------------------ HotkeysCard
 
-HotkeysCard::HotkeysCard(Preferences& preferences, QWidget* overlayHost, QWidget* parent)
-    : CardFrame(12, 3, parent), m_hotkeys(preferences), m_bindings(m_hotkeys.bindings()), m_overlayHost(overlayHost)
+HotkeysCard::HotkeysCard(Preferences& preferences, QWidget* parent)
+    : CardFrame(12, 3, parent), m_hotkeys(preferences), m_bindings(m_hotkeys.bindings())
 {
     struct RowText
     {
@@ -105,13 +107,10 @@ HotkeysCard::HotkeysCard(Preferences& preferences, QWidget* overlayHost, QWidget
         auto* keys = new QWidget;
         row.keys = new FlowLayout(keys, 8);
         row.keys->setContentsMargins(0, 0, 0, 0);
-        row.add = accentButton(QStringLiteral("Add shortcut"));
+        row.add = accentButton(QStringLiteral("Add shortcut"), {"list-add-symbolic"});
         row.add->setObjectName(QStringLiteral("addShortcut"));
-        const QPixmap plus = theme::tintedIcon({"list-add-symbolic"}, theme::accent(), 16, devicePixelRatioF());
-        if (!plus.isNull()) {
-            row.add->setIcon(plus);
-        }
-        connect(row.add, &QPushButton::clicked, this, [this, action = text.action] { startCapture(action); });
+        row.add->setAccessibleName(QStringLiteral("Add shortcut for ") + QString::fromUtf16(text.label));
+        connect(row.add, &QAbstractButton::clicked, this, [this, action = text.action] { startCapture(action); });
         row.keys->addWidget(row.add);
         block->addWidget(keys);
         layout->addLayout(block);
@@ -140,7 +139,7 @@ std::vector<ShortcutPill*> HotkeysCard::pills(HotkeyAction action) const
     return result;
 }
 
-QPushButton* HotkeysCard::addShortcutButton(HotkeyAction action) const
+QAbstractButton* HotkeysCard::addShortcutButton(HotkeyAction action) const
 {
     return m_hotkeyRows[indexOf(action)].add;
 }
@@ -202,7 +201,8 @@ void HotkeysCard::startCapture(HotkeyAction action)
     if (m_captureOverlay) {
         return; // already open: the key it reports goes to the row pressed last
     }
-    auto* overlay = new KeyCaptureOverlay(m_overlayHost);
+    // Over the whole window: the sidebar must not stay clickable behind it.
+    auto* overlay = new KeyCaptureOverlay(window());
     m_captureOverlay = overlay;
     connect(overlay, &KeyCaptureOverlay::captured, this, &HotkeysCard::finishCapture);
     connect(overlay, &KeyCaptureOverlay::cancelled, this, &HotkeysCard::cancelCapture);

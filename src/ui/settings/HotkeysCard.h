@@ -13,7 +13,7 @@
 #include "ui/widgets/CardFrame.h"
 
 class QLabel;
-class QPushButton;
+class QAbstractButton;
 class QToolButton;
 
 namespace quillo {
@@ -48,19 +48,19 @@ private:
 };
 
 // The keys of the three hotkey actions, each row with its pills and an add
-// button that opens the key capture overlay over `overlayHost`. The bindings
+// button that opens the key capture overlay over the whole window. The bindings
 // are a working copy, reloaded by `reload` and written back on every edit.
 class HotkeysCard final : public CardFrame
 {
     Q_OBJECT
 
 public:
-    HotkeysCard(Preferences& preferences, QWidget* overlayHost, QWidget* parent = nullptr);
+    explicit HotkeysCard(Preferences& preferences, QWidget* parent = nullptr);
 
     void reload();
 
     std::vector<ShortcutPill*> pills(HotkeyAction action) const;
-    QPushButton* addShortcutButton(HotkeyAction action) const;
+    QAbstractButton* addShortcutButton(HotkeyAction action) const;
     QLabel* duplicateWarning() const { return m_duplicateWarning; }
     // The action the key capture overlay is open for.
     std::optional<HotkeyAction> capturingFor() const { return m_capturingFor; }
@@ -71,7 +71,7 @@ private:
     {
         HotkeyAction action;
         FlowLayout* keys = nullptr; // the pills, then the add button, wrapping when narrow
-        QPushButton* add = nullptr;
+        QAbstractButton* add = nullptr;
     };
 
     void rebuildPills(HotkeyRow& row);
@@ -84,7 +84,6 @@ private:
 
     HotkeyStore m_hotkeys;
     HotkeyBindings m_bindings;
-    QWidget* m_overlayHost;
     std::optional<HotkeyAction> m_capturingFor;
     QPointer<QWidget> m_captureOverlay;
     std::array<HotkeyRow, 3> m_hotkeyRows;

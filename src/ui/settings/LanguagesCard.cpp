@@ -2,20 +2,19 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "ui/settings/LanguagePickerModal.h"
 #include "ui/settings/SettingsParts.h"
+#include "ui/widgets/PillButton.h"
 #include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
 
 using namespace settings;
 
-LanguagesCard::LanguagesCard(Preferences& preferences, QWidget* overlayHost, QWidget* parent)
-    : CardFrame(12, 3, parent), m_preferences(preferences), m_overlayHost(overlayHost),
-      m_selectedCodes(QuilloLanguage::enabled(m_preferences))
+LanguagesCard::LanguagesCard(Preferences& preferences, QWidget* parent)
+    : CardFrame(12, 3, parent), m_preferences(preferences), m_selectedCodes(QuilloLanguage::enabled(m_preferences))
 {
     QVBoxLayout* layout = cardLayout(this);
     auto* row = new QHBoxLayout;
@@ -27,10 +26,11 @@ LanguagesCard::LanguagesCard(Preferences& preferences, QWidget* overlayHost, QWi
     m_languages->setObjectName(QStringLiteral("selectedLanguages"));
     text->addWidget(m_languages);
     row->addLayout(text, 1);
-    m_changeLanguages = new QPushButton(QStringLiteral("Change"));
-    m_changeLanguages->setFont(theme::font(theme::captionSize));
-    m_changeLanguages->setCursor(Qt::PointingHandCursor);
-    connect(m_changeLanguages, &QPushButton::clicked, this, &LanguagesCard::changeLanguages);
+    auto* change = new PillButton(QStringLiteral("Change"), PillButton::Kind::neutral);
+    change->setFont(theme::font(theme::captionSize, QFont::Medium));
+    m_changeLanguages = change;
+    m_changeLanguages->setAccessibleName(QStringLiteral("Change dictation languages"));
+    connect(m_changeLanguages, &QAbstractButton::clicked, this, &LanguagesCard::changeLanguages);
     row->addWidget(m_changeLanguages, 0, Qt::AlignVCenter);
     layout->addLayout(row);
 }
@@ -61,7 +61,7 @@ void LanguagesCard::changeLanguages()
     if (m_languagePicker) {
         return;
     }
-    auto* picker = new LanguagePickerModal(m_preferences, m_overlayHost);
+    auto* picker = new LanguagePickerModal(m_preferences, window());
     m_languagePicker = picker;
     // Save has stored the languages and the streaming switch; Cancel stored
     // nothing. Either way the screen shows what the store now holds.

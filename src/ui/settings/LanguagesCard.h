@@ -6,20 +6,20 @@
 #include "ui/widgets/CardFrame.h"
 
 class QLabel;
-class QPushButton;
+class QAbstractButton;
 
 namespace quillo {
 
 class Preferences;
 
 // The dictation languages in one line, and a button that opens the language
-// picker over `overlayHost`. The selection is a working copy of the stored one.
+// picker over the whole window. The selection is a working copy of the stored one.
 class LanguagesCard final : public CardFrame
 {
     Q_OBJECT
 
 public:
-    LanguagesCard(Preferences& preferences, QWidget* overlayHost, QWidget* parent = nullptr);
+    explicit LanguagesCard(Preferences& preferences, QWidget* parent = nullptr);
 
     // "English · German (Deutsch)": the languages in catalogue order.
     static QString languagesText(const LanguageSet& codes);
@@ -29,7 +29,7 @@ public:
     const LanguageSet& selectedCodes() const { return m_selectedCodes; }
 
     QLabel* languagesLabel() const { return m_languages; }
-    QPushButton* changeLanguagesButton() const { return m_changeLanguages; }
+    QAbstractButton* changeLanguagesButton() const { return m_changeLanguages; }
     QWidget* languagePicker() const { return m_languagePicker; }
 
 signals:
@@ -40,11 +40,10 @@ private:
     void changeLanguages();
 
     Preferences& m_preferences;
-    QWidget* m_overlayHost;
     LanguageSet m_selectedCodes;
     QPointer<QWidget> m_languagePicker;
     QLabel* m_languages = nullptr;
-    QPushButton* m_changeLanguages = nullptr;
+    QAbstractButton* m_changeLanguages = nullptr;
 };
 
 } // namespace quillo

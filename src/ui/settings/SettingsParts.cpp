@@ -1,13 +1,15 @@
 #include "ui/settings/SettingsParts.h"
 
+#include <utility>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "platform/Preferences.h"
 #include "ui/widgets/CardFrame.h"
+#include "ui/widgets/PillButton.h"
 #include "ui/widgets/QuilloTheme.h"
 
 namespace quillo::settings {
@@ -16,6 +18,7 @@ namespace {
 
 constexpr int kCardPaddingH = 22;
 constexpr int kCardPaddingV = 18;
+constexpr int kSectionHeaderSize = 13;
 
 } // namespace
 
@@ -43,7 +46,7 @@ void Divider::paintEvent(QPaintEvent*)
 
 QWidget* sectionHeader(const QString& title)
 {
-    QFont font = theme::font(theme::sectionHeadSize, QFont::DemiBold);
+    QFont font = theme::font(kSectionHeaderSize, QFont::DemiBold);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 0.5);
     auto* label = new ThemedLabel(title.toUpper(), ThemedLabel::Role::tertiary, font);
     label->setContentsMargins(4, 0, 0, 0);
@@ -88,16 +91,11 @@ QComboBox* picker()
     return combo;
 }
 
-QPushButton* accentButton(const QString& text)
+PillButton* accentButton(const QString& text, std::vector<const char*> symbol)
 {
-    auto* button = new QPushButton(text);
+    auto* button = new PillButton(text, PillButton::Kind::accent, std::move(symbol));
     button->setFont(theme::font(theme::captionSize, QFont::Medium));
-    button->setCursor(Qt::PointingHandCursor);
-    button->setFlat(true);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: transparent; border: none;"
-                                         " padding: 5px 8px; border-radius: 6px; }"
-                                         "QPushButton:hover { background: %2; }")
-                              .arg(theme::accentText().name(), theme::accentSoft().name(QColor::HexArgb)));
+    button->setPadding(5, 8);
     return button;
 }
 

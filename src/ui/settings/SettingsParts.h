@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QColor>
 #include <QString>
@@ -14,6 +15,7 @@ class QVBoxLayout;
 namespace quillo {
 
 class CardFrame;
+class PillButton;
 class Preferences;
 
 // The building blocks the settings cards share, so every card looks alike.
@@ -43,7 +45,8 @@ QLabel* rowDescription(const QString& text);
 // The padded column inside a card.
 QVBoxLayout* cardLayout(CardFrame* frame);
 QComboBox* picker();
-QPushButton* accentButton(const QString& text);
+// A flat button in the accent colour, with an optional symbol before its text.
+PillButton* accentButton(const QString& text, std::vector<const char*> symbol = {});
 
 bool boolPreference(const Preferences& preferences, const char* key, bool fallback);
 
