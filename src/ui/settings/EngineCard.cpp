@@ -26,6 +26,7 @@ EngineCard::EngineCard(Preferences& preferences, const Credentials& credentials,
     engineRow->addStretch(1);
     m_enginePicker = picker();
     m_enginePicker->setObjectName(QStringLiteral("enginePicker"));
+    m_enginePicker->setAccessibleName(QStringLiteral("Engine"));
     for (const TranscriptionEngine& engine : TranscriptionEngine::allCases()) {
         m_enginePicker->addItem(qs(engine.displayName()), qs(engine.rawValue()));
     }
@@ -51,6 +52,7 @@ EngineCard::EngineCard(Preferences& preferences, const Credentials& credentials,
     streamingRow->addLayout(text, 1);
     m_streamingSwitch = new ToggleSwitch;
     m_streamingSwitch->setObjectName(QStringLiteral("streamingSwitch"));
+    m_streamingSwitch->setAccessibleName(QStringLiteral("Streaming transcription (English, beta)"));
     connect(m_streamingSwitch, &ToggleSwitch::clicked, this, [this](bool on) {
         m_preferences.setObject(kStreamingKey, on);
     });

@@ -18,6 +18,7 @@ GeneralCard::GeneralCard(Preferences& preferences, LoginItem& loginItem, QWidget
     row->addWidget(settings::rowTitle(QStringLiteral("Launch at Login")));
     row->addStretch(1);
     m_launchAtLogin->setObjectName(QStringLiteral("launchAtLogin"));
+    m_launchAtLogin->setAccessibleName(QStringLiteral("Launch at Login"));
     connect(m_launchAtLogin, &ToggleSwitch::clicked, this, [this](bool on) {
         m_preferences.setObject(kLaunchAtLoginKey, on);
         // A failure is deliberately not reported: the switch keeps the user's

@@ -16,6 +16,7 @@ InstructionsCard::InstructionsCard(Preferences& preferences, QWidget* parent)
     QVBoxLayout* layout = settings::cardLayout(this);
     layout->setContentsMargins(12, 10, 12, 12);
     m_editor->setObjectName(QStringLiteral("cleanupInstructions"));
+    m_editor->setAccessibleName(QStringLiteral("Custom cleanup instructions"));
     m_editor->setFont(theme::font(theme::captionSize));
     m_editor->setFrameShape(QFrame::NoFrame);
     m_editor->setFixedHeight(110);

@@ -20,6 +20,7 @@ MicrophoneCard::MicrophoneCard(MicrophoneManager& microphones, QWidget* parent)
     row->addStretch(1);
     m_picker = settings::picker();
     m_picker->setObjectName(QStringLiteral("microphonePicker"));
+    m_picker->setAccessibleName(QStringLiteral("Input device"));
     connect(m_picker, &QComboBox::activated, this, [this](int index) {
         m_microphones.setSelectedUID(m_picker->itemData(index).toString().toStdString());
     });
