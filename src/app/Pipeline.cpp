@@ -18,8 +18,8 @@ bool logDictatedText()
 Pipeline::Pipeline()
     : preferences(fileSystem, log, clock, xdg::preferencesPath()),
       store(fileSystem, preferences, log, clock, xdg::dataDirectory()),
-      credentials(fileSystem, log, xdg::credentialsPath()), services({http, credentials, endpoints}),
-      localSpeech({audioDecoder, recognizer, log}),
+      plainCredentials(fileSystem, log, xdg::credentialsPath()), credentials(plainCredentials, log),
+      services({http, credentials, endpoints}), localSpeech({audioDecoder, recognizer, log}),
       transcriber(
           {preferences, fileSystem, clock, log, services, rules, store, credentials, localSpeech, logDictatedText()})
 {}

@@ -26,8 +26,8 @@
 #include <QIcon>
 #include <QSocketNotifier>
 
+#include "app/DoctorMain.h"
 #include "app/Pipeline.h"
-#include "app/cli/DoctorCommand.h"
 #include "app/cli/StoreCommands.h"
 #include "app/cli/TranscribeCommand.h"
 #include "audio/AudioRecorder.h"
@@ -52,7 +52,6 @@
 #include "platform/qt/QtAtSpiTextDeliveryCheck.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDBusNotifier.h"
-#include "platform/qt/QtDesktopProbe.h"
 #include "platform/qt/QtKeyEventPump.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtWebSocket.h"
@@ -61,6 +60,7 @@
 #include "streaming/DeepgramLiveStreamer.h"
 #include "transcription/EngineRouting.h"
 #include "transcription/KeptRetry.h"
+#include "transcription/KeyCheck.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/settings/KeyNames.h"
@@ -124,43 +124,6 @@ int runTranscribeCommand(int argc, char** argv)
 {
     quillo::Pipeline pipeline;
     quillo::TranscribeCommand command{pipeline.preferences, pipeline.transcriber};
-    return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
-}
-
-// Asks the session, the audio server and the services directly, so it works
-// where the app would not start (no display, no tray, no Quillo running).
-int runDoctorCommand(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv); // for the D-Bus questions; no display needed
-    quillo::PosixFileSystem fileSystem;
-    quillo::StderrLog log;
-    quillo::SystemClock clock;
-    quillo::JsonPreferences preferences(fileSystem, log, clock, quillo::xdg::preferencesPath());
-    auto pulse = std::make_shared<quillo::PulseConnection>();
-    quillo::PulseAudioDevices audioDevices(pulse);
-    // The level check records from the input a dictation would use.
-    quillo::MicrophoneManager microphones(audioDevices, preferences);
-    quillo::PulseAudioCapture audioCapture(pulse, [&microphones] {
-        microphones.inputForRecording();
-        return microphones.recordingSource();
-    });
-    quillo::QtDesktopProbe desktop(audioDevices);
-    quillo::EnvironmentCredentials credentials(fileSystem, log, quillo::xdg::credentialsPath());
-    quillo::EnvironmentEndpoints endpoints;
-    quillo::CurlHttpClient http;
-    quillo::PocketSphinxRecognizer recognizer;
-    const std::string settings = quillo::xdg::preferencesPath();
-    quillo::DoctorCommand command(
-        {desktop,
-         audioDevices,
-         audioCapture,
-         preferences,
-         credentials,
-         endpoints,
-         http,
-         recognizer,
-         {settings.substr(0, settings.rfind('/')), quillo::xdg::dataDirectory(), quillo::xdg::recordingsDirectory()},
-         {}});
     return command.run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
 
@@ -290,6 +253,7 @@ int runDesktopApp(int argc, char** argv)
     auto& preferences = pipeline.preferences;
     auto& store = pipeline.store;
     auto& credentials = pipeline.credentials;
+    credentials.load(); // the keys saved in the desktop's keyring
 
     // Desktop.
     quillo::QtMainQueue mainQueue;
@@ -341,31 +305,36 @@ int runDesktopApp(int argc, char** argv)
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            auto* view = new quillo::MainWindowView({store,
-                                                     navState,
-                                                     clock,
-                                                     preferences,
-                                                     microphones,
-                                                     loginItem,
-                                                     credentials,
-                                                     pipeline.localSpeech.modelName(),
-                                                     [&paster]() -> std::optional<quillo::PasteReport> {
-                                                         if (paster.reports().empty()) {
-                                                             return std::nullopt;
-                                                         }
-                                                         return paster.reports().back();
-                                                     },
-                                                     &keptDictations,
-                                                     [&controller](const std::string& id) {
-                                                         if (auto delegate = controller.lock()) {
-                                                             delegate->retryKept(id);
-                                                         }
-                                                     },
-                                                     [&controller](const std::string& id) {
-                                                         if (auto delegate = controller.lock()) {
-                                                             delegate->deleteKept(id);
-                                                         }
-                                                     }});
+            auto* view = new quillo::MainWindowView(
+                {store,
+                 navState,
+                 clock,
+                 preferences,
+                 microphones,
+                 loginItem,
+                 credentials,
+                 pipeline.localSpeech.modelName(),
+                 [&paster]() -> std::optional<quillo::PasteReport> {
+                     if (paster.reports().empty()) {
+                         return std::nullopt;
+                     }
+                     return paster.reports().back();
+                 },
+                 &keptDictations,
+                 [&controller](const std::string& id) {
+                     if (auto delegate = controller.lock()) {
+                         delegate->retryKept(id);
+                     }
+                 },
+                 [&controller](const std::string& id) {
+                     if (auto delegate = controller.lock()) {
+                         delegate->deleteKept(id);
+                     }
+                 },
+                 &credentials,
+                 [&pipeline](quillo::DictationError::Service service, const std::string& key) {
+                     return quillo::checkServiceKey(pipeline.http, pipeline.endpoints, service, key);
+                 }});
             statusItem.addMenuBarTo(view);
             return view;
         },
@@ -486,7 +455,7 @@ int main(int argc, char** argv)
         return runTranscribeCommand(argc, argv);
     }
     if (argc >= 2 && std::strcmp(argv[1], "doctor") == 0) {
-        return runDoctorCommand(argc, argv);
+        return quillo::runDoctorCommand(argc, argv);
     }
     if (argc >= 2 && (std::strcmp(argv[1], "pending") == 0 || std::strcmp(argv[1], "retry") == 0)) {
         return runKeptCommand(argc, argv);

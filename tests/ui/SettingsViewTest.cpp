@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -17,8 +18,10 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/linux/XdgPaths.h"
 #include "ui/UiTestSupport.h"
+#include "ui/main/AppNavState.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
+#include "ui/widgets/PillButton.h"
 #include "ui/widgets/ToggleSwitch.h"
 
 namespace quillo {
@@ -54,7 +57,14 @@ class SettingsViewTest : public ::testing::Test
 protected:
     SettingsView::Dependencies dependencies()
     {
-        return {data.preferences, data.microphones, data.store, loginItem(), data.credentials, "Test Model", lastPaste};
+        return {data.preferences,
+                data.microphones,
+                data.store,
+                loginItem(),
+                data.credentials,
+                "Test Model",
+                lastPaste,
+                &data.serviceKeys};
     }
     virtual LoginItem& loginItem() { return data.loginItem; }
 
@@ -335,6 +345,59 @@ TEST_F(SettingsViewTest, FitsTheNarrowestMainWindowWithoutCuttingOffTheRightEdge
 
 // "Launch at Login" against the real autostart directory of a scratch
 // XDG_CONFIG_HOME, checked by the freedesktop validator.
+TEST_F(SettingsViewTest, ApiKeysAreSavedMaskedTestedAndTheEnvironmentSaysItWins)
+{
+    AppNavState nav;
+    MainWindowView window(data.windowDependencies(nav));
+    nav.setSelection(NavItem::settings);
+    window.show();
+    ApiKeysCard* card = qobject_cast<SettingsView*>(window.page(NavItem::settings))->apiKeys();
+    ASSERT_NE(card, nullptr);
+    using Service = ApiKeysCard::Service;
+    QLineEdit* field = card->field(Service::openAI);
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(card->removeButton(Service::openAI)->isHidden()); // nothing saved to remove
+    EXPECT_FALSE(card->testButton(Service::openAI)->isEnabled());
+
+    QTest::keyClicks(field, QStringLiteral("sk-good-key-1234"));
+    card->showButton(Service::openAI)->click();
+    EXPECT_EQ(field->echoMode(), QLineEdit::Normal);
+    card->saveButton(Service::openAI)->click();
+    EXPECT_EQ(data.serviceKeys.saved.at(Service::openAI), "sk-good-key-1234");
+    // Never shown again in full: the field empties and masks, the status names the end only.
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(card->status(Service::openAI)->text(), QStringLiteral("Saved in the desktop's keyring (ends in …1234)."));
+    EXPECT_FALSE(card->removeButton(Service::openAI)->isHidden());
+
+    const struct
+    {
+        const char* name;
+        const char* typed;
+        const char* status;
+    } checks[] = {{"saved key", "", "OpenAI accepted the key."},
+                  {"typed key", "sk-bad", "OpenAI refused the key (HTTP 401)."}};
+    for (const auto& check : checks) {
+        field->setText(QString::fromUtf8(check.typed));
+        card->testButton(Service::openAI)->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return card->status(Service::openAI)->text() == QString::fromUtf8(check.status);
+        })) << "case "
+            << check.name << ": " << card->status(Service::openAI)->text().toStdString();
+    }
+    field->clear();
+
+    data.serviceKeys.environment[Service::openAI] = "sk-from-the-environment";
+    card->reload();
+    EXPECT_TRUE(card->status(Service::openAI)->text().contains(QStringLiteral("OPENAI_API_KEY")));
+    EXPECT_TRUE(card->status(Service::openAI)->text().contains(QStringLiteral("wins over a saved key")));
+
+    data.serviceKeys.refusal = "The key was not saved: disk full";
+    QTest::keyClicks(card->field(Service::deepgram), QStringLiteral("dg-key"));
+    card->saveButton(Service::deepgram)->click();
+    EXPECT_EQ(card->status(Service::deepgram)->text(), QStringLiteral("The key was not saved: disk full"));
+}
+
 class LaunchAtLoginTest : public SettingsViewTest
 {
 protected:

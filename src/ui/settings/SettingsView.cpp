@@ -14,8 +14,8 @@ using namespace settings;
 
 SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
     : QWidget(parent), m_preferences(dependencies.preferences), m_microphones(dependencies.microphones),
-      m_store(dependencies.store), m_hotkeysCard(new HotkeysCard(m_preferences, this)),
-      m_languagesCard(new LanguagesCard(m_preferences, this)), m_microphoneCard(new MicrophoneCard(m_microphones)),
+      m_store(dependencies.store), m_hotkeysCard(new HotkeysCard(m_preferences)),
+      m_languagesCard(new LanguagesCard(m_preferences)), m_microphoneCard(new MicrophoneCard(m_microphones)),
       m_engineCard(new EngineCard(m_preferences, dependencies.credentials)),
       m_instructionsCard(new InstructionsCard(m_preferences)),
       m_pasteMethods(new PasteMethodsCard(m_preferences, dependencies.lastPaste)),
@@ -57,6 +57,13 @@ SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
             m_engineCard,
             caption(QStringLiteral("Auto routes English-only to Deepgram (nova-3) and any other selected language to "
                                    "OpenAI (gpt-4o-mini-transcribe).")));
+    if (dependencies.serviceKeys) {
+        m_apiKeysCard = new ApiKeysCard(*dependencies.serviceKeys, std::move(dependencies.checkKey));
+        section(QStringLiteral("API Keys"),
+                m_apiKeysCard,
+                caption(QStringLiteral("Kept in the desktop's keyring where one runs. OPENAI_API_KEY and "
+                                       "DEEPGRAM_API_KEY in Quillo's environment win over saved keys.")));
+    }
     section(QStringLiteral("Custom Cleanup Instructions"),
             m_instructionsCard,
             caption(QStringLiteral("Optional extra guidance — e.g. \"Keep technical jargon as-is\" or \"Use British "
@@ -116,6 +123,9 @@ void SettingsView::reloadWorkingCopies()
 
 void SettingsView::reloadStoredPreferences()
 {
+    if (m_apiKeysCard) {
+        m_apiKeysCard->reload();
+    }
     m_engineCard->reload(m_languagesCard->selectedCodes());
     m_instructionsCard->reload();
     m_generalCard->reload();

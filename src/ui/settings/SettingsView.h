@@ -14,6 +14,7 @@
 #include "transcription/QuilloLanguage.h"
 #include "transcription/TranscriptionEngine.h"
 #include "ui/settings/AboutCard.h"
+#include "ui/settings/ApiKeysCard.h"
 #include "ui/settings/EngineCard.h"
 #include "ui/settings/GeneralCard.h"
 #include "ui/settings/HotkeysCard.h"
@@ -25,7 +26,7 @@
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
-class QPushButton;
+class QAbstractButton;
 
 namespace quillo {
 
@@ -56,6 +57,9 @@ public:
         const Credentials& credentials; // which engine will run depends on the keys
         std::string localModelName;     // the offline engine's model, for About
         PasteMethodsCard::LastPaste lastPaste;
+        // The saved service keys and the check of one; no API keys card without them.
+        ServiceKeyStore* serviceKeys = nullptr;
+        ApiKeysCard::KeyCheck checkKey = {};
     };
 
     explicit SettingsView(Dependencies dependencies, QWidget* parent = nullptr);
@@ -63,10 +67,10 @@ public:
 
     // The pieces a user acts on, for tests and accessibility tools.
     std::vector<ShortcutPill*> pills(HotkeyAction action) const { return m_hotkeysCard->pills(action); }
-    QPushButton* addShortcutButton(HotkeyAction action) const { return m_hotkeysCard->addShortcutButton(action); }
+    QAbstractButton* addShortcutButton(HotkeyAction action) const { return m_hotkeysCard->addShortcutButton(action); }
     QLabel* duplicateWarning() const { return m_hotkeysCard->duplicateWarning(); }
     QLabel* languagesLabel() const { return m_languagesCard->languagesLabel(); }
-    QPushButton* changeLanguagesButton() const { return m_languagesCard->changeLanguagesButton(); }
+    QAbstractButton* changeLanguagesButton() const { return m_languagesCard->changeLanguagesButton(); }
     QComboBox* microphonePicker() const { return m_microphoneCard->picker(); }
     QComboBox* enginePicker() const { return m_engineCard->enginePicker(); }
     ToggleSwitch* streamingSwitch() const { return m_engineCard->streamingSwitch(); }
@@ -79,6 +83,7 @@ public:
     QWidget* captureOverlay() const { return m_hotkeysCard->captureOverlay(); }
     QWidget* languagePicker() const { return m_languagesCard->languagePicker(); }
     PasteMethodsCard* pasteMethods() const { return m_pasteMethods; }
+    ApiKeysCard* apiKeys() const { return m_apiKeysCard; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -96,6 +101,7 @@ private:
     LanguagesCard* m_languagesCard;
     MicrophoneCard* m_microphoneCard;
     EngineCard* m_engineCard;
+    ApiKeysCard* m_apiKeysCard = nullptr;
     InstructionsCard* m_instructionsCard;
     PasteMethodsCard* m_pasteMethods;
     GeneralCard* m_generalCard;
