@@ -42,7 +42,10 @@ install(FILES ${staged}/${QUILLO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTAL
 install(FILES ${data_dir}/icons/${QUILLO_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # The tray's own icons are compiled into the program; installed too, so an
 # icon theme can restyle them like any other application's.
-file(GLOB tray_icons ${data_dir}/icons/quillo-*-symbolic.svg)
+set(tray_icons)
+foreach(state idle off processing recording)
+    list(APPEND tray_icons ${data_dir}/icons/quillo-${state}-symbolic.svg)
+endforeach()
 install(FILES ${tray_icons} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
 install(FILES ${staged}/quillo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The help pages the app opens, and what Debian requires of every package.

@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_pkgs=(
     g++ clang cmake make pkg-config ninja-build clang-format clang-tidy ccache
-    qt6-base-dev qt6-base-dev-tools qt6-websockets-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-websockets-dev qtkeychain-qt6-dev libgl-dev
     libqt6svg6 adwaita-icon-theme
     libx11-dev libxi-dev libxtst-dev
     libpulse-dev
@@ -20,21 +20,22 @@ build_pkgs=(
 # that paste there. `make run` installs these too.
 run_pkgs=(
     pocketsphinx-en-us
-    qt6-wayland wl-clipboard wtype
+    qt6-wayland wl-clipboard wtype libsecret-1-0
 )
 # The throw-away test desktop: X server, window manager, session bus, notification
 # daemon, tray host, audio server, the accessibility bus with GTK 3 and VTE
 # applications to paste into, recorded speech to play into the microphone, and
 # the validators that check the autostart entry Quillo writes and the package's
-# desktop entry, metadata and contents; sway, whose headless backend is the
-# Wayland variant of the desktop.
+# desktop entry, metadata and contents; a Secret Service for the saved keys, the
+# accessibility bindings the screen reader test reads the screens through, and
+# sway, whose headless backend is the Wayland variant of the desktop.
 desktop_pkgs=(
     xvfb x11-utils x11-xkb-utils imagemagick xdotool xclip openbox trayer dunst dbus
     fonts-dejavu-core python3 python3-tk pulseaudio pulseaudio-utils sox ffmpeg espeak-ng
     pocketsphinx-testdata procps psmisc
     desktop-file-utils appstream lintian
     at-spi2-core libatk-adaptor lxterminal python3-gi gir1.2-gtk-3.0
-    sway
+    sway gnome-keyring python3-pyatspi
 )
 
 want=("${build_pkgs[@]}" "${run_pkgs[@]}")

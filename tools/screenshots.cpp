@@ -30,7 +30,6 @@
 #include "ui/main/SnippetFormSheet.h"
 #include "ui/main/SnippetsView.h"
 #include "ui/settings/KeyCaptureOverlay.h"
-#include "ui/settings/LanguagePickerModal.h"
 #include "ui/settings/SettingsView.h"
 
 namespace quillo {
@@ -207,8 +206,11 @@ bool shootScreens(const QByteArray& directory)
                 HotkeyStore(data.preferences).save({61, 58}, HotkeyAction::hold);
                 data.audioDevices.devices = {{"usb", "usb", "USB Desk Microphone", 1}};
                 data.audioDevices.defaultID = 1;
+                // One key saved, the other overridden by the environment.
+                data.serviceKeys.saved[DictationError::Service::openAI] = "sk-proj-example-key-x7Qa";
+                data.serviceKeys.environment[DictationError::Service::deepgram] = "dg-example-key-0000-9f3c";
                 nav.setSelection(NavItem::home);
-                view.resize(1180, 1860);
+                view.resize(1180, 2400);
                 nav.setSelection(NavItem::settings);
                 // A refused key, so the conflict message shows too.
                 auto* settings = qobject_cast<SettingsView*>(view.page(NavItem::settings));
@@ -248,7 +250,11 @@ bool shootOverlays(const QByteArray& directory)
         view.resize(1180, 860);
         view.show();
 
-        auto* picker = new LanguagePickerModal(data.preferences, &view);
+        // Opened the way a user opens them, from the settings page.
+        nav.setSelection(NavItem::settings);
+        auto* settings = qobject_cast<SettingsView*>(view.page(NavItem::settings));
+        settings->changeLanguagesButton()->click();
+        QWidget* picker = settings->languagePicker();
         for (const char* code : {"de", "fr", "ja", "uk"}) {
             picker->findChild<QAbstractButton*>(QStringLiteral("language-") + QString::fromLatin1(code))->click();
         }
@@ -260,7 +266,8 @@ bool shootOverlays(const QByteArray& directory)
         }
         delete picker;
 
-        auto* overlay = new KeyCaptureOverlay(&view);
+        settings->addShortcutButton(HotkeyAction::hold)->click();
+        QWidget* overlay = settings->captureOverlay();
         QTest::qWait(50);
         name = QStringLiteral("%1/key-capture-%2.png").arg(QString::fromLocal8Bit(directory), suffix);
         if (!view.grab().save(name)) {

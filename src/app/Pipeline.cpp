@@ -35,7 +35,8 @@ std::chrono::milliseconds offlineUnloadAfter()
 Pipeline::Pipeline()
     : preferences(fileSystem, log, clock, xdg::preferencesPath()),
       store(fileSystem, preferences, log, clock, xdg::dataDirectory()),
-      credentials(fileSystem, log, xdg::credentialsPath()), services({http, credentials, endpoints}),
+      plainCredentials(fileSystem, log, xdg::credentialsPath()), credentials(plainCredentials, log),
+      services({http, credentials, endpoints}),
       localSpeech({audioDecoder, recognizer, log, offlineUnloadAfter(), [this] { return store.dictionaryWords(); }}),
       transcriber({preferences, fileSystem, clock, log, services, store, credentials, localSpeech, logDictatedText()})
 {

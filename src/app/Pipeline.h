@@ -9,6 +9,7 @@
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/StderrLog.h"
 #include "platform/linux/SystemClock.h"
+#include "platform/qt/KeyringCredentials.h"
 #include "store/DataStore.h"
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/OpenAIService.h"
@@ -37,7 +38,9 @@ struct Pipeline
     JsonPreferences preferences;
     DataStore store;
     CurlHttpClient http;
-    EnvironmentCredentials credentials;
+    EnvironmentCredentials plainCredentials; // the environment and the credentials file
+    // With the keys saved in the desktop's keyring, once the app has loaded them.
+    KeyringCredentials credentials;
     EnvironmentEndpoints endpoints;
     RemoteSpeechServices services;
     FfmpegAudioDecoder audioDecoder;

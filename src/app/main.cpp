@@ -64,6 +64,7 @@
 #include "store/KeptDictations.h"
 #include "streaming/DeepgramLiveStreamer.h"
 #include "transcription/KeptRetry.h"
+#include "transcription/KeyCheck.h"
 #include "ui/main/AppNavState.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/settings/KeyNames.h"
@@ -207,6 +208,7 @@ int runDesktopApp(int argc, char** argv)
     auto& preferences = pipeline.preferences;
     auto& store = pipeline.store;
     auto& credentials = pipeline.credentials;
+    credentials.load(); // the keys saved in the desktop's keyring
 
     // Desktop.
     quillo::QtMainQueue mainQueue;
@@ -280,32 +282,37 @@ int runDesktopApp(int argc, char** argv)
     quillo::MainWindowController mainWindow(
         preferences,
         [&] {
-            auto* view = new quillo::MainWindowView({store,
-                                                     navState,
-                                                     clock,
-                                                     preferences,
-                                                     microphones,
-                                                     loginItem,
-                                                     credentials,
-                                                     pipeline.localSpeech.modelName(),
-                                                     [&paster]() -> std::optional<quillo::PasteReport> {
-                                                         if (paster.reports().empty()) {
-                                                             return std::nullopt;
-                                                         }
-                                                         return paster.reports().back();
-                                                     },
-                                                     &keptDictations,
-                                                     [&controller](const std::string& id) {
-                                                         if (auto delegate = controller.lock()) {
-                                                             delegate->retryKept(id);
-                                                         }
-                                                     },
-                                                     [&controller](const std::string& id) {
-                                                         if (auto delegate = controller.lock()) {
-                                                             delegate->deleteKept(id);
-                                                         }
-                                                     },
-                                                     &pipeline.localSpeech});
+            auto* view = new quillo::MainWindowView(
+                {store,
+                 navState,
+                 clock,
+                 preferences,
+                 microphones,
+                 loginItem,
+                 credentials,
+                 pipeline.localSpeech.modelName(),
+                 [&paster]() -> std::optional<quillo::PasteReport> {
+                     if (paster.reports().empty()) {
+                         return std::nullopt;
+                     }
+                     return paster.reports().back();
+                 },
+                 &keptDictations,
+                 [&controller](const std::string& id) {
+                     if (auto delegate = controller.lock()) {
+                         delegate->retryKept(id);
+                     }
+                 },
+                 [&controller](const std::string& id) {
+                     if (auto delegate = controller.lock()) {
+                         delegate->deleteKept(id);
+                     }
+                 },
+                 &pipeline.localSpeech,
+                 &credentials,
+                 [&pipeline](quillo::DictationError::Service service, const std::string& key) {
+                     return quillo::checkServiceKey(pipeline.http, pipeline.endpoints, service, key);
+                 }});
             statusItem.addMenuBarTo(view);
             return view;
         },

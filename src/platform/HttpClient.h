@@ -10,7 +10,14 @@ namespace quillo {
 
 struct HttpRequest
 {
+    enum class Method
+    {
+        post,
+        get // no body is sent
+    };
+
     std::string url; // absolute http:// or https:// URL
+    Method method = Method::post;
     // Sent in this order, after the ones the client adds itself (Host,
     // Content-Length). A header given here replaces the client's own of that name.
     std::vector<std::pair<std::string, std::string>> headers;
@@ -60,7 +67,8 @@ private:
     int m_code;
 };
 
-// Sends one POST request and waits for the whole answer.
+// Sends one request (a POST unless the request says GET) and waits for the
+// whole answer.
 //
 // Threading: post() may be called from any thread except the main thread (it
 // blocks while the exchange makes progress); concurrent calls are independent.

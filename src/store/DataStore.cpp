@@ -402,6 +402,11 @@ HeatmapModel DataStore::heatmap(int page) const
     return heatmap::build(m_history, now, page);
 }
 
+std::optional<std::chrono::local_days> DataStore::today() const
+{
+    return LocalDayResolver().dayOf(m_clock.now());
+}
+
 // ---------------------------------------------------------------- observers
 
 DataStore::ObserverToken DataStore::addObserver(Observer observer)

@@ -122,6 +122,9 @@ public:
     DictationStatistics statistics() const;
     // The activity calendar's page as of now.
     HeatmapModel heatmap(int page) const;
+    // The local day the statistics count as today; nothing when the clock's
+    // time has no local date.
+    std::optional<std::chrono::local_days> today() const;
 
     // ----------------------------------------------------------- observers
     // Told which list changed after every change that changed something.

@@ -1,7 +1,12 @@
 #include "ui/main/MainWindowView.h"
 
+#include <functional>
+#include <utility>
+
+#include <QAccessible>
 #include <QEnterEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -152,6 +157,66 @@ TEST_F(MainWindowViewTest, OpeningTheWindowOnAPageMovesTheSidebarThere)
     controller.showMainWindow(NavItem::home);
     expectSelected(*view, NavItem::home);
     EXPECT_EQ(controller.window()->findChildren<MainWindowView*>().size(), 1) << "the window is made once";
+}
+
+TEST_F(MainWindowViewTest, SettingsOverlaysCoverTheSidebarToo)
+{
+    MainWindowView view(data.windowDependencies(nav));
+    view.resize(1180, 860);
+    view.show();
+    nav.setSelection(NavItem::settings);
+    auto* settings = qobject_cast<SettingsView*>(view.page(NavItem::settings));
+    const std::pair<const char*, std::function<QWidget*()>> overlays[] = {
+        {"language picker",
+         [settings] {
+             settings->changeLanguagesButton()->click();
+             return settings->languagePicker();
+         }},
+        {"key capture",
+         [settings] {
+             settings->addShortcutButton(HotkeyAction::hold)->click();
+             return settings->captureOverlay();
+         }},
+    };
+    for (const auto& [name, open] : overlays) {
+        QWidget* overlay = open();
+        ASSERT_NE(overlay, nullptr) << "case " << name;
+        const QPoint sidebar = view.sidebarRow(NavItem::home)->mapTo(&view, QPoint(10, 10));
+        QWidget* hit = view.childAt(sidebar);
+        EXPECT_TRUE(hit == overlay || overlay->isAncestorOf(hit)) << "case " << name;
+        delete overlay;
+    }
+}
+
+TEST_F(MainWindowViewTest, SidebarIsATabListTheKeyboardWalks)
+{
+    MainWindowView view(data.windowDependencies(nav));
+    view.show();
+    view.activateWindow();
+    const struct
+    {
+        NavItem from;
+        Qt::Key key;
+        NavItem to;
+    } steps[] = {{NavItem::home, Qt::Key_Down, NavItem::insights},
+                 {NavItem::home, Qt::Key_Up, NavItem::settings},
+                 {NavItem::settings, Qt::Key_Down, NavItem::home},
+                 {NavItem::history, Qt::Key_Return, NavItem::history}};
+    for (const auto& step : steps) {
+        nav.setSelection(NavItem::dictionary);
+        view.sidebarRow(step.from)->setFocus();
+        QTest::keyClick(view.sidebarRow(step.from), step.key);
+        expectSelected(view, step.to);
+        EXPECT_EQ(view.focusWidget(), view.sidebarRow(step.to)) << "case " << navTitle(step.to).toStdString();
+    }
+    QAccessibleInterface* tab = QAccessible::queryAccessibleInterface(view.sidebarRow(NavItem::snippets));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->role(), QAccessible::PageTab);
+    EXPECT_EQ(tab->text(QAccessible::Name), QStringLiteral("Snippets"));
+    EXPECT_EQ(tab->parent()->role(), QAccessible::PageTabList);
+    tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    expectSelected(view, NavItem::snippets);
+    EXPECT_TRUE(tab->state().selected);
 }
 
 } // namespace

@@ -1,12 +1,10 @@
 #include "ui/settings/SettingsView.h"
 
-#include <algorithm>
-#include <iterator>
-
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -21,9 +19,10 @@
 #include "platform/linux/XdgPaths.h"
 #include "settings/Settings.h"
 #include "ui/UiTestSupport.h"
+#include "ui/main/AppNavState.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
-#include "ui/settings/OfflineWordsNote.h"
+#include "ui/widgets/PillButton.h"
 #include "ui/widgets/ToggleSwitch.h"
 
 namespace quillo {
@@ -66,13 +65,7 @@ protected:
                 data.credentials,
                 "Test Model",
                 lastPaste,
-                [](const std::vector<std::string>& words) {
-                    std::vector<std::string> unknown;
-                    std::copy_if(words.begin(), words.end(), std::back_inserter(unknown), [](const auto& word) {
-                        return word != "hello";
-                    });
-                    return unknown;
-                }};
+                &data.serviceKeys};
     }
     virtual LoginItem& loginItem() { return data.loginItem; }
 
@@ -242,17 +235,6 @@ TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys
     emit engines->activated(local);
     EXPECT_EQ(status(), "Your speech is transcribed on this computer, and nothing leaves it.");
     EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Offline Test Model"));
-    // Dictionary words the offline model cannot hear are named under it, and
-    // only while it is the engine that runs.
-    auto* note = view.findChild<OfflineWordsNote*>(QStringLiteral("offlineWordsNote"));
-    ASSERT_NE(note, nullptr);
-    EXPECT_FALSE(note->isVisible());
-    data.store.addWord("hello");
-    data.store.addWord("Quillo");
-    settle();
-    EXPECT_TRUE(note->isVisible());
-    EXPECT_EQ(note->text(),
-              QStringLiteral("Dictionary words not known to the offline model, so never recognised: Quillo"));
 
     // Languages and keys changed elsewhere count once the page is shown again.
     data.preferences.setObject(setting::transcriptionEngine.key, "auto");
@@ -263,14 +245,10 @@ TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys
     settle();
     EXPECT_EQ(status(),
               "No OpenAI key: your speech is transcribed on this computer (English only), and nothing leaves it.");
-    EXPECT_TRUE(note->isVisible()) << "the offline engine runs for want of keys";
     data.credentials = test::FakeCredentials{};
     view.hide();
     view.show();
     EXPECT_EQ(status(), "OpenAI transcribes and tidies your speech.");
-    data.preferences.setObject(setting::transcriptionEngine.key, "openai");
-    settle();
-    EXPECT_FALSE(note->isVisible());
 }
 
 TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges)
@@ -368,6 +346,59 @@ TEST_F(SettingsViewTest, FitsTheNarrowestMainWindowWithoutCuttingOffTheRightEdge
 
 // "Launch at Login" against the real autostart directory of a scratch
 // XDG_CONFIG_HOME, checked by the freedesktop validator.
+TEST_F(SettingsViewTest, ApiKeysAreSavedMaskedTestedAndTheEnvironmentSaysItWins)
+{
+    AppNavState nav;
+    MainWindowView window(data.windowDependencies(nav));
+    nav.setSelection(NavItem::settings);
+    window.show();
+    ApiKeysCard* card = qobject_cast<SettingsView*>(window.page(NavItem::settings))->apiKeys();
+    ASSERT_NE(card, nullptr);
+    using Service = ApiKeysCard::Service;
+    QLineEdit* field = card->field(Service::openAI);
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(card->removeButton(Service::openAI)->isHidden()); // nothing saved to remove
+    EXPECT_FALSE(card->testButton(Service::openAI)->isEnabled());
+
+    QTest::keyClicks(field, QStringLiteral("sk-good-key-1234"));
+    card->showButton(Service::openAI)->click();
+    EXPECT_EQ(field->echoMode(), QLineEdit::Normal);
+    card->saveButton(Service::openAI)->click();
+    EXPECT_EQ(data.serviceKeys.saved.at(Service::openAI), "sk-good-key-1234");
+    // Never shown again in full: the field empties and masks, the status names the end only.
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(card->status(Service::openAI)->text(), QStringLiteral("Saved in the desktop's keyring (ends in …1234)."));
+    EXPECT_FALSE(card->removeButton(Service::openAI)->isHidden());
+
+    const struct
+    {
+        const char* name;
+        const char* typed;
+        const char* status;
+    } checks[] = {{"saved key", "", "OpenAI accepted the key."},
+                  {"typed key", "sk-bad", "OpenAI refused the key (HTTP 401)."}};
+    for (const auto& check : checks) {
+        field->setText(QString::fromUtf8(check.typed));
+        card->testButton(Service::openAI)->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return card->status(Service::openAI)->text() == QString::fromUtf8(check.status);
+        })) << "case "
+            << check.name << ": " << card->status(Service::openAI)->text().toStdString();
+    }
+    field->clear();
+
+    data.serviceKeys.environment[Service::openAI] = "sk-from-the-environment";
+    card->reload();
+    EXPECT_TRUE(card->status(Service::openAI)->text().contains(QStringLiteral("OPENAI_API_KEY")));
+    EXPECT_TRUE(card->status(Service::openAI)->text().contains(QStringLiteral("wins over a saved key")));
+
+    data.serviceKeys.refusal = "The key was not saved: disk full";
+    QTest::keyClicks(card->field(Service::deepgram), QStringLiteral("dg-key"));
+    card->saveButton(Service::deepgram)->click();
+    EXPECT_EQ(card->status(Service::deepgram)->text(), QStringLiteral("The key was not saved: disk full"));
+}
+
 class LaunchAtLoginTest : public SettingsViewTest
 {
 protected:

@@ -23,6 +23,10 @@ TEST(CurlHttpClientTest, SendsHeadersAndBodyAsGivenAndReturnsAnyStatus)
         response.status = 429;
         response.set_content("{\"error\":\"slow down\"}", "application/json");
     });
+    server.Get("/v1/models", [&](const httplib::Request& request, httplib::Response& response) {
+        seenHeaders = request.headers;
+        response.set_content("{\"data\":[]}", "application/json");
+    });
     HttplibTestServer running(server);
 
     // Over a megabyte, where curl would otherwise ask for "100 Continue".
@@ -47,6 +51,16 @@ TEST(CurlHttpClientTest, SendsHeadersAndBodyAsGivenAndReturnsAnyStatus)
     EXPECT_EQ(header("Content-Type"), "audio/mp4") << "replaces curl's form content type";
     EXPECT_EQ(header("Expect"), "<absent>");
     EXPECT_EQ(seenHeaders.count("Content-Type"), 1u);
+
+    // A GET, as the key check sends, carries the headers and no body.
+    HttpRequest get;
+    get.method = HttpRequest::Method::get;
+    get.url = running.baseURL() + "/v1/models";
+    get.headers = {{"Authorization", "Bearer sk-check"}};
+    const HttpResponse listed = client.post(get);
+    EXPECT_EQ(listed.status, 200);
+    EXPECT_EQ(listed.body, "{\"data\":[]}");
+    EXPECT_EQ(header("Authorization"), "Bearer sk-check");
 }
 
 TEST(CurlHttpClientTest, TransportFailuresCarryTheirCodeAndKind)

@@ -23,7 +23,7 @@ std::optional<std::string> trimmedKey(const std::string& value)
 
 } // namespace
 
-EnvironmentCredentials::EnvironmentCredentials(const FileSystem& fileSystem,
+EnvironmentCredentials::EnvironmentCredentials(FileSystem& fileSystem,
                                                Log& log,
                                                std::string filePath,
                                                EnvironmentLookup environment)
@@ -42,12 +42,47 @@ std::optional<std::string> EnvironmentCredentials::deepgramKey() const
 
 std::optional<std::string> EnvironmentCredentials::lookUp(const std::string& name) const
 {
-    if (auto value = m_environment(name)) {
-        if (auto key = trimmedKey(*value)) {
-            return key;
-        }
+    if (auto key = fromEnvironment(name)) {
+        return key;
     }
     return fromFile(name);
+}
+
+std::optional<std::string> EnvironmentCredentials::fromEnvironment(const std::string& name) const
+{
+    if (auto value = m_environment(name)) {
+        return trimmedKey(*value);
+    }
+    return std::nullopt;
+}
+
+FileSystem::Result EnvironmentCredentials::storeInFile(const std::string& name, const std::optional<std::string>& key)
+{
+    nlohmann::json document = nlohmann::json::object();
+    const auto read = m_fileSystem.readFile(m_filePath);
+    if (read.status == FileSystem::ReadResult::Status::failed) {
+        return FileSystem::Result::failure(read.error);
+    }
+    if (read.status == FileSystem::ReadResult::Status::ok) {
+        auto existing = nlohmann::json::parse(read.contents, nullptr, false);
+        if (existing.is_object()) {
+            document = std::move(existing);
+        } else if (!key) {
+            return FileSystem::Result::success(); // nothing of ours to remove
+        }
+    }
+    if (key) {
+        document[name] = *key;
+    } else if (document.erase(name) == 0) {
+        return FileSystem::Result::success();
+    }
+    const auto slash = m_filePath.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (auto made = m_fileSystem.createDirectories(m_filePath.substr(0, slash), 0700); !made) {
+            return made;
+        }
+    }
+    return m_fileSystem.writeFileAtomically(m_filePath, document.dump(2) + "\n", 0600);
 }
 
 std::optional<std::string> EnvironmentCredentials::fromFile(const std::string& name) const

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "platform/Credentials.h"
+#include "platform/FileSystem.h"
 #include "platform/linux/Environment.h"
 
 namespace quillo {
 
-class FileSystem;
 class Log;
 
 // Keys from OPENAI_API_KEY and DEEPGRAM_API_KEY, else from the members of the
@@ -26,7 +26,7 @@ public:
     static constexpr const char* kOpenAIName = "OPENAI_API_KEY";
     static constexpr const char* kDeepgramName = "DEEPGRAM_API_KEY";
 
-    EnvironmentCredentials(const FileSystem& fileSystem,
+    EnvironmentCredentials(FileSystem& fileSystem,
                            Log& log,
                            std::string filePath,
                            EnvironmentLookup environment = processEnvironment);
@@ -34,12 +34,19 @@ public:
     std::optional<std::string> openAIKey() const override;
     std::optional<std::string> deepgramKey() const override;
 
+    // The two places apart, `name` being kOpenAIName or kDeepgramName.
+    std::optional<std::string> fromEnvironment(const std::string& name) const;
+    std::optional<std::string> fromFile(const std::string& name) const;
+    // Sets the member `name` of the file (removes it for nothing), keeping
+    // the other members; the file is written private (0600), its folder 0700.
+    FileSystem::Result storeInFile(const std::string& name, const std::optional<std::string>& key);
+    const std::string& filePath() const { return m_filePath; }
+
 private:
     std::optional<std::string> lookUp(const std::string& name) const;
-    std::optional<std::string> fromFile(const std::string& name) const;
     void warnOnce(std::atomic<bool>& flag, const std::string& line) const;
 
-    const FileSystem& m_fileSystem;
+    FileSystem& m_fileSystem;
     Log& m_log;
     const std::string m_filePath;
     const EnvironmentLookup m_environment;

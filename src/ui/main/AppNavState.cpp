@@ -35,21 +35,19 @@ QString navTitle(NavItem item)
 std::vector<const char*> navIconNames(NavItem item)
 {
     switch (item) {
+    // Quillo's own, so the sidebar looks the same under every icon theme.
     case NavItem::home:
-        return {"go-home-symbolic", "go-home"};
+        return {":/icons/quillo-home-symbolic.svg", "go-home-symbolic"};
     case NavItem::insights:
-        return {"org.gnome.Usage-symbolic",
-                "utilities-system-monitor-symbolic",
-                "view-statistics",
-                "x-office-spreadsheet-symbolic"};
+        return {":/icons/quillo-insights-symbolic.svg", "utilities-system-monitor-symbolic"};
     case NavItem::history:
-        return {"document-open-recent-symbolic", "document-open-recent"};
+        return {":/icons/quillo-history-symbolic.svg", "document-open-recent-symbolic"};
     case NavItem::dictionary:
-        return {"accessories-dictionary-symbolic", "accessories-dictionary"};
+        return {":/icons/quillo-dictionary-symbolic.svg", "accessories-dictionary-symbolic"};
     case NavItem::snippets:
-        return {"insert-text-symbolic", "insert-text"};
+        return {":/icons/quillo-snippets-symbolic.svg", "insert-text-symbolic"};
     case NavItem::settings:
-        return {"preferences-system-symbolic", "emblem-system-symbolic", "preferences-system"};
+        return {":/icons/quillo-settings-symbolic.svg", "preferences-system-symbolic"};
     }
     return {};
 }

@@ -125,6 +125,7 @@ DictionaryView::DictionaryView(DataStore& store, QWidget* parent)
     m_field = new QLineEdit;
     m_field->setObjectName(QStringLiteral("newWord"));
     m_field->setPlaceholderText(QStringLiteral("Add a word or phrase\u2026"));
+    m_field->setAccessibleName(QStringLiteral("New word or phrase"));
     m_field->setFrame(false);
     m_field->setFont(theme::font(theme::bodySize));
     m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));

@@ -33,6 +33,8 @@ HeatmapView::HeatmapView(DataStore& store, QWidget* parent) : QWidget(parent), m
     m_newer = makeChevron(this, QStringLiteral("newer"));
     m_older->setToolTip(QStringLiteral("Older"));
     m_newer->setToolTip(QStringLiteral("Newer"));
+    m_older->setAccessibleName(QStringLiteral("Older weeks"));
+    m_newer->setAccessibleName(QStringLiteral("Newer weeks"));
     m_older->move(0, 0);
     m_newer->move(newerButtonLeft(), 0);
     connect(m_older, &QToolButton::clicked, this, [this] { showPage(m_model.page + 1); });
@@ -113,14 +115,15 @@ QColor HeatmapView::levelColour(int level, const QPalette& palette)
     switch (level) {
     case 0:
         return theme::emptyCell(palette);
+    // A dark card needs stronger steps to keep level 1 apart from level 0.
     case 1:
-        colour.setAlphaF(0.22F);
+        colour.setAlphaF(theme::isDark(palette) ? 0.4F : 0.22F);
         break;
     case 2:
-        colour.setAlphaF(0.45F);
+        colour.setAlphaF(theme::isDark(palette) ? 0.6F : 0.45F);
         break;
     case 3:
-        colour.setAlphaF(0.7F);
+        colour.setAlphaF(theme::isDark(palette) ? 0.8F : 0.7F);
         break;
     default:
         break;

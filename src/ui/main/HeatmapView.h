@@ -39,6 +39,8 @@ public:
 
     // Shows a page computed elsewhere (for the page shown now).
     void setModel(HeatmapModel model);
+    // Back to page 0; the caller computes it.
+    void showCurrentWeeks() { m_model.page = 0; }
 
 public slots:
     // Rebuilds the current page from the store.

@@ -69,10 +69,10 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
     m_clearAll->setObjectName(QStringLiteral("clearAll"));
     m_clearAll->setCursor(Qt::PointingHandCursor);
     m_clearAll->setFont(theme::font(theme::captionSize, QFont::Medium));
-    m_clearAll->setStyleSheet(
-        QStringLiteral("QPushButton { color: rgba(220, 38, 38, 204); background: rgba(220, 38, 38, 20);"
-                       " border: none; border-radius: 7px; padding: 7px 12px; }"
-                       "QPushButton:pressed { background: rgba(220, 38, 38, 40); }"));
+    m_clearAll->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: rgba(220, 38, 38, 20);"
+                                             " border: none; border-radius: 7px; padding: 7px 12px; }"
+                                             "QPushButton:pressed { background: rgba(220, 38, 38, 40); }")
+                                  .arg(theme::dangerText(m_clearAll->palette()).name()));
     header->addWidget(m_clearAll, 0, Qt::AlignTop);
     layout->addLayout(header);
 
@@ -99,6 +99,8 @@ HistoryView::HistoryView(DataStore& store, QWidget* parent)
                                                    theme::textTertiary(palette()),
                                                    theme::captionSize)));
     m_searchClear->setToolTip(QStringLiteral("Clear search"));
+    m_searchClear->setAccessibleName(QStringLiteral("Clear search"));
+    m_search->setAccessibleName(QStringLiteral("Search dictations"));
     m_searchClear->hide();
     searchLayout->addWidget(m_searchClear);
     searchRow->addWidget(searchBox);

@@ -1,8 +1,13 @@
 #include "ui/main/InsightsView.h"
 
+#include <algorithm>
+
+#include <QDateTime>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QScrollArea>
+#include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "store/DataStore.h"
@@ -27,7 +32,8 @@ ActivityCard::ActivityCard(DataStore& store, QWidget* parent) : CardFrame(14, 3,
     m_longest = new QLabel;
     m_longest->setObjectName(QStringLiteral("longestStreak"));
     m_longest->setFont(longestFont);
-    m_longest->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(theme::accentText().name()));
+    m_longest->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent;").arg(theme::accentText(palette()).name()));
     streaks->addWidget(m_current, 0, Qt::AlignBottom);
     streaks->addStretch(1);
     streaks->addWidget(m_longest, 0, Qt::AlignBottom);
@@ -70,7 +76,7 @@ struct InsightsView::Figures
 };
 
 InsightsView::InsightsView(DataStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this)),
+    : QWidget(parent), m_store(store), m_watcher(new StoreWatcher(store, this)), m_dayTimer(new QTimer(this)),
       m_job(std::make_unique<LatestJob>(this))
 {
     auto* outer = new QVBoxLayout(this);
@@ -116,6 +122,35 @@ InsightsView::InsightsView(DataStore& store, QWidget* parent)
     } else {
         m_stale = true; // a long history waits until the page is first shown
     }
+
+    m_dayTimer->setSingleShot(true);
+    connect(m_dayTimer, &QTimer::timeout, this, [this] {
+        checkDay();
+        armDayTimer();
+    });
+    armDayTimer();
+}
+
+void InsightsView::armDayTimer()
+{
+    // Just past the next midnight, but at least once a minute: a timer does
+    // not count the time the computer was suspended.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime midnight(now.date().addDays(1), QTime(0, 0));
+    const qint64 untilMidnight = now.msecsTo(midnight) + 500;
+    m_dayTimer->start(static_cast<int>(std::clamp<qint64>(untilMidnight, 1000, 60'000)));
+}
+
+void InsightsView::checkDay()
+{
+    if (m_store.today() == m_day) {
+        return;
+    }
+    if (parentWidget() && isHidden()) {
+        m_stale = true;
+    } else {
+        refresh();
+    }
 }
 
 InsightsView::~InsightsView() = default;
@@ -123,7 +158,13 @@ InsightsView::~InsightsView() = default;
 void InsightsView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_stale) {
+    // Opening the page starts the calendar at the current weeks again; the
+    // window coming back from being minimised does not.
+    const bool reopened = !event->spontaneous() && m_activity->heatmap()->page() != 0;
+    if (reopened) {
+        m_activity->heatmap()->showCurrentWeeks();
+    }
+    if (m_stale || reopened || m_store.today() != m_day) {
         m_stale = false;
         refresh();
     }
@@ -139,6 +180,7 @@ QString InsightsView::wpmText(std::optional<double> wpm)
 
 void InsightsView::refresh()
 {
+    m_day = m_store.today();
     auto work = [store = &m_store, page = m_activity->heatmap()->page()] {
         return Figures{store->statistics(), store->heatmap(page)};
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -7,6 +8,8 @@
 #include <QWidget>
 
 #include "ui/widgets/CardFrame.h"
+
+class QTimer;
 
 namespace quillo {
 
@@ -38,8 +41,9 @@ private:
 };
 
 // The statistics page: three summary cards and the activity card, all
-// recomputed once per store change, on another thread for a long history
-// (and for a long history not before the page is first shown).
+// recomputed once per store change and once when the local day changes, on
+// another thread for a long history (and for a long history not before the
+// page is first shown).
 class InsightsView final : public QWidget
 {
     Q_OBJECT
@@ -61,6 +65,9 @@ public:
 
 public slots:
     void refresh();
+    // Recomputes when the local day is no longer the one last shown (past
+    // midnight, or after a suspend across it).
+    void checkDay();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -68,10 +75,13 @@ protected:
 private:
     struct Figures;
     void present(Figures figures);
+    void armDayTimer();
 
     DataStore& m_store;
     StoreWatcher* m_watcher;
-    bool m_stale = false; // the store changed while the page was not shown
+    bool m_stale = false;                         // the store changed while the page was not shown
+    std::optional<std::chrono::local_days> m_day; // today, when the figures were computed
+    QTimer* m_dayTimer;
     InsightCard* m_cards[3];
     ActivityCard* m_activity;
     std::unique_ptr<LatestJob> m_job;

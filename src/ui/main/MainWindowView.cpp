@@ -1,8 +1,11 @@
 #include "ui/main/MainWindowView.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEnterEvent>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -20,6 +23,16 @@
 #include "ui/settings/SettingsView.h"
 #include "ui/widgets/CardFrame.h"
 #include "ui/widgets/QuilloTheme.h"
+
+// The sidebar's icons are compiled in; a static library's resources must be
+// pulled in by name.
+static void loadNavIcons()
+{
+    [[maybe_unused]] static const bool loaded = [] {
+        Q_INIT_RESOURCE(quillo_nav_icons);
+        return true;
+    }();
+}
 
 namespace quillo {
 
@@ -104,6 +117,55 @@ OfflineWordsNote::UnknownWords unknownOfflineWords(const LocalSpeechEngine* engi
     return [engine](const std::vector<std::string>& words) { return engine->unknownWords(words); };
 }
 
+// A sidebar row as assistive technologies see it: a named page tab that
+// says whether it is the page shown and can be pressed.
+class SidebarRowAccessible final : public QAccessibleWidget
+{
+public:
+    explicit SidebarRowAccessible(SidebarRow* row) : QAccessibleWidget(row, QAccessible::PageTab) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name) {
+            return navTitle(row()->item());
+        }
+        return QAccessibleWidget::text(kind);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.focusable = true;
+        state.selectable = true;
+        state.selected = row()->isSelected();
+        state.checkable = true;
+        state.checked = row()->isSelected();
+        return state;
+    }
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction()) {
+            row()->activate();
+        } else {
+            QAccessibleWidget::doAction(action);
+        }
+    }
+
+private:
+    SidebarRow* row() const { return static_cast<SidebarRow*>(widget()); }
+};
+
+QAccessibleInterface* sidebarAccessible(const QString&, QObject* object)
+{
+    if (auto* row = qobject_cast<SidebarRow*>(object)) {
+        return new SidebarRowAccessible(row);
+    }
+    if (object->isWidgetType() && object->objectName() == QStringLiteral("sidebar")) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::PageTabList, QStringLiteral("Pages"));
+    }
+    return nullptr;
+}
+
 } // namespace
 
 SidebarRow::SidebarRow(NavItem item, QWidget* parent) : QWidget(parent), m_item(item)
@@ -112,6 +174,8 @@ SidebarRow::SidebarRow(NavItem item, QWidget* parent) : QWidget(parent), m_item(
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(navTitle(item));
 }
 
 void SidebarRow::setSelected(bool selected)
@@ -119,6 +183,11 @@ void SidebarRow::setSelected(bool selected)
     if (selected != m_selected) {
         m_selected = selected;
         update();
+        QAccessible::State changed;
+        changed.selected = true;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
     }
 }
 
@@ -153,6 +222,12 @@ void SidebarRow::paintEvent(QPaintEvent*)
     const int iconLeft = 14 + (26 - iconSize) / 2;
     painter.drawPixmap(QRect(iconLeft, (height() - iconSize) / 2, iconSize, iconSize), icon);
 
+    if (hasFocus() && m_focusShown) {
+        painter.setPen(QPen(theme::accent(), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);
+    }
+
     painter.setFont(theme::font(theme::sidebarSize, m_selected ? QFont::DemiBold : QFont::Normal));
     painter.setPen(m_selected ? theme::textPrimary(palette()) : theme::textSecondary(palette()));
     painter.drawText(QRect(14 + 26 + 12, 0, width() - 14 - 26 - 12 - 14, height()),
@@ -182,9 +257,57 @@ void SidebarRow::mouseReleaseEvent(QMouseEvent* event)
     QWidget::mouseReleaseEvent(event);
 }
 
+void SidebarRow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        activate();
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        // Along the column of rows, wrapping at either end.
+        if (QWidget* column = parentWidget()) {
+            const QList<SidebarRow*> rows = column->findChildren<SidebarRow*>(Qt::FindDirectChildrenOnly);
+            const qsizetype at = rows.indexOf(this);
+            if (at >= 0 && !rows.isEmpty()) {
+                const qsizetype step = event->key() == Qt::Key_Down ? 1 : rows.size() - 1;
+                SidebarRow* next = rows[(at + step) % rows.size()];
+                next->setFocus(Qt::TabFocusReason);
+                next->activate();
+            }
+        }
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void SidebarRow::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    // The window giving its first row focus as it opens shows no ring.
+    m_focusShown = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason ||
+                   event->reason() == Qt::ShortcutFocusReason;
+    update();
+}
+
+void SidebarRow::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 MainWindowView::MainWindowView(const Dependencies& dependencies, QWidget* parent)
     : QWidget(parent), m_nav(dependencies.nav)
 {
+    loadNavIcons();
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(sidebarAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     DataStore& store = dependencies.store;
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     auto* layout = new QHBoxLayout(this);
@@ -249,6 +372,8 @@ MainWindowView::MainWindowView(const Dependencies& dependencies, QWidget* parent
                                                             dependencies.credentials,
                                                             dependencies.localModelName,
                                                             dependencies.lastPaste,
+                                                            dependencies.serviceKeys,
+                                                            dependencies.checkKey,
                                                             unknownOfflineWords(dependencies.localSpeech)});
     for (QWidget* page : m_pages) {
         m_stack->addWidget(page);

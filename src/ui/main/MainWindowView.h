@@ -9,6 +9,8 @@
 
 #include "base/NavItem.h"
 #include "output/Paster.h"
+#include "platform/ServiceKeyStore.h"
+#include "transcription/KeyCheck.h"
 
 class QStackedWidget;
 
@@ -25,7 +27,9 @@ class MicrophoneManager;
 class Preferences;
 
 // One page entry of the sidebar: icon and title on a rounded fill that marks
-// the selected page, or the row under the pointer.
+// the selected page, or the row under the pointer. For the keyboard and
+// assistive technologies the rows are the tabs of a tab list: the arrow keys
+// move between them, Enter or Space opens one.
 class SidebarRow final : public QWidget
 {
     Q_OBJECT
@@ -37,6 +41,8 @@ public:
     bool isSelected() const { return m_selected; }
     bool isHovered() const { return m_hovered; }
     void setSelected(bool selected);
+    // What a click does.
+    void activate() { emit clicked(m_item); }
     // The fill drawn behind the row now: selected wins over hovered.
     QColor fill() const;
 
@@ -50,11 +56,15 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     NavItem m_item;
     bool m_selected = false;
     bool m_hovered = false;
+    bool m_focusShown = false; // focus that came from the keyboard draws a ring
 };
 
 // The main window's content: the sidebar of six pages and the page that
@@ -86,6 +96,9 @@ public:
         std::function<void(const std::string&)> retryKept = {};
         std::function<void(const std::string&)> deleteKept = {};
         const LocalSpeechEngine* localSpeech = nullptr; // for Settings: words its model cannot hear
+        // Settings' API keys card, when given.
+        ServiceKeyStore* serviceKeys = nullptr;
+        std::function<KeyCheckResult(DictationError::Service, const std::string&)> checkKey = {};
     };
 
     explicit MainWindowView(const Dependencies& dependencies, QWidget* parent = nullptr);

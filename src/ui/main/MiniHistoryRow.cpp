@@ -43,6 +43,8 @@ MiniHistoryRow::MiniHistoryRow(const DictationEntry& entry, std::chrono::system_
     m_copyButton->setAutoRaise(true);
     m_copyButton->setCursor(Qt::PointingHandCursor);
     m_copyButton->setToolTip(QStringLiteral("Copy"));
+    m_copyButton->setAccessibleName(QStringLiteral("Copy"));
+    m_copyButton->setAccessibleDescription(QStringLiteral("Copies this dictation to the clipboard"));
     m_copyButton->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
     auto* buttonLayout = new QHBoxLayout(m_copyButton);
     buttonLayout->setContentsMargins(0, 0, 0, 0);

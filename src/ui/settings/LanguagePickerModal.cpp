@@ -111,7 +111,7 @@ protected:
         const QFont nameFont = theme::font(16, QFont::Medium);
         const QFont nativeFont = theme::font(14);
         painter.setFont(nameFont);
-        painter.setPen(m_selected ? theme::accentText() : theme::textPrimary(pal));
+        painter.setPen(m_selected ? theme::accentText(pal) : theme::textPrimary(pal));
         const int nameHeight = QFontMetrics(nameFont).height();
         painter.drawText(QRect(text.left(), text.top(), text.width(), nameHeight),
                          Qt::AlignLeft | Qt::AlignVCenter,
@@ -155,16 +155,17 @@ public:
         auto* text = new QLabel(label(language));
         text->setFont(theme::font(theme::microSize, QFont::Medium));
         QPalette pal = text->palette();
-        pal.setColor(QPalette::WindowText, theme::accentText());
+        pal.setColor(QPalette::WindowText, theme::accentText(pal));
         text->setPalette(pal);
         layout->addWidget(text);
         // The last language cannot go: its button stays, faded, and does nothing.
-        QColor tint = theme::accentText();
+        QColor tint = theme::accentText(pal);
         if (!removable) {
             tint.setAlphaF(0.2F);
         }
         remove = closeButton(tint, 12);
         remove->setObjectName(QStringLiteral("remove-") + QString::fromStdString(language.bcp47));
+        remove->setAccessibleName(QStringLiteral("Remove ") + label(language));
         remove->setFixedSize(18, 18);
         remove->setCursor(removable ? Qt::PointingHandCursor : Qt::ArrowCursor);
         layout->addWidget(remove);
@@ -212,6 +213,7 @@ LanguagePickerModal::LanguagePickerModal(Preferences& prefs, QWidget* host)
     close->setFixedSize(28, 28);
     close->setCursor(Qt::PointingHandCursor);
     close->setToolTip(QStringLiteral("Close"));
+    close->setAccessibleName(QStringLiteral("Close"));
     header->addWidget(close, 0, Qt::AlignTop);
     layout->addLayout(header);
 
@@ -242,8 +244,10 @@ LanguagePickerModal::LanguagePickerModal(Preferences& prefs, QWidget* host)
     chipScroll->setWidgetResizable(true);
     chipScroll->setFrameShape(QFrame::NoFrame);
     chipScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    chipScroll->setStyleSheet(
-        QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    // The viewport and the page in it only: a rule for every grandchild would
+    // reach the scroll bar too and leave it drawn as a hollow outline.
+    chipScroll->setStyleSheet(QStringLiteral("QScrollArea, #qt_scrollarea_viewport, #qt_scrollarea_viewport > QWidget"
+                                             " { background: transparent; }"));
     // Three lines of chips at most; a longer selection scrolls.
     chipScroll->setMaximumHeight(3 * 26 + 2 * 6);
     chipScroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
@@ -273,8 +277,8 @@ LanguagePickerModal::LanguagePickerModal(Preferences& prefs, QWidget* host)
     gridScroll->setWidgetResizable(true);
     gridScroll->setFrameShape(QFrame::NoFrame);
     gridScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    gridScroll->setStyleSheet(
-        QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    gridScroll->setStyleSheet(QStringLiteral("QScrollArea, #qt_scrollarea_viewport, #qt_scrollarea_viewport > QWidget"
+                                             " { background: transparent; }"));
     layout->addWidget(gridScroll, 1);
 
     // Footer.
@@ -288,7 +292,7 @@ LanguagePickerModal::LanguagePickerModal(Preferences& prefs, QWidget* host)
     saveButton->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none;"
                                              " border-radius: 8px; padding: 8px 18px; }"
                                              "QPushButton:pressed { background: %2; }")
-                                  .arg(theme::accent().name(), theme::accentText().name()));
+                                  .arg(theme::accent().name(), theme::accent().darker(115).name()));
     footer->addWidget(saveButton);
     layout->addLayout(footer);
 

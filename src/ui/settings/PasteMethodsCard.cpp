@@ -123,6 +123,8 @@ void PasteMethodsCard::addRow(const std::string& applicationID, PasteMethod meth
     auto* remove = new QToolButton;
     remove->setText(QStringLiteral("\u00D7"));
     remove->setToolTip(QStringLiteral("Use the usual method again"));
+    remove->setAccessibleName(
+        QStringLiteral("Use the usual method again for %1").arg(QString::fromStdString(applicationID)));
     remove->setAutoRaise(true);
     connect(remove, &QToolButton::clicked, this, [this, applicationID] {
         PasteMethodTable::setOverride(m_preferences, applicationID, std::nullopt);

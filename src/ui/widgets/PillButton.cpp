@@ -24,6 +24,7 @@ PillButton::PillButton(const QString& text, Kind kind, std::vector<const char*> 
     setText(text);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_Hover);
 }
 
 void PillButton::setPadding(int vertical, int horizontal)
@@ -62,6 +63,9 @@ QColor PillButton::fillColour() const
         colour = theme::red();
         colour.setAlphaF(theme::isDark(palette()) ? 0.14F : 0.07F);
         break;
+    case Kind::accent:
+        colour = underMouse() && isEnabled() ? theme::accentSoft() : QColor(Qt::transparent);
+        break;
     }
     if (isDown()) {
         colour = m_kind == Kind::prominent ? colour.darker(115) : theme::rowSelected(palette());
@@ -83,6 +87,9 @@ QColor PillButton::textColour() const
         // The light red keeps its contrast on a dark background.
         colour = theme::isDark(palette()) ? QColor(248, 113, 113) : theme::red();
         colour.setAlphaF(0.75F);
+        break;
+    case Kind::accent:
+        colour = isEnabled() ? theme::accentText(palette()) : theme::textTertiary(palette());
         break;
     }
     return colour;

@@ -18,9 +18,10 @@ class PillButton final : public QAbstractButton
 public:
     enum class Kind
     {
-        prominent,  // accent fill, white text: the screen's main action
-        neutral,    // faint fill, secondary text
-        destructive // red-tinted fill, red text
+        prominent,   // accent fill, white text: the screen's main action
+        neutral,     // faint fill, secondary text
+        destructive, // red-tinted fill, red text
+        accent       // accent text, filled only under the pointer: an action within a card
     };
 
     PillButton(const QString& text, Kind kind, std::vector<const char*> symbol = {}, QWidget* parent = nullptr);

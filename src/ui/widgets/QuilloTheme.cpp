@@ -21,9 +21,13 @@ QColor accent()
 {
     return QColor(229, 72, 63);
 }
-QColor accentText()
+QColor accentText(const QPalette& palette)
 {
-    return QColor(194, 55, 47);
+    return isDark(palette) ? QColor(255, 128, 118) : QColor(194, 55, 47);
+}
+QColor dangerText(const QPalette& palette)
+{
+    return isDark(palette) ? QColor(248, 113, 113) : QColor(200, 30, 30);
 }
 QColor accentSoft()
 {
@@ -83,7 +87,8 @@ QColor keycapBg(const QPalette& palette)
 }
 QColor emptyCell(const QPalette& palette)
 {
-    return isDark(palette) ? QColor::fromRgbF(1, 1, 1, 0.1F) : QColor::fromRgbF(0.93F, 0.93F, 0.93F);
+    // Faint on a dark card, so that the first accent level stands out from it.
+    return isDark(palette) ? QColor::fromRgbF(1, 1, 1, 0.05F) : QColor::fromRgbF(0.93F, 0.93F, 0.93F);
 }
 bool isDark(const QPalette& palette)
 {
@@ -101,7 +106,9 @@ QFont font(int pixelSize, QFont::Weight weight)
 QPixmap tintedIcon(const std::vector<const char*>& names, const QColor& color, int size, qreal devicePixelRatio)
 {
     for (const char* name : names) {
-        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+        // ":/..." names one of Quillo's own compiled-in icons.
+        const QIcon icon =
+            name[0] == ':' ? QIcon(QString::fromLatin1(name)) : QIcon::fromTheme(QString::fromLatin1(name));
         if (icon.isNull()) {
             continue;
         }

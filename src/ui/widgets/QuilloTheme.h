@@ -19,7 +19,11 @@ namespace quillo {
 namespace theme {
 
 QColor accent();
-QColor accentText();
+// The accent for text: darker on a light palette, lighter on a dark one, so
+// it keeps a 4.5:1 contrast on cards either way.
+QColor accentText(const QPalette& palette);
+// Red text of a destructive action, readable on both palettes.
+QColor dangerText(const QPalette& palette);
 QColor accentSoft();
 QColor green();
 QColor red();
@@ -48,8 +52,9 @@ inline constexpr int statValueSize = 32;
 // Screens take their sizes as pixels: the numbers are tuned for a 1x display.
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 
-// The first of `names` the icon theme has, drawn in one colour (symbolic
-// icons are masks), `size` pixels square; an empty pixmap when none exists.
+// The first of `names` the icon theme has (or, for a name starting with ":",
+// the compiled-in icon), drawn in one colour (symbolic icons are masks),
+// `size` pixels square; an empty pixmap when none exists.
 QPixmap tintedIcon(const std::vector<const char*>& names, const QColor& color, int size, qreal devicePixelRatio = 1);
 
 // A rounded card: optional shadow `shadowRadius` blurred and one pixel down,

@@ -12,6 +12,9 @@ QHBoxLayout* makeCardRow(std::initializer_list<QWidget*> cards)
     auto* row = new QHBoxLayout;
     row->setSpacing(16);
     for (QWidget* card : cards) {
+        // Equal shares whatever the texts: a long label wraps instead of
+        // widening its card and pushing the row past a narrow window.
+        card->setSizePolicy(QSizePolicy::Ignored, card->sizePolicy().verticalPolicy());
         row->addWidget(card, 1);
     }
     return row;
@@ -60,6 +63,7 @@ InsightCard::InsightCard(const std::vector<const char*>& icon, QWidget* parent) 
     m_value->setObjectName(QStringLiteral("value"));
     m_label = new ThemedLabel(QString(), ThemedLabel::Role::secondary, theme::font(theme::captionSize));
     m_label->setObjectName(QStringLiteral("label"));
+    m_label->setWordWrap(true);
     text->addWidget(m_value);
     text->addWidget(m_label);
     layout->addLayout(text, 1);
