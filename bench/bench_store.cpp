@@ -10,6 +10,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
+#include <simdjson.h>
 
 #include "fakes/FakeClock.h"
 #include "fakes/FakePreferences.h"
@@ -161,6 +163,137 @@ void BM_DecodeHistory(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DecodeHistory)->Unit(benchmark::kMillisecond);
+
+// The same decode with nlohmann's SAX reader, for comparison: no document
+// tree, one callback per token.
+class HistorySax : public nlohmann::json_sax<nlohmann::json>
+{
+public:
+    std::vector<DictationEntry> entries;
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t value) override { return number(static_cast<double>(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return number(static_cast<double>(value)); }
+    bool number_float(number_float_t value, const string_t&) override { return number(value); }
+    bool string(string_t& value) override
+    {
+        if (m_depth == 2) {
+            if (m_key == "id") {
+                m_id = std::move(value);
+            } else if (m_key == "text") {
+                m_text = std::move(value);
+            } else if (m_key == "appBundleID") {
+                m_bundle = std::move(value);
+            } else if (m_key == "appName") {
+                m_name = std::move(value);
+            }
+        }
+        return true;
+    }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override
+    {
+        if (++m_depth == 2) {
+            m_bundle.reset();
+            m_name.reset();
+            m_duration = 0;
+        }
+        return true;
+    }
+    bool key(string_t& value) override
+    {
+        if (m_depth == 2) {
+            m_key = std::move(value);
+        }
+        return true;
+    }
+    bool end_object() override
+    {
+        if (m_depth-- == 2) {
+            entries.emplace_back(m_id, std::move(m_text), m_date, m_duration, std::move(m_bundle), std::move(m_name));
+        }
+        return true;
+    }
+    bool start_array(std::size_t) override
+    {
+        ++m_depth;
+        return true;
+    }
+    bool end_array() override
+    {
+        --m_depth;
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    bool number(double value)
+    {
+        if (m_depth == 2 && m_key == "date") {
+            m_date = value;
+        } else if (m_depth == 2 && m_key == "duration") {
+            m_duration = value;
+        }
+        return true;
+    }
+    int m_depth = 0;
+    std::string m_key, m_id, m_text;
+    std::optional<std::string> m_bundle, m_name;
+    double m_date = 0, m_duration = 0;
+};
+
+void BM_DecodeHistoryNlohmannSax(benchmark::State& state)
+{
+    const std::string json = encodeHistory(fixture().open()->history());
+    for (auto _ : state) {
+        HistorySax sax;
+        nlohmann::json::sax_parse(json, &sax);
+        benchmark::DoNotOptimize(sax.entries);
+    }
+}
+BENCHMARK(BM_DecodeHistoryNlohmannSax)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeHistorySimdjsonDom(benchmark::State& state)
+{
+    const std::string json = encodeHistory(fixture().open()->history());
+    for (auto _ : state) {
+        simdjson::dom::parser parser;
+        simdjson::dom::array array;
+        if (parser.parse(json).get_array().get(array)) {
+            state.SkipWithError("not an array");
+            return;
+        }
+        std::vector<DictationEntry> entries;
+        for (simdjson::dom::element element : array) {
+            std::string_view id, text, bundle, name;
+            double date = 0, duration = 0;
+            for (auto field : element.get_object()) {
+                if (field.key == "id") {
+                    id = field.value.get_string().value_unsafe();
+                } else if (field.key == "text") {
+                    text = field.value.get_string().value_unsafe();
+                } else if (field.key == "date") {
+                    date = field.value.get_double().value_unsafe();
+                } else if (field.key == "duration") {
+                    duration = field.value.get_double().value_unsafe();
+                } else if (field.key == "appBundleID") {
+                    bundle = field.value.get_string().value_unsafe();
+                } else if (field.key == "appName") {
+                    name = field.value.get_string().value_unsafe();
+                }
+            }
+            entries.emplace_back(std::string(id),
+                                 std::string(text),
+                                 date,
+                                 duration,
+                                 std::string(bundle),
+                                 std::string(name));
+        }
+        benchmark::DoNotOptimize(entries);
+    }
+}
+BENCHMARK(BM_DecodeHistorySimdjsonDom)->Unit(benchmark::kMillisecond);
 
 void BM_EncodeHistory(benchmark::State& state)
 {

@@ -10,7 +10,7 @@ build_pkgs=(
     libx11-dev libxi-dev libxtst-dev
     libpulse-dev
     libavcodec-dev libavformat-dev libswresample-dev libavutil-dev
-    libcurl4-openssl-dev nlohmann-json3-dev libicu-dev
+    libcurl4-openssl-dev nlohmann-json3-dev libsimdjson-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     libpocketsphinx-dev libclang-rt-14-dev
     dpkg-dev

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace quillo::text {
 
@@ -28,6 +29,12 @@ std::size_t countCharacters(const std::string& utf8);
 // carriage return: service text must not carry terminal escape sequences
 // into the paste, the history or a terminal.
 std::string removeControlCharacters(const std::string& utf8);
+
+// The length of the well-formed UTF-8 sequence that starts at utf8[i] (1 for
+// ASCII), or 0 when it is malformed: overlong, a surrogate, beyond U+10FFFF or
+// cut short. `i` must be inside `utf8`.
+std::size_t utf8SequenceLength(std::string_view utf8, std::size_t i);
+bool isValidUTF8(std::string_view bytes);
 
 // Whether the last words are "press enter", "hit enter" or "send", in any
 // letter case and followed by nothing but punctuation and white space.

@@ -68,16 +68,14 @@ DataStore::DataStore(FileSystem& fileSystem,
         m_log.write("[Quillo] Could not create the data directory: " + created.error);
     }
     std::lock_guard lock(m_mutex);
-    m_history = loadList<DictationEntry>(m_historyFile, decodeHistory, &m_encodedHistory);
-    m_encodedHistoryValid = !m_encodedHistory.empty();
-    m_snippets = loadList<Snippet>(m_snippetsFile, decodeSnippets, nullptr);
+    m_history = loadList<DictationEntry>(m_historyFile, decodeHistory);
+    m_snippets = loadList<Snippet>(m_snippetsFile, decodeSnippets);
     m_words = Settings(m_preferences).get(setting::dictionaryWords);
 }
 
 // ------------------------------------------------------------------ loading
 
-template <typename Record, typename Decode>
-std::vector<Record> DataStore::loadList(ListFile& file, Decode decode, std::string* canonicalText)
+template <typename Record, typename Decode> std::vector<Record> DataStore::loadList(ListFile& file, Decode decode)
 {
     // An interrupted save leaves its temporary (as large as the file) behind.
     m_fileSystem.removeStaleTemporaries(file.path);
@@ -95,9 +93,6 @@ std::vector<Record> DataStore::loadList(ListFile& file, Decode decode, std::stri
     if (!decoded.ok) {
         setAside(file, decoded.error);
         return {};
-    }
-    if (canonicalText && decoded.canonical) {
-        *canonicalText = std::move(read.contents);
     }
     return std::move(decoded.records);
 }

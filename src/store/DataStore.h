@@ -155,11 +155,8 @@ private:
         bool failing = false; // the last save failed
     };
 
-    // Reads and decodes a list's file, setting an unusable file aside. When
-    // the file's text is exactly what saving the list would write, it is
-    // moved to `canonicalText` (if given), sparing the first save an encoding.
-    template <typename Record, typename Decode>
-    std::vector<Record> loadList(ListFile& file, Decode decode, std::string* canonicalText);
+    // Reads and decodes a list's file, setting an unusable file aside.
+    template <typename Record, typename Decode> std::vector<Record> loadList(ListFile& file, Decode decode);
     void setAside(ListFile& file, const std::string& reason);
     bool saveLocked(ListFile& file, const std::string& contents);
     bool saveHistoryLocked();
@@ -179,7 +176,7 @@ private:
     ListFile m_historyFile;
     ListFile m_snippetsFile;
     std::vector<DictationEntry> m_history; // newest first
-    // encodeHistory(m_history), once loaded or first needed by a save, then
+    // encodeHistory(m_history), once first needed by a save, then
     // kept up to date by every change, so a new entry costs only its own
     // encoding. Holds as much memory again as the history's texts.
     std::string m_encodedHistory;

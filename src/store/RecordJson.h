@@ -19,16 +19,14 @@ namespace quillo {
 // text or date makes the whole text unreadable, so nothing half-read is ever
 // saved back) and lenient about the descriptive history members: a duration
 // that is missing or not a number reads as 0, an application member that is
-// missing or not a string reads as absent. Unknown members are ignored.
+// missing or not a string reads as absent. Unknown members are ignored, and
+// any text that is not valid JSON is rejected.
 
 template <typename Record> struct DecodedList
 {
     bool ok = false;
     std::vector<Record> records; // in file order; empty unless ok
     std::string error;           // why the text was rejected; empty when ok
-    // Encoding `records` gives back the decoded text byte for byte, so the
-    // text can stand in for a fresh encoding.
-    bool canonical = false;
 };
 
 std::string encodeHistory(std::span<const DictationEntry> entries);

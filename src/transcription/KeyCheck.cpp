@@ -1,5 +1,6 @@
 #include "transcription/KeyCheck.h"
 
+#include "base/TextUtil.h"
 #include "platform/HttpClient.h"
 #include "platform/ServiceEndpoints.h"
 #include "transcription/ProviderHttp.h"
@@ -29,7 +30,8 @@ KeyCheckResult checkServiceKey(HttpClient& http,
         if (response.status == 401 || response.status == 403) {
             return {false, name + " refused the key (HTTP " + std::to_string(response.status) + ")."};
         }
-        std::string detail = isValidUTF8(response.body) ? serviceErrorMessage(response.body, {key}) : std::string();
+        std::string detail =
+            text::isValidUTF8(response.body) ? serviceErrorMessage(response.body, {key}) : std::string();
         return {false,
                 name + " answered HTTP " + std::to_string(response.status) + (detail.empty() ? "." : ": " + detail)};
     } catch (const TransportError& error) {

@@ -139,50 +139,10 @@ void checkHTTP(const HttpResponse& response, DictationError::Service service, co
     if (response.status == 401) {
         throw DictationError::auth(service);
     }
-    if (isValidUTF8(response.body)) {
+    if (text::isValidUTF8(response.body)) {
         throw DictationError::api(serviceErrorMessage(response.body, secrets));
     }
     throw DictationError::api("HTTP " + std::to_string(response.status));
-}
-
-bool isValidUTF8(const std::string& bytes)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char lead = s[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned char low = 0x80;  // bounds of the second byte, which rule out
-        unsigned char high = 0xBF; // overlong forms, surrogates and > U+10FFFF
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (i + length > n || s[i + 1] < low || s[i + 1] > high) {
-            return false;
-        }
-        for (std::size_t k = 2; k < length; ++k) {
-            if (s[i + k] < 0x80 || s[i + k] > 0xBF) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
 }
 
 namespace json_walk {

@@ -43,8 +43,6 @@ void checkHTTP(const HttpResponse& response,
                DictationError::Service service,
                const std::vector<std::string>& secrets = {});
 
-bool isValidUTF8(const std::string& bytes);
-
 namespace json_walk {
 
 // The body parsed as JSON; throws JsonError when it is not JSON.

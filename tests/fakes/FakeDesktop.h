@@ -50,7 +50,6 @@ public:
     bool setUp(Actions a) override
     {
         actions = std::move(a);
-        ++setUpCount;
         return available;
     }
     void setImage(const std::string& symbolName, const std::string& fallbackText) override
@@ -62,7 +61,6 @@ public:
     std::string currentSymbol() const { return images.empty() ? std::string() : images.back().first; }
 
     bool available = true;
-    int setUpCount = 0;
     Actions actions;
     std::vector<std::pair<std::string, std::string>> images;
     std::string toggleTitle;
@@ -71,22 +69,16 @@ public:
 class FakePermissions final : public Permissions
 {
 public:
-    bool isAccessibilityTrusted() override
-    {
-        ++accessibilityChecks;
-        return accessibilityTrusted;
-    }
+    bool isAccessibilityTrusted() override { return accessibilityTrusted; }
     void requestMicrophoneAccess(std::function<void(bool)> completion) override
     {
         microphoneCompletion = std::move(completion);
     }
-    void requestNotificationAuthorization() override { ++notificationRequests; }
+    void requestNotificationAuthorization() override {}
     std::string accessibilityAdvice() override { return accessibilityTrusted ? advice : "No X11 session."; }
 
     bool accessibilityTrusted = true;
     std::string advice; // while trusted
-    int accessibilityChecks = 0;
-    int notificationRequests = 0;
     std::function<void(bool)> microphoneCompletion;
 };
 

@@ -114,22 +114,5 @@ TEST_F(HomeViewTest, CopyPutsExactlyTheTextOnTheClipboardAndShowsTheCheckForAMom
     EXPECT_TRUE(QTest::qWaitFor([&] { return !row->isCopied(); }, 1500));
 }
 
-TEST_F(HomeViewTest, LongTextIsClampedToTwoLines)
-{
-    std::string text;
-    for (int i = 0; i < 80; ++i) {
-        text += "word" + std::to_string(i) + " ";
-    }
-    data.addAt(data.clock.now() - std::chrono::hours(3), text);
-    HomeView view(data.store, data.clock);
-    auto* clamped = view.recentRows().front()->findChild<ClampedText*>(QStringLiteral("text"));
-    ASSERT_NE(clamped, nullptr);
-    const QStringList lines = clamped->visibleLines(400);
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines.last().endsWith(QChar(0x2026))) << lines.last().toStdString();
-    EXPECT_EQ(clamped->visibleLines(100000), QStringList{QString::fromStdString(text).trimmed()})
-        << "a text that fits is not cut";
-}
-
 } // namespace
 } // namespace quillo

@@ -132,21 +132,6 @@ TEST_F(InsightsViewTest, PageButtonsStepBackAndForward)
     EXPECT_FALSE(heatmap->newerButton()->isEnabled());
 }
 
-TEST(HeatmapColours, LevelsGrowMoreOpaqueAndLevelZeroIsNeutral)
-{
-    const QPalette palette;
-    EXPECT_EQ(HeatmapView::levelColour(0, palette).alpha(), 255);
-    EXPECT_EQ(HeatmapView::levelColour(0, palette).saturation(), 0);
-    int previous = 0;
-    for (int level = 1; level <= 4; ++level) {
-        const QColor colour = HeatmapView::levelColour(level, palette);
-        EXPECT_GT(colour.alpha(), previous) << "level " << level;
-        EXPECT_EQ(colour.rgb(), QColor(229, 72, 63).rgb()) << "level " << level;
-        previous = colour.alpha();
-    }
-    EXPECT_EQ(previous, 255);
-}
-
 // WCAG contrast of `front` drawn over the opaque `back`.
 double contrast(QColor front, const QColor& back)
 {

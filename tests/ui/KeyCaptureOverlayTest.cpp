@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "base/KeyCodes.h"
@@ -27,127 +29,105 @@ constexpr Key kRightAlt{"Right Alt", 108, 0xffea, Qt::Key_Alt};
 constexpr Key kLeftShift{"Left Shift", 50, 0xffe1, Qt::Key_Shift};
 constexpr Key kRightShift{"Right Shift", 62, 0xffe2, Qt::Key_Shift};
 constexpr Key kRightCtrl{"Right Control", 105, 0xffe4, Qt::Key_Control};
+constexpr Key kRightCtrlKeysymOnly{"Right Control", 0, 0xffe4, Qt::Key_Control};
 constexpr Key kF11{"F11", 95, 0xffc8, Qt::Key_F11};
+constexpr Key kF11QtOnly{"F11", 0, 0, Qt::Key_F11};
 constexpr Key kEscape{"Escape", 9, 0xff1b, Qt::Key_Escape};
-constexpr Key kA{"A", 38, 0x61, Qt::Key_A};
-constexpr Key kReturn{"Return", 36, 0xff0d, Qt::Key_Return};
-constexpr Key kCapsLock{"Caps Lock", 66, 0xffe5, Qt::Key_CapsLock};
+constexpr Key kTab{"Tab", 23, 0xff09, Qt::Key_Tab};
 
-class KeyCaptureOverlayTest : public ::testing::Test
+// '+' presses, '-' releases, 'r' auto-repeats.
+struct Step
 {
-protected:
-    KeyCaptureOverlay* makeOverlay()
-    {
-        host.resize(800, 600);
-        host.show();
-        QApplication::setActiveWindow(&host);
-        return new KeyCaptureOverlay(&host);
-    }
-
-    // Sends the event to whichever widget has the keyboard focus, as the
-    // window system would.
-    void send(QEvent::Type type, const Key& key, bool native = true, bool autoRepeat = false)
-    {
-        QWidget* target = QApplication::focusWidget();
-        ASSERT_NE(target, nullptr);
-        QKeyEvent event(type,
-                        key.qtKey,
-                        Qt::NoModifier,
-                        native ? key.scanCode : 0,
-                        native ? key.keysym : 0,
-                        0,
-                        QString(),
-                        autoRepeat);
-        QApplication::sendEvent(target, &event);
-    }
-    void press(const Key& key, bool native = true) { send(QEvent::KeyPress, key, native); }
-    void release(const Key& key, bool native = true) { send(QEvent::KeyRelease, key, native); }
-
-    QWidget host;
-    KeyCaptureOverlay* overlay = makeOverlay();
-    QSignalSpy captured{overlay, &KeyCaptureOverlay::captured};
-    QSignalSpy cancelled{overlay, &KeyCaptureOverlay::cancelled};
+    char action;
+    Key key;
 };
 
-TEST_F(KeyCaptureOverlayTest, TheHelperHasTheKeyboardFocus)
+struct Case
 {
-    EXPECT_EQ(overlay->geometry(), host.rect());
-    ASSERT_NE(QApplication::focusWidget(), nullptr);
-    EXPECT_NE(qobject_cast<KeyCaptureHelperView*>(QApplication::focusWidget()), nullptr);
-}
+    const char* name;
+    std::vector<Step> steps;
+    int capturedAtStep = -1; // the step after which the one capture is there; -1: none
+    int code = 0;
+    const char* keyName = nullptr;
+    bool cancelled = false;
+};
 
-TEST_F(KeyCaptureOverlayTest, AModifierIsCapturedOnReleaseWithItsSide)
+std::vector<Step> typed(std::initializer_list<Key> keys)
 {
-    press(kRightAlt);
-    EXPECT_EQ(captured.count(), 0) << "captured on press";
-    release(kRightAlt);
-    ASSERT_EQ(captured.count(), 1);
-    EXPECT_EQ(captured[0][0].toInt(), keycode::rightOption);
-    EXPECT_EQ(captured[0][1].toString(), QStringLiteral("Right Alt"));
-    EXPECT_EQ(cancelled.count(), 0);
-}
-
-TEST_F(KeyCaptureOverlayTest, TwinModifiersReportOnlyTheLastReleased)
-{
-    press(kLeftShift);
-    press(kRightShift);
-    release(kLeftShift);
-    EXPECT_EQ(captured.count(), 0) << "Right Shift still holds the Shift flag";
-    release(kRightShift);
-    ASSERT_EQ(captured.count(), 1);
-    EXPECT_EQ(captured[0][0].toInt(), keycode::rightShift);
-}
-
-TEST_F(KeyCaptureOverlayTest, WithoutAHardwareCodeTheKeysymStillTellsTheSide)
-{
-    QKeyEvent pressEvent(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier, 0, kRightCtrl.keysym, 0);
-    QKeyEvent releaseEvent(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, 0, kRightCtrl.keysym, 0);
-    QApplication::sendEvent(QApplication::focusWidget(), &pressEvent);
-    QApplication::sendEvent(QApplication::focusWidget(), &releaseEvent);
-    ASSERT_EQ(captured.count(), 1);
-    EXPECT_EQ(captured[0][0].toInt(), keycode::rightControl);
-}
-
-TEST_F(KeyCaptureOverlayTest, F11IsCapturedOnPressAndOnlyOnce)
-{
-    for (const bool native : {true, false}) {
-        KeyCaptureOverlay fresh(&host);
-        QSignalSpy freshCaptured(&fresh, &KeyCaptureOverlay::captured);
-        press(kF11, native);
-        send(QEvent::KeyPress, kF11, native, true); // auto-repeat
-        release(kF11, native);
-        ASSERT_EQ(freshCaptured.count(), 1) << (native ? "X11 codes" : "Qt key only");
-        EXPECT_EQ(freshCaptured[0][0].toInt(), keycode::f11);
-        EXPECT_EQ(freshCaptured[0][1].toString(), QStringLiteral("F11"));
+    std::vector<Step> steps;
+    for (const Key& key : keys) {
+        steps.push_back({'+', key});
+        steps.push_back({'-', key});
     }
+    return steps;
 }
 
-TEST_F(KeyCaptureOverlayTest, EscapeCancelsAndCapturesNothing)
+std::vector<Step> ignoredKeysThenRightControl()
 {
-    press(kEscape);
-    release(kEscape);
-    EXPECT_EQ(cancelled.count(), 1);
-    EXPECT_EQ(captured.count(), 0);
-}
-
-TEST_F(KeyCaptureOverlayTest, OtherKeysAreIgnoredAndTheOverlayStaysOpen)
-{
-    for (const Key& key : {kA, kReturn, kCapsLock}) {
-        for (const bool native : {true, false}) {
-            press(key, native);
-            release(key, native);
-            EXPECT_EQ(captured.count(), 0) << key.name << (native ? "" : " without native codes");
-        }
+    std::vector<Step> steps;
+    for (const Key& key : {Key{"A", 38, 0x61, Qt::Key_A},
+                           Key{"Return", 36, 0xff0d, Qt::Key_Return},
+                           Key{"Caps Lock", 66, 0xffe5, Qt::Key_CapsLock}}) {
+        steps.push_back({'+', key});
+        steps.push_back({'-', key});
+        steps.push_back({'+', Key{key.name, 0, 0, key.qtKey}});
+        steps.push_back({'-', Key{key.name, 0, 0, key.qtKey}});
     }
     // Tab stays here too rather than moving the focus to the screen below.
-    press(Key{"Tab", 23, 0xff09, Qt::Key_Tab});
-    EXPECT_NE(qobject_cast<KeyCaptureHelperView*>(QApplication::focusWidget()), nullptr);
-    EXPECT_EQ(cancelled.count(), 0);
+    steps.push_back({'+', kTab});
+    steps.push_back({'+', kRightCtrl});
+    steps.push_back({'-', kRightCtrl});
+    return steps;
+}
 
-    press(kRightCtrl);
-    release(kRightCtrl);
-    ASSERT_EQ(captured.count(), 1);
-    EXPECT_EQ(captured[0][0].toInt(), keycode::rightControl);
+TEST(KeyCaptureOverlayTest, CapturesOneKeyWithItsSideOrCancels)
+{
+    const Case cases[] = {
+        {"a modifier is captured on release", typed({kRightAlt}), 1, keycode::rightOption, "Right Alt"},
+        {"of twin modifiers only the last released counts",
+         {{'+', kLeftShift}, {'+', kRightShift}, {'-', kLeftShift}, {'-', kRightShift}},
+         3,
+         keycode::rightShift},
+        {"without a hardware code the keysym tells the side", typed({kRightCtrlKeysymOnly}), 1, keycode::rightControl},
+        {"F11 is captured on press and only once", {{'+', kF11}, {'r', kF11}, {'-', kF11}}, 0, keycode::f11, "F11"},
+        {"F11 from the Qt key alone", {{'+', kF11QtOnly}, {'r', kF11QtOnly}, {'-', kF11QtOnly}}, 0, keycode::f11},
+        {"escape cancels", typed({kEscape}), -1, 0, nullptr, true},
+        {"other keys are ignored and the overlay stays open", ignoredKeysThenRightControl(), 14, keycode::rightControl},
+    };
+    QWidget host;
+    host.resize(800, 600);
+    host.show();
+    QApplication::setActiveWindow(&host);
+    for (const Case& c : cases) {
+        KeyCaptureOverlay overlay(&host);
+        QSignalSpy captured(&overlay, &KeyCaptureOverlay::captured);
+        QSignalSpy cancelled(&overlay, &KeyCaptureOverlay::cancelled);
+        EXPECT_EQ(overlay.geometry(), host.rect()) << "case " << c.name;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            // To whichever widget has the keyboard focus, as the window system would.
+            QWidget* target = QApplication::focusWidget();
+            ASSERT_NE(qobject_cast<KeyCaptureHelperView*>(target), nullptr) << "case " << c.name << ", step " << i;
+            QKeyEvent event(step.action == '-' ? QEvent::KeyRelease : QEvent::KeyPress,
+                            step.key.qtKey,
+                            Qt::NoModifier,
+                            step.key.scanCode,
+                            step.key.keysym,
+                            0,
+                            QString(),
+                            step.action == 'r');
+            QApplication::sendEvent(target, &event);
+            const int expected = c.capturedAtStep >= 0 && static_cast<int>(i) >= c.capturedAtStep ? 1 : 0;
+            ASSERT_EQ(captured.count(), expected) << "case " << c.name << ", step " << i;
+        }
+        if (c.capturedAtStep >= 0) {
+            EXPECT_EQ(captured[0][0].toInt(), c.code) << "case " << c.name;
+            if (c.keyName) {
+                EXPECT_EQ(captured[0][1].toString(), QString::fromUtf8(c.keyName)) << "case " << c.name;
+            }
+        }
+        EXPECT_EQ(cancelled.count(), c.cancelled ? 1 : 0) << "case " << c.name;
+    }
 }
 
 } // namespace

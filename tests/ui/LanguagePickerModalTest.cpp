@@ -190,20 +190,5 @@ TEST_F(LanguagePickerModalTest, EscapeCloseAndBackdropCancelWithoutWriting)
     EXPECT_FALSE(modal.isNull());
 }
 
-TEST_F(LanguagePickerModalTest, CoversTheHostAndShrinksTheCardToFit)
-{
-    open();
-    const QWidget* card = modal->findChild<QLineEdit*>(QStringLiteral("search"));
-    while (card->parentWidget() != modal) {
-        card = card->parentWidget();
-    }
-    EXPECT_EQ(modal->geometry(), host.rect());
-    EXPECT_EQ(card->size(), QSize(560, 780));
-
-    host.resize(480, 420);
-    EXPECT_EQ(modal->geometry(), host.rect());
-    EXPECT_TRUE(host.rect().contains(card->geometry())) << card->width() << "x" << card->height();
-}
-
 } // namespace
 } // namespace quillo

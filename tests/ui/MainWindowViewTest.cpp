@@ -104,44 +104,6 @@ TEST_F(MainWindowViewTest, PagesNotShownCatchUpWithTheStoreWhenShown)
     EXPECT_EQ(home->recentRows().front()->entry().text(), "on history");
 }
 
-TEST_F(MainWindowViewTest, HeaderShowsTheRedMicrophoneWithoutALogo)
-{
-    MainWindowView view(data.windowDependencies(nav));
-    auto* logo = view.findChild<QLabel*>(QStringLiteral("logo"));
-    ASSERT_NE(logo, nullptr);
-    const QImage image = logo->pixmap().toImage();
-    ASSERT_FALSE(image.isNull());
-    int red = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            red += pixel.alpha() > 128 && pixel.red() > 200 && pixel.green() < 100 ? 1 : 0;
-        }
-    }
-    EXPECT_GT(red, image.width() * image.height() / 12) << "an accent-coloured glyph fills the logo's place";
-}
-
-TEST_F(MainWindowViewTest, HoverFillsOnlyRowsThatAreNotSelected)
-{
-    MainWindowView view(data.windowDependencies(nav));
-    view.show();
-    SidebarRow* home = view.sidebarRow(NavItem::home);
-    SidebarRow* history = view.sidebarRow(NavItem::history);
-    EXPECT_EQ(history->fill().alpha(), 0);
-
-    const QPointF inside(5, 5);
-    QEnterEvent enterHistory(inside, inside, history->mapToGlobal(inside));
-    QCoreApplication::sendEvent(history, &enterHistory);
-    EXPECT_EQ(history->fill(), theme::rowHover(history->palette()));
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(history, &leave);
-    EXPECT_EQ(history->fill().alpha(), 0);
-
-    QEnterEvent enterHome(inside, inside, home->mapToGlobal(inside));
-    QCoreApplication::sendEvent(home, &enterHome);
-    EXPECT_EQ(home->fill(), theme::rowSelected(home->palette()));
-}
-
 TEST_F(MainWindowViewTest, OpeningTheWindowOnAPageMovesTheSidebarThere)
 {
     MainWindowController controller(

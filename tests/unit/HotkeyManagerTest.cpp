@@ -171,6 +171,8 @@ const DispatchCase kDispatchCases[] = {
      "hold=f6 +f6:start,rec.start hold=ropt -f6:rec.stop,stop=clip-1.m4a"},
     {"with both Commands down neither release ends the hold; the next press and release does",
      "hold=lcmd +lcmd:start,rec.start +rcmd -lcmd -rcmd +lcmd -lcmd:rec.stop,stop=clip-1.m4a"},
+    {"a hold key released while another modifier is held still ends the recording",
+     "+lshift +ropt:start,rec.start -ropt:rec.stop,stop=clip-1.m4a -lshift"},
     {"releasing a hold key while its unbound twin is held does not end the recording",
      "hold=rshift +lshift +rshift:start,rec.start -rshift -lshift"},
 

@@ -23,7 +23,7 @@ TEST(PreferencesReadRules, EachTypedReadFollowsItsRule)
     struct Case
     {
         const char* name;
-        Json stored;
+        std::optional<Json> stored; // unset when absent
         bool asBool;
         std::int64_t asInteger;
         std::optional<std::string> asString;
@@ -31,6 +31,7 @@ TEST(PreferencesReadRules, EachTypedReadFollowsItsRule)
         bool isStringArray;
     };
     const std::vector<Case> cases = {
+        {"unset", std::nullopt, false, 0, std::nullopt, false, false},
         {"true", true, true, 1, std::nullopt, false, false},
         {"false", false, false, 0, std::nullopt, false, false},
         {"integer", 61, true, 61, std::nullopt, false, false},
@@ -44,24 +45,16 @@ TEST(PreferencesReadRules, EachTypedReadFollowsItsRule)
     };
     for (const auto& c : cases) {
         FakePreferences prefs;
-        prefs.setObject("k", c.stored);
+        if (c.stored) {
+            prefs.setObject("k", *c.stored);
+        }
+        EXPECT_EQ(prefs.object("k").has_value(), c.stored.has_value()) << "case " << c.name;
         EXPECT_EQ(prefs.boolForKey("k"), c.asBool) << "case " << c.name;
         EXPECT_EQ(prefs.integerForKey("k"), c.asInteger) << "case " << c.name;
         EXPECT_EQ(prefs.stringForKey("k"), c.asString) << "case " << c.name;
         EXPECT_EQ(prefs.arrayForKey("k").has_value(), c.isArray) << "case " << c.name;
         EXPECT_EQ(prefs.stringArrayForKey("k").has_value(), c.isStringArray) << "case " << c.name;
     }
-}
-
-TEST(PreferencesReadRules, UnsetKeysReadAsAbsentFalseAndZero)
-{
-    FakePreferences prefs;
-    EXPECT_FALSE(prefs.boolForKey("missing"));
-    EXPECT_EQ(prefs.integerForKey("missing"), 0);
-    EXPECT_FALSE(prefs.stringForKey("missing"));
-    EXPECT_FALSE(prefs.arrayForKey("missing"));
-    EXPECT_FALSE(prefs.stringArrayForKey("missing"));
-    EXPECT_FALSE(prefs.object("missing"));
 }
 
 TEST(PreferencesDefaults, AnswerUntilSetAndAreNeverWritten)
