@@ -27,18 +27,7 @@ MicrophoneCard::MicrophoneCard(MicrophoneManager& microphones, QWidget* parent)
     row->addWidget(m_picker);
     layout->addLayout(row);
 
-    m_token = m_microphones.addObserver([this, pending = m_pending] {
-        if (pending->exchange(true)) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, pending] {
-                pending->store(false);
-                rebuildPicker();
-            },
-            Qt::QueuedConnection);
-    });
+    m_token = m_microphones.addObserver([this] { m_rebuild.request(); });
 }
 
 MicrophoneCard::~MicrophoneCard()

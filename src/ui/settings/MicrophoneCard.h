@@ -5,6 +5,7 @@
 
 #include "audio/MicrophoneManager.h"
 #include "ui/widgets/CardFrame.h"
+#include "ui/widgets/CoalescedCall.h"
 
 class QComboBox;
 
@@ -31,7 +32,7 @@ private:
     // rebuild on the GUI thread. Shared so a call racing the destructor finds
     // the flag alive.
     MicrophoneManager::ObserverToken m_token = 0;
-    std::shared_ptr<std::atomic<bool>> m_pending = std::make_shared<std::atomic<bool>>(false);
+    CoalescedCall m_rebuild{this, [this] { rebuildPicker(); }};
 };
 
 } // namespace quillo

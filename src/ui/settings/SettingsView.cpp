@@ -80,18 +80,7 @@ SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
     column->addStretch(1);
     scroll->setWidget(content);
 
-    m_preferencesToken = m_preferences.addObserver([this, pending = m_preferencesPending](const std::string&) {
-        if (pending->exchange(true)) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, pending] {
-                pending->store(false);
-                reloadStoredPreferences();
-            },
-            Qt::QueuedConnection);
-    });
+    m_preferencesToken = m_preferences.addObserver([this](const std::string&) { m_reload.request(); });
     connect(m_languagesCard, &LanguagesCard::pickerClosed, this, &SettingsView::reloadStoredPreferences);
     connect(m_engineCard, &EngineCard::engineChosen, this, &SettingsView::reloadStoredPreferences);
     connect(m_storeWatcher, &StoreWatcher::changed, this, &SettingsView::refreshTotal);

@@ -22,6 +22,7 @@
 #include "ui/settings/LanguagesCard.h"
 #include "ui/settings/MicrophoneCard.h"
 #include "ui/settings/PasteMethodsCard.h"
+#include "ui/widgets/CoalescedCall.h"
 
 class QComboBox;
 class QLabel;
@@ -109,11 +110,10 @@ private:
     AboutCard* m_aboutCard;
     StoreWatcher* m_storeWatcher;
 
-    // Observer calls arrive on any thread; each is turned into one queued
-    // reload on the GUI thread. Shared so a call racing the destructor finds
-    // the flag alive.
+    // Observer calls arrive on any thread; each burst becomes one reload on
+    // the GUI thread.
     Preferences::ObserverToken m_preferencesToken = 0;
-    std::shared_ptr<std::atomic<bool>> m_preferencesPending = std::make_shared<std::atomic<bool>>(false);
+    CoalescedCall m_reload{this, [this] { reloadStoredPreferences(); }};
 };
 
 } // namespace quillo

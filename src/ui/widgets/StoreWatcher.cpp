@@ -6,18 +6,7 @@ namespace quillo {
 
 StoreWatcher::StoreWatcher(DataStore& store, QObject* parent) : QObject(parent), m_store(store)
 {
-    m_token = m_store.addObserver([this, pending = m_pending](DataStore::List) {
-        if (pending->exchange(true)) {
-            return; // a signal is already on its way
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, pending] {
-                pending->store(false);
-                emit changed();
-            },
-            Qt::QueuedConnection);
-    });
+    m_token = m_store.addObserver([this](DataStore::List) { m_changed.request(); });
 }
 
 StoreWatcher::~StoreWatcher()

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include "store/DataStore.h"
+#include "ui/widgets/CoalescedCall.h"
 
 namespace quillo {
 
@@ -28,8 +29,7 @@ signals:
 private:
     DataStore& m_store;
     DataStore::ObserverToken m_token = 0;
-    // Shared with the observer so a call racing the destructor finds it gone.
-    std::shared_ptr<std::atomic<bool>> m_pending = std::make_shared<std::atomic<bool>>(false);
+    CoalescedCall m_changed{this, [this] { emit changed(); }};
 };
 
 } // namespace quillo
