@@ -37,7 +37,7 @@ test: deps format-check
 	scripts/run-tidy.sh build-ci
 	cmake --preset asan
 	cmake --build build-asan -j $(JOBS) --target unit_tests
-	ctest --test-dir build-asan -L unit --output-on-failure -j $(JOBS)
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --test-dir build-asan -L unit --output-on-failure -j $(JOBS)
 	cmake --preset tsan
 	cmake --build build-tsan -j $(JOBS) --target unit_tests
 	ctest --test-dir build-tsan -L unit --output-on-failure -j $(JOBS)
