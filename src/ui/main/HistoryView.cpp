@@ -16,6 +16,7 @@
 #include "ui/main/HistoryListModel.h"
 #include "ui/main/HistoryRowDelegate.h"
 #include "ui/widgets/CardFrame.h"
+#include "ui/widgets/ConfirmDestructive.h"
 #include "ui/widgets/LatestJob.h"
 #include "ui/widgets/QuilloTheme.h"
 #include "ui/widgets/StoreWatcher.h"
@@ -256,25 +257,13 @@ void HistoryView::askToClear()
     if (m_confirmation) {
         return;
     }
-    auto* box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(QStringLiteral("Clear all history?"));
-    box->setText(QStringLiteral("Clear all history?"));
-    box->setInformativeText(QStringLiteral("This cannot be undone."));
-    QPushButton* clear = box->addButton(QStringLiteral("Clear All"), QMessageBox::DestructiveRole);
-    clear->setObjectName(QStringLiteral("confirmClear"));
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("cancelClear"));
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    connect(box, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton* pressed) {
-        if (pressed == clear) {
-            m_store.clearHistory();
-        }
-    });
-    m_confirmation = box;
-    box->open();
+    m_confirmation = askToConfirm(this,
+                                  {QStringLiteral("Clear all history?"),
+                                   QStringLiteral("This cannot be undone."),
+                                   QStringLiteral("Clear All"),
+                                   QStringLiteral("confirmClear"),
+                                   QStringLiteral("cancelClear")},
+                                  [this] { m_store.clearHistory(); });
 }
 
 void HistoryView::showEvent(QShowEvent* event)

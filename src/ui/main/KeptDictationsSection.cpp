@@ -13,6 +13,7 @@
 #include "base/DictationEntry.h"
 #include "store/KeptDictations.h"
 #include "ui/widgets/CardFrame.h"
+#include "ui/widgets/ConfirmDestructive.h"
 #include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
@@ -172,26 +173,17 @@ void KeptDictationsSection::askToDeleteAll()
     if (m_confirmation) {
         return;
     }
-    auto* box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(QStringLiteral("Delete all kept dictations?"));
-    box->setText(QStringLiteral("Delete all kept dictations?"));
-    box->setInformativeText(QStringLiteral("Their recordings are deleted and cannot be transcribed any more."));
-    QPushButton* confirm = box->addButton(QStringLiteral("Delete All"), QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("confirmDeleteAll"));
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton* pressed) {
-        if (pressed == confirm) {
-            for (const auto& id : m_ids) {
-                m_remove(id);
-            }
-        }
-    });
-    m_confirmation = box;
-    box->open();
+    m_confirmation = askToConfirm(this,
+                                  {QStringLiteral("Delete all kept dictations?"),
+                                   QStringLiteral("Their recordings are deleted and cannot be transcribed any more."),
+                                   QStringLiteral("Delete All"),
+                                   QStringLiteral("confirmDeleteAll"),
+                                   QString()},
+                                  [this] {
+                                      for (const auto& id : m_ids) {
+                                          m_remove(id);
+                                      }
+                                  });
 }
 
 } // namespace quillo
