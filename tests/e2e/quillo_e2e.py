@@ -324,9 +324,11 @@ class QuilloProcess:
         self.process = None
 
     def start(self, wait_for_ready=True):
+        # The log is kept across restarts: wait for this run's own line.
+        started = self.log().count("Fn tap created") if os.path.exists(self.log_path) else 0
         self.process = subprocess.Popen([BINARY], env=self.env, stdout=self.log_file, stderr=subprocess.STDOUT)
         if wait_for_ready:
-            wait_until(lambda: "Fn tap created" in self.log(), timeout=15, what="quillo to start")
+            wait_until(lambda: self.log().count("Fn tap created") > started, timeout=15, what="quillo to start")
         return self
 
     def log(self):

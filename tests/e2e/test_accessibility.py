@@ -129,8 +129,6 @@ class AccessibilityEndToEnd(unittest.TestCase):
                        if a.getRole() in NAMED_ROLES and showing(a) and not (a.name or "").strip()]
             self.assertEqual(unnamed, [], f"unnamed on {title}")
 
-    @unittest.skip("Quillo started again with a key saved in the keyring often never shows its window: "
-                   "a start-up hang reading the keyring, to be fixed before this runs again")
     def test_a_saved_key_goes_to_the_secret_service_and_comes_back_after_a_restart(self):
         keyrings = os.path.join(self.work, "data")
         os.makedirs(keyrings, mode=0o700)
