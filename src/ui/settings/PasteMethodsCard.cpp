@@ -3,12 +3,14 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "platform/Preferences.h"
+#include "ui/settings/SettingsParts.h"
 #include "ui/widgets/CardFrame.h"
+#include "ui/widgets/PickerBox.h"
+#include "ui/widgets/PillButton.h"
 #include "ui/widgets/QuilloTheme.h"
 
 namespace quillo {
@@ -53,11 +55,9 @@ PasteMethodsCard::PasteMethodsCard(Preferences& preferences, LastPaste lastPaste
                               theme::font(theme::captionSize));
     layout->addWidget(m_empty);
 
-    m_addLast = new QPushButton;
+    m_addLast = settings::accentButton(QString(), {"list-add-symbolic"});
     m_addLast->setObjectName(QStringLiteral("addLastApplication"));
-    m_addLast->setFont(theme::font(theme::captionSize, QFont::Medium));
-    m_addLast->setCursor(Qt::PointingHandCursor);
-    connect(m_addLast, &QPushButton::clicked, this, [this] {
+    connect(m_addLast, &PillButton::clicked, this, [this] {
         if (m_lastApplication) {
             PasteMethodTable::setOverride(m_preferences, *m_lastApplication, defaultPasteMethod(*m_lastApplication));
             reload();
@@ -106,7 +106,7 @@ void PasteMethodsCard::addRow(const std::string& applicationID, PasteMethod meth
                                     theme::font(theme::captionSize, QFont::Medium)));
     line->addStretch(1);
 
-    auto* picker = new QComboBox;
+    auto* picker = new PickerBox;
     picker->setFont(theme::font(theme::captionSize));
     picker->setAccessibleName(text(applicationID));
     for (const PasteMethod option : allPasteMethods()) {

@@ -9,11 +9,11 @@
 #include "output/Paster.h"
 
 class QLabel;
-class QPushButton;
 class QVBoxLayout;
 
 namespace quillo {
 
+class PillButton;
 class Preferences;
 
 // "Paste method by application": the applications the user chose a paste
@@ -34,7 +34,7 @@ public:
     void reload();
 
     QLabel* hint() const { return m_hint; }
-    QPushButton* addLastApplicationButton() const { return m_addLast; }
+    PillButton* addLastApplicationButton() const { return m_addLast; }
 
 private:
     void addRow(const std::string& applicationID, PasteMethod method);
@@ -44,7 +44,7 @@ private:
     QLabel* m_hint;
     QVBoxLayout* m_rows;
     QLabel* m_empty;
-    QPushButton* m_addLast;
+    PillButton* m_addLast;
     std::optional<std::string> m_lastApplication;
 };
 

@@ -9,6 +9,7 @@
 
 #include "platform/Preferences.h"
 #include "ui/widgets/CardFrame.h"
+#include "ui/widgets/PickerBox.h"
 #include "ui/widgets/PillButton.h"
 #include "ui/widgets/QuilloTheme.h"
 
@@ -83,11 +84,9 @@ QVBoxLayout* cardLayout(CardFrame* frame)
 
 QComboBox* picker()
 {
-    auto* combo = new QComboBox;
+    auto* combo = new PickerBox;
     combo->setFont(theme::font(theme::captionSize));
     combo->setMinimumWidth(260);
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    combo->setCursor(Qt::PointingHandCursor);
     return combo;
 }
 
