@@ -2,7 +2,8 @@
 screen reader or voice control sees it, and the API keys saved from Settings.
 
 Each of the six pages is opened by pressing its named tab; on each, every
-visible button, switch, picker and tab must have a name. Then a key typed into
+visible button, switch, picker and tab must have a name. A recording shows
+itself as a notification, which screen readers speak. Then a key typed into
 Settings' API keys card and saved goes to the desktop's Secret Service when one
 runs (gnome-keyring, unlocked with a test password, on the test desktop's
 bus) and is read back from there after a restart; where no Secret Service
@@ -128,6 +129,26 @@ class AccessibilityEndToEnd(unittest.TestCase):
             unnamed = [f"{a.getRoleName()} in {a.parent.getRoleName() if a.parent else '?'}" for a in walk(window)
                        if a.getRole() in NAMED_ROLES and showing(a) and not (a.name or "").strip()]
             self.assertEqual(unnamed, [], f"unnamed on {title}")
+
+    def test_a_recording_is_announced_as_a_notification(self):
+        self.start_quillo({})
+
+        def indicator():
+            for app in pyatspi.Registry.getDesktop(0):
+                if app is not None and "quillo" in (app.name or "").lower():
+                    for window in app:
+                        if window is not None and window.getRole() == pyatspi.ROLE_NOTIFICATION and showing(window):
+                            return window.name
+            return None
+
+        def command(name):
+            return subprocess.run([BINARY, name], env=self.quillo.env, timeout=30, capture_output=True, text=True)
+
+        self.assertIsNone(indicator())
+        self.assertEqual(command("start").returncode, 0, self.quillo.log())
+        self.assertEqual(wait_until(indicator, timeout=10, what="the recording notification"), "Recording")
+        self.assertEqual(command("cancel").returncode, 0)
+        wait_until(lambda: indicator() is None, timeout=10, what="the notification gone")
 
     def test_a_saved_key_goes_to_the_secret_service_and_comes_back_after_a_restart(self):
         keyrings = os.path.join(self.work, "data")

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QBitmap>
 #include <QCursor>
 #include <QEasingCurve>
@@ -54,6 +56,19 @@ const QScreen* workingScreen(const std::function<std::optional<QPoint>()>& focus
     return QGuiApplication::primaryScreen();
 }
 
+const QString kPillName = QStringLiteral("quilloRecordingIndicator");
+
+// Read as a notification, a screen reader says "Recording" when the pill
+// appears, as it does for the desktop's own notifications.
+QAccessibleInterface* pillAccessible(const QString&, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget && widget->isWindow() && widget->objectName() == kPillName) {
+        return new QAccessibleWidget(widget, QAccessible::Notification, QStringLiteral("Recording"));
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class RecordingIndicatorWindow::Pill final : public QWidget
@@ -69,6 +84,8 @@ public:
         setAttribute(Qt::WA_TranslucentBackground);
         setFocusPolicy(Qt::NoFocus);
         setWindowTitle(QStringLiteral("Quillo Recording Indicator"));
+        setObjectName(kPillName);
+        setAccessibleName(QStringLiteral("Recording"));
         setFixedSize(kWidth, kHeight);
 
         m_font = font();
@@ -191,8 +208,16 @@ private:
     qreal m_dotScale = kSmallDot;
 };
 
-RecordingIndicatorWindow::RecordingIndicatorWindow(Desktop desktop) : m_pill(std::make_unique<Pill>(std::move(desktop)))
-{}
+RecordingIndicatorWindow::RecordingIndicatorWindow(Desktop desktop)
+{
+    // Before the pill exists: its accessible object is made, and kept, as soon as it is.
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(pillAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    m_pill = std::make_unique<Pill>(std::move(desktop));
+}
 
 RecordingIndicatorWindow::~RecordingIndicatorWindow() = default;
 
