@@ -49,8 +49,6 @@ TEST_F(DictionaryViewTest, AddAndReturnTrimRefuseBlanksAndKeepTheFieldReady)
     view.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     EXPECT_TRUE(view.showsEmptyState());
-    EXPECT_EQ(view.field()->placeholderText(), QStringLiteral("Add a word or phrase\u2026"));
-    EXPECT_FALSE(view.addButton()->isEnabled());
 
     // Blank: the button stays off, Return still clears the field and adds nothing.
     type(view, QStringLiteral(" \t  "));
