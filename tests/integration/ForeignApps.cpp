@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
+#include <QVariant>
 
 namespace quillo::test {
 
@@ -25,10 +25,12 @@ entry = tk.Entry(root, font=('DejaVu Sans', 14))
 entry.pack(fill='both', expand=True)
 returns = []
 entry.bind('<Return>', lambda event: returns.append(entry.get()))
+keys = []
+root.bind_all('<KeyPress>', lambda event: keys.append('press ' + event.keysym), '+')
+root.bind_all('<KeyRelease>', lambda event: keys.append('release ' + event.keysym), '+')
 last = [None]
 def save():
-    focus = root.focus_get()
-    state = {'text': entry.get(), 'returns': list(returns), 'focused': focus is entry}
+    state = {'text': entry.get(), 'returns': list(returns), 'keys': list(keys), 'focused': root.focus_get() is entry}
     if state != last[0]:
         with open(state_path + '.tmp', 'w', encoding='utf-8') as f:
             json.dump(state, f)
@@ -153,11 +155,12 @@ QString TkEntryWindow::text() const
 
 QStringList TkEntryWindow::textsAtReturn() const
 {
-    QStringList texts;
-    for (const QJsonValue& value : state().value(QStringLiteral("returns")).toArray()) {
-        texts.append(value.toString());
-    }
-    return texts;
+    return state().value(QStringLiteral("returns")).toVariant().toStringList();
+}
+
+QStringList TkEntryWindow::keys() const
+{
+    return state().value(QStringLiteral("keys")).toVariant().toStringList();
 }
 
 QJsonObject TkEntryWindow::state() const

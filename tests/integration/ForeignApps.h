@@ -28,8 +28,8 @@ QByteArray readClipboard(const QString& target);
 QString activeWindow();
 
 // A Tk window in another process with one text entry that has the keyboard
-// focus. It writes its state (text, the text at each Return, the focused
-// widget) to a file whenever it changes, for the test to read.
+// focus. It writes its state (text, the text at each Return, the keys it
+// received, the focused widget) to a file whenever it changes, for the test to read.
 class TkEntryWindow
 {
 public:
@@ -44,6 +44,7 @@ public:
 
     QString text() const;
     QStringList textsAtReturn() const;
+    QStringList keys() const; // "press F5", "release F5", … in the order received
 
 private:
     QJsonObject state() const;
