@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ForeignApps.h"
 #include "TestDesktop.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/RecordingLog.h"

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ForeignApps.h"
 #include "TestDesktop.h"
 #include "platform/qt/X11Desktop.h"
 #include "ui/shell/RecordingIndicatorWindow.h"

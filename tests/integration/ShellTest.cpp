@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ForeignApps.h"
 #include "TestDesktop.h"
 #include "platform/qt/QtDBusNotifier.h"
 #include "ui/shell/SingleInstance.h"

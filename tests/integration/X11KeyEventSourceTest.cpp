@@ -9,7 +9,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ForeignApps.h"
 #include "TestDesktop.h"
 #include "base/KeyCodes.h"
 #include "fakes/FakeAlert.h"
@@ -138,49 +137,21 @@ protected:
     std::vector<std::string> events;
 };
 
-TEST_F(X11KeyEventSourceTest, KeysTypedIntoAnotherApplicationDriveTheManager)
+// Which keys make which action is the unit tests' business; here the keys
+// must arrive as the X server sends them, auto-repeat included, and still
+// reach the focused window.
+TEST_F(X11KeyEventSourceTest, KeysTypedIntoAnotherApplicationReachTheManagerAndThatApplication)
 {
-    HotkeyStore(preferences).save({keycode::rightOption, keycode::leftCommand}, HotkeyAction::hold);
     manager->start();
     TkEntryWindow other(kTitle);
     ASSERT_TRUE(other.waitUntilFocused());
-
-    const struct
-    {
-        const char* name;
-        const char* keys;
-        std::vector<std::string> events;
-    } cases[] = {
-        {"Right Alt held: hold to record",
-         "keydown 108 sleep 0.3 keyup 108",
-         {"start", "rec.start", "rec.stop", "stop:clip-1.m4a"}},
-        {"Right Ctrl twice: toggle on and off",
-         "key 105 sleep 0.2 key 105",
-         {"start", "rec.start", "rec.stop", "stop:clip-2.m4a"}},
-        {"F5: paste-last", "key 71", {"paste"}},
-        // Past the server's auto-repeat delay, and pressed again while down.
-        {"F5 held", "keydown 71 sleep 1.2 keydown 71 sleep 0.1 keyup 71", {"paste"}},
-        // The Command flag stays set while the other Super is down, so
-        // neither release ends the recording...
-        {"Left (hold) and Right Super overlapping",
-         "keydown 133 sleep 0.1 keydown 134 sleep 0.1 keyup 133 sleep 0.1 keyup 134",
-         {"start", "rec.start"}},
-        // ...until Left Super is pressed and released on its own.
-        {"Left Super again", "keydown 133 sleep 0.1 keyup 133", {"rec.stop", "stop:clip-3.m4a"}},
-        {"Caps Lock and a letter", "key 66 sleep 0.1 key 66 key 38", {}},
-    };
-    for (const auto& c : cases) {
-        events.clear();
-        type(QString::fromLatin1(c.keys), c.events.size());
-        EXPECT_EQ(events, c.events) << "case " << c.name;
-    }
-
-    EXPECT_GT(other.keys().count(QStringLiteral("press F5")), 3)
+    // Right Alt held records; F5 held past the server's auto-repeat delay, and
+    // pressed again while down, pastes once.
+    type("keydown 108 sleep 0.3 keyup 108 sleep 0.1 keydown 71 sleep 1.2 keydown 71 sleep 0.1 keyup 71", 5);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a", "paste"));
+    EXPECT_GT(other.keys().count(QStringLiteral("press F5")), 2)
         << "the focused window saw no auto-repeat, so the held F5 proves nothing";
-    // The focused window received every key: nothing was taken from it.
-    for (const char* seen : {"release F5", "press Control_R", "press Super_L", "press Super_R"}) {
-        EXPECT_TRUE(other.keys().contains(QString::fromLatin1(seen))) << "the other window missed " << seen;
-    }
+    EXPECT_TRUE(other.keys().contains(QStringLiteral("release F5"))) << "a key was taken from the focused window";
 }
 
 TEST_F(X11KeyEventSourceTest, ReleasesDuringAnotherClientsGrabOrAfterAltF4StillEndTheRecording)
@@ -212,7 +183,7 @@ TEST_F(X11KeyEventSourceTest, ReleasesDuringAnotherClientsGrabOrAfterAltF4StillE
     EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-2.m4a")) << "after Alt+F4";
 }
 
-TEST_F(X11KeyEventSourceTest, OwnKeystrokesAndShortcutsWithTheHeldKeyMakeNoDictation)
+TEST_F(X11KeyEventSourceTest, OurOwnSyntheticKeystrokesMakeNoDictation)
 {
     // Ctrl+V and Return typed by Quillo itself, with Left Control bound to
     // paste-last and Return to the toggle: nothing happens.
@@ -230,15 +201,6 @@ TEST_F(X11KeyEventSourceTest, OwnKeystrokesAndShortcutsWithTheHeldKeyMakeNoDicta
     // The same keys from another program are the user's.
     type("key 37", 1);
     EXPECT_THAT(events, ElementsAre("paste")) << "Left Control typed by another program";
-
-    // AltGr+Q (an @ on German keyboards) is a character, not a dictation: the
-    // recording is thrown away. A plain hold afterwards works.
-    events.clear();
-    type("keydown 108 sleep 0.2 key 24 sleep 0.1 keyup 108", 4);
-    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.cancel", "cancel")) << "AltGr+Q";
-    events.clear();
-    type("keydown 108 sleep 0.3 keyup 108", 4);
-    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a")) << "a plain hold after it";
 }
 
 TEST_F(X11KeyEventSourceTest, KeysAnotherApplicationHasBoundStillReachTheManagerUntilStopped)
