@@ -127,20 +127,5 @@ TEST_F(SnippetsViewTest, EditKeepsIdentityAndPlaceAndDeleteGoesById)
     EXPECT_TRUE(view.showsEmptyState());
 }
 
-TEST_F(SnippetsViewTest, FollowsTheStoreAtOnce)
-{
-    SnippetsView view(data.store);
-    data.store.addSnippet("addr", "1 Main Street");
-    test::UiStore::settle();
-    EXPECT_EQ(shownTriggers(view), QStringList{QStringLiteral("addr")});
-    SnippetRow* row = view.rows()[0];
-    data.store.addWord("unrelated");
-    test::UiStore::settle();
-    EXPECT_EQ(view.rows()[0], row);
-    data.store.removeSnippet({0});
-    test::UiStore::settle();
-    EXPECT_TRUE(view.showsEmptyState());
-}
-
 } // namespace
 } // namespace quillo
