@@ -1,16 +1,19 @@
-// The streamer over the real Qt WebSocket client against a loopback server.
-// start() runs on this (GUI) thread like the controller's; finish() runs on a
-// worker thread while this thread keeps the server's event loop turning.
+// The streamer's failure paths over the real Qt WebSocket client against a
+// loopback server that misbehaves. start() runs on this (GUI) thread like the
+// controller's; finish() runs on a worker thread while this thread keeps the
+// server's event loop turning.
 
 #include <chrono>
 #include <future>
 #include <thread>
 
+#include <QTcpServer>
 #include <QTest>
+#include <QWebSocket>
+#include <QWebSocketServer>
 
 #include <gtest/gtest.h>
 
-#include "FakeStreamingServer.h"
 #include "fakes/FakeAudio.h"
 #include "fakes/FakeServiceAccess.h"
 #include "platform/qt/QtWebSocket.h"
@@ -20,135 +23,131 @@ namespace quillo::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Mode = FakeStreamingServer::Mode;
 
-class StreamingLoopbackTest : public ::testing::Test
+enum class Fault
 {
-protected:
-    std::shared_ptr<DeepgramLiveStreamer> startAgainst(FakeStreamingServer& server)
+    noServer,       // nobody listens on the port
+    stallHandshake, // takes the connection and never answers, so no pong ever comes
+    dropOnAudio,    // aborts the connection once audio arrives
+    noMetadata,     // answers the close request without "Metadata" or a close
+    hugeMessage,    // sends a message over the client's limit
+};
+
+std::string result(const std::string& transcript)
+{
+    return R"({"type":"Results","is_final":true,"speech_final":true,"channel":{"alternatives":[{"transcript":")" +
+           transcript + R"(","confidence":0.98,"words":[]}]}})";
+}
+
+// The live speech-to-text endpoint on 127.0.0.1, misbehaving as told.
+class FaultyStreamingServer
+{
+public:
+    explicit FaultyStreamingServer(Fault fault) : m_fault(fault)
     {
-        endpoints.stream = server.url();
-        auto streamer = DeepgramLiveStreamer::create({connector, capture, credentials, endpoints}, timing);
-        streamer->start();
-        return streamer;
+        if (fault == Fault::stallHandshake || fault == Fault::noServer) {
+            m_silent.listen(QHostAddress::LocalHost);
+            m_port = m_silent.serverPort();
+            QObject::connect(&m_silent, &QTcpServer::newConnection, [this] { connected = true; });
+            if (fault == Fault::noServer) {
+                m_silent.close();
+            }
+            return;
+        }
+        m_server.listen(QHostAddress::LocalHost);
+        m_port = m_server.serverPort();
+        QObject::connect(&m_server, &QWebSocketServer::newConnection, [this] { accept(); });
+    }
+    ~FaultyStreamingServer()
+    {
+        if (m_client) {
+            m_client->abort();
+            delete m_client;
+        }
     }
 
-    // One second of audio from a capture thread, in 10 ms blocks, loud enough
-    // to be speech (silence is never sent).
-    void speakOneSecond()
+    std::string url() const { return "ws://127.0.0.1:" + std::to_string(m_port) + "/v1/listen"; }
+
+    bool connected = false;
+    std::vector<std::string> texts; // the client's text messages
+
+private:
+    void accept()
     {
-        std::thread([this] {
+        m_client = m_server.nextPendingConnection();
+        connected = true;
+        QObject::connect(m_client, &QWebSocket::binaryMessageReceived, [this] {
+            if (m_fault == Fault::dropOnAudio) {
+                m_client->abort();
+            }
+        });
+        QObject::connect(m_client, &QWebSocket::textMessageReceived, [this](const QString& text) {
+            texts.push_back(text.toStdString());
+            m_client->sendTextMessage(QString::fromStdString(result("Almost done.")));
+        });
+        m_client->sendTextMessage(QString::fromStdString(result("Lost.")));
+        if (m_fault == Fault::hugeMessage) {
+            m_client->sendTextMessage(QString::fromStdString(result(std::string(WebSocket::kMaxMessageBytes, 'a'))));
+        }
+    }
+
+    Fault m_fault;
+    quint16 m_port = 0;
+    QWebSocketServer m_server{QStringLiteral("faulty-stream"), QWebSocketServer::NonSecureMode};
+    QTcpServer m_silent;
+    QWebSocket* m_client = nullptr;
+};
+
+TEST(StreamingLoopbackTest, EachFailureEndsInTimeWithNothingOrTheTextSoFar)
+{
+    const DeepgramLiveStreamer::Timing timing{5000ms, 2500ms, 1500ms};
+    const struct
+    {
+        const char* name;
+        Fault fault;
+        std::optional<std::string> transcript;
+        std::chrono::milliseconds fastest;
+        std::chrono::milliseconds slowest;
+        bool closeRequested;
+    } cases[] = {
+        // The flush wait runs out; what arrived is kept.
+        {"no metadata", Fault::noMetadata, "Lost. Almost done.", timing.flushWait, timing.flushWait + 1000ms, true},
+        // Known dead, so no close request and no flush wait.
+        {"dropped", Fault::dropOnAudio, std::nullopt, 0ms, 200ms, false},
+        {"a message over a megabyte", Fault::hugeMessage, std::nullopt, 0ms, 200ms, false},
+        {"ping never answered", Fault::stallHandshake, std::nullopt, 0ms, 200ms, false},
+        {"no server", Fault::noServer, std::nullopt, 0ms, 200ms, false},
+    };
+    for (const auto& c : cases) {
+        FaultyStreamingServer server(c.fault);
+        FakeAudioDevices devices;
+        FakeAudioCapture capture{devices};
+        FakeCredentials credentials;
+        FakeEndpoints endpoints;
+        endpoints.stream = server.url();
+        QtWebSocketConnector connector;
+        auto streamer = DeepgramLiveStreamer::create({connector, capture, credentials, endpoints}, timing);
+        streamer->start();
+        ASSERT_TRUE(c.fault == Fault::noServer || QTest::qWaitFor([&] { return server.connected; }, 5000))
+            << "case " << c.name;
+        QTest::qWait(100); // the ping's answer
+        // One second of loud audio (silence is never sent) from a capture thread.
+        std::thread([&] {
             for (int block = 0; block < 100; ++block) {
                 capture.deliver(std::vector<std::int16_t>(160, static_cast<std::int16_t>(1000 + block)));
             }
         }).join();
-    }
+        QTest::qWait(c.fault == Fault::stallHandshake ? static_cast<int>(timing.pingDeadline.count()) + 200 : 200);
 
-    std::optional<std::string> finishWhileServing(DeepgramLiveStreamer& streamer)
-    {
         const auto started = std::chrono::steady_clock::now();
-        auto result = std::async(std::launch::async, [&] { return streamer.finish(); });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return result.wait_for(0ms) == std::future_status::ready; }, 10000));
-        finishTook = std::chrono::steady_clock::now() - started;
-        return result.get();
+        auto finished = std::async(std::launch::async, [&] { return streamer->finish(); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return finished.wait_for(0ms) == std::future_status::ready; }, 10000));
+        const auto took = std::chrono::steady_clock::now() - started;
+        EXPECT_EQ(finished.get(), c.transcript) << "case " << c.name;
+        EXPECT_GE(took, c.fastest) << "case " << c.name;
+        EXPECT_LT(took, c.slowest) << "case " << c.name;
+        EXPECT_EQ(!server.texts.empty(), c.closeRequested) << "case " << c.name;
     }
-
-    DeepgramLiveStreamer::Timing timing{5000ms, 2500ms, 1500ms};
-    FakeAudioDevices devices;
-    FakeAudioCapture capture{devices};
-    FakeCredentials credentials;
-    FakeEndpoints endpoints;
-    QtWebSocketConnector connector;
-    std::chrono::steady_clock::duration finishTook{};
-};
-
-TEST_F(StreamingLoopbackTest, StreamsAudioAndReturnsTheFlushedTranscriptAtOnce)
-{
-    FakeStreamingServer server;
-    server.onConnect = {FakeStreamingServer::result(false, "Hello"), FakeStreamingServer::result(true, "Hello there.")};
-    server.onClose = {FakeStreamingServer::result(false, "How"), FakeStreamingServer::result(true, "How are you?")};
-    auto streamer = startAgainst(server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.connected; }, 5000));
-    QTest::qWait(100); // the ping's answer
-    speakOneSecond();
-
-    EXPECT_EQ(finishWhileServing(*streamer), "Hello there. How are you?");
-    EXPECT_LT(finishTook, 500ms);
-    EXPECT_EQ(server.requestQuery.toStdString(),
-              "model=nova-3&encoding=linear16&sample_rate=16000&channels=1"
-              "&language=en&punctuate=true&smart_format=true&interim_results=true");
-    EXPECT_EQ(server.authorization.toStdString(), "Token dg-test-deepgram");
-    EXPECT_EQ(server.audioBytes, 32000); // one second of 16 kHz mono 16-bit
-    EXPECT_EQ(server.audioMessages, 12); // 11 whole 85 ms messages and the tail
-    EXPECT_EQ(server.texts, std::vector<std::string>{R"({"type":"CloseStream"})"});
-}
-
-TEST_F(StreamingLoopbackTest, WithoutMetadataTheWaitEndsAndTheTextSoFarIsKept)
-{
-    FakeStreamingServer server(Mode::noMetadata);
-    server.onClose = {FakeStreamingServer::result(true, "Almost done.")};
-    auto streamer = startAgainst(server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.connected; }, 5000));
-    QTest::qWait(100);
-    speakOneSecond();
-
-    EXPECT_EQ(finishWhileServing(*streamer), "Almost done.");
-    EXPECT_GE(finishTook, 1500ms);
-    EXPECT_LT(finishTook, 2500ms);
-}
-
-TEST_F(StreamingLoopbackTest, AConnectionDroppedOrFloodedMidStreamYieldsNothing)
-{
-    struct Case
-    {
-        const char* name;
-        Mode mode;
-        std::string transcript;
-    };
-    // Nothing near a megabyte is a transcript; the client closes rather than buffer it.
-    const std::vector<Case> cases = {
-        {"dropped", Mode::dropOnAudio, "Lost."},
-        {"a message over a megabyte", Mode::normal, std::string(WebSocket::kMaxMessageBytes + 1, 'a')},
-    };
-    for (const auto& c : cases) {
-        FakeStreamingServer server(c.mode);
-        server.onConnect = {FakeStreamingServer::result(true, "Lost."),
-                            FakeStreamingServer::result(true, c.transcript)};
-        auto streamer = startAgainst(server);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.connected; }, 5000)) << "case " << c.name;
-        QTest::qWait(100);
-        speakOneSecond();
-        QTest::qWait(200); // the drop reaches the client
-
-        EXPECT_EQ(finishWhileServing(*streamer), std::nullopt) << "case " << c.name;
-        EXPECT_TRUE(server.texts.empty()) << "case " << c.name << ": known dead, so no close request";
-    }
-}
-
-TEST_F(StreamingLoopbackTest, AServerThatNeverAnswersThePingIsGivenUpAfterTheDeadline)
-{
-    FakeStreamingServer server(Mode::stallHandshake);
-    auto streamer = startAgainst(server);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.connected; }, 5000));
-    QTest::qWait(static_cast<int>(timing.pingDeadline.count()) + 200);
-
-    EXPECT_EQ(finishWhileServing(*streamer), std::nullopt);
-    EXPECT_LT(finishTook, 200ms); // dead already: no flush wait
-}
-
-TEST_F(StreamingLoopbackTest, NoServerListeningYieldsNothingQuickly)
-{
-    std::string url;
-    {
-        FakeStreamingServer closed;
-        url = closed.url();
-    }
-    endpoints.stream = url;
-    auto streamer = DeepgramLiveStreamer::create({connector, capture, credentials, endpoints}, timing);
-    streamer->start();
-    QTest::qWait(300);
-    EXPECT_EQ(finishWhileServing(*streamer), std::nullopt);
-    EXPECT_LT(finishTook, 200ms);
 }
 
 } // namespace

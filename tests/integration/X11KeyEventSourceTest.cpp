@@ -3,14 +3,12 @@
 // some window has the focus, and the manager must produce exactly the
 // expected callbacks.
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QWidget>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ForeignApps.h"
 #include "TestDesktop.h"
 #include "base/KeyCodes.h"
 #include "fakes/FakeAlert.h"
@@ -34,41 +32,11 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// A Tk window in another process that reports the keys it receives
-// ("press F5", "release F5"). With a key code argument it also binds that key
-// passively on the root window from a connection of its own, as a desktop
-// shortcut of another program would.
-const char* const kTkWindow = R"PY(
-import ctypes, sys, tkinter as tk
-root = tk.Tk()
-root.title(sys.argv[1])
-root.geometry("320x200+400+300")
-def report(kind, event):
-    print(kind, event.keysym, flush=True)
-root.bind_all("<KeyPress>", lambda e: report("press", e))
-root.bind_all("<KeyRelease>", lambda e: report("release", e))
-if len(sys.argv) > 2:
-    x = ctypes.cdll.LoadLibrary("libX11.so.6")
-    x.XOpenDisplay.restype = ctypes.c_void_p
-    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x.XDefaultRootWindow.restype = ctypes.c_ulong
-    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-    x.XGrabKey.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_uint, ctypes.c_ulong,
-                           ctypes.c_int, ctypes.c_int, ctypes.c_int]
-    x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-    grabber = x.XOpenDisplay(None)
-    x.XGrabKey(grabber, int(sys.argv[2]), 1 << 15, x.XDefaultRootWindow(grabber), 1, 1, 1)
-    x.XSync(grabber, 0)
-def ready():
-    root.focus_force()
-    print("ready", flush=True)
-root.after(300, ready)
-root.mainloop()
-)PY";
-
-// Another client that grabs the whole keyboard on "grab" and lets go on
-// "ungrab" (lines on its standard input), as a window switcher does.
-const char* const kKeyboardGrabber = R"PY(
+// Another X client, as a window switcher or a program with a global shortcut
+// is: "grab" takes the whole keyboard, "grabkey N" binds key N on the root
+// window, "ungrab" lets the keyboard go. Each command answers with its name
+// and Xlib's result.
+const char* const kOtherClient = R"PY(
 import ctypes, sys
 x = ctypes.cdll.LoadLibrary("libX11.so.6")
 x.XOpenDisplay.restype = ctypes.c_void_p
@@ -77,15 +45,44 @@ x.XDefaultRootWindow.restype = ctypes.c_ulong
 x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
 x.XGrabKeyboard.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
 x.XUngrabKeyboard.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XGrabKey.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                       ctypes.c_int]
 x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 d = x.XOpenDisplay(None)
+root = x.XDefaultRootWindow(d)
 for line in sys.stdin:
-    if line.strip() == "grab":
-        print("grab", x.XGrabKeyboard(d, x.XDefaultRootWindow(d), 1, 1, 1, 0), flush=True)
+    words = line.split()
+    if words[0] == "grab":
+        result = x.XGrabKeyboard(d, root, 1, 1, 1, 0)
+    elif words[0] == "grabkey":
+        result = x.XGrabKey(d, int(words[1]), 1 << 15, root, 1, 1, 1)
     else:
-        x.XUngrabKeyboard(d, 0)
+        result = x.XUngrabKeyboard(d, 0)
     x.XSync(d, 0)
+    print(words[0], result, flush=True)
 )PY";
+
+const QString kTitle = QStringLiteral("Quillo key test window");
+
+class OtherClient
+{
+public:
+    OtherClient() { m_process.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), kOtherClient}); }
+    ~OtherClient()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished();
+    }
+    QByteArray ask(const QByteArray& command)
+    {
+        m_process.write(command + '\n');
+        pumpUntil([&] { return m_process.canReadLine(); }, 5000);
+        return m_process.readLine().trimmed();
+    }
+
+private:
+    QProcess m_process;
+};
 
 class X11KeyEventSourceTest : public ::testing::Test
 {
@@ -94,11 +91,17 @@ protected:
     {
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run inside scripts/test-desktop.sh";
         permissions.accessibilityTrusted = isX11AccessibilityTrusted();
+        ASSERT_TRUE(permissions.accessibilityTrusted) << "the test desktop has XInput 2 and XTest";
         source = std::make_unique<X11KeyEventSource>(log, std::string(), &ownKeys);
         pump = std::make_unique<QtKeyEventPump>(*source);
-        auto recorder = std::make_unique<FakeRecorder>(events);
-        manager = std::make_unique<HotkeyManager>(
-            HotkeyManager::Dependencies{preferences, queue, log, permissions, alert, *source, std::move(recorder), {}});
+        manager = std::make_unique<HotkeyManager>(HotkeyManager::Dependencies{preferences,
+                                                                              queue,
+                                                                              log,
+                                                                              permissions,
+                                                                              alert,
+                                                                              *source,
+                                                                              std::make_unique<FakeRecorder>(events),
+                                                                              {}});
         HotkeyControl::Callbacks callbacks;
         callbacks.onStartRecording = [this] { events.push_back("start"); };
         callbacks.onStopRecording = [this](const std::optional<std::string>& path) {
@@ -109,47 +112,6 @@ protected:
         manager->setCallbacks(std::move(callbacks));
     }
 
-    void TearDown() override
-    {
-        manager.reset();
-        pump.reset();
-        source.reset();
-        if (tk.state() != QProcess::NotRunning) {
-            tk.kill();
-            tk.waitForFinished();
-        }
-    }
-
-    // Starts the Tk window and waits until the window manager has given it
-    // the focus.
-    void showOtherWindow(const QStringList& extraArguments = {})
-    {
-        tk.start(QStringLiteral("python3"),
-                 QStringList{QStringLiteral("-c"), QString::fromUtf8(kTkWindow), kTkTitle} + extraArguments);
-        QDeadlineTimer deadline(10000);
-        while (!tkOutput().contains("ready") && !deadline.hasExpired()) {
-            processEventsFor(50);
-        }
-        ASSERT_TRUE(tkOutput().contains("ready"))
-            << "the Tk window did not come up: " << tk.readAllStandardError().data();
-        while (!deadline.hasExpired()) {
-            const QByteArray active =
-                runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")})
-                    .trimmed();
-            if (active == kTkTitle.toUtf8()) {
-                return;
-            }
-            processEventsFor(100);
-        }
-        FAIL() << "the Tk window never got the focus";
-    }
-
-    QByteArray tkOutput()
-    {
-        m_tkOutput += tk.readAllStandardOutput();
-        return m_tkOutput;
-    }
-
     // Types with xdotool (another X client) while the main loop keeps running,
     // then lets the loop run until `count` events arrived, and a little longer
     // to catch any extra one.
@@ -157,18 +119,11 @@ protected:
     {
         QProcess xdotool;
         xdotool.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("xdotool ") + xdotoolCommands});
-        QDeadlineTimer deadline(10000);
-        while (xdotool.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-            processEventsFor(10);
-        }
+        ASSERT_TRUE(pumpUntil([&] { return xdotool.state() == QProcess::NotRunning; }, 10000));
         ASSERT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().data();
-        while (events.size() < count && !deadline.hasExpired()) {
-            processEventsFor(10);
-        }
+        pumpUntil([&] { return events.size() >= count; }, 5000);
         processEventsFor(150);
     }
-
-    const QString kTkTitle = QStringLiteral("Quillo key test window");
 
     RecordingLog log;
     X11SyntheticKeys ownKeys;
@@ -180,99 +135,63 @@ protected:
     std::unique_ptr<QtKeyEventPump> pump;
     std::unique_ptr<HotkeyManager> manager;
     std::vector<std::string> events;
-    QProcess tk;
-    QByteArray m_tkOutput;
 };
 
-TEST_F(X11KeyEventSourceTest, KeysTypedIntoAnotherApplicationDriveTheManager)
+// Which keys make which action is the unit tests' business; here the keys
+// must arrive as the X server sends them, auto-repeat included, and still
+// reach the focused window.
+TEST_F(X11KeyEventSourceTest, KeysTypedIntoAnotherApplicationReachTheManagerAndThatApplication)
 {
-    HotkeyStore(preferences).save({keycode::rightOption, keycode::leftCommand}, HotkeyAction::hold);
-    EXPECT_TRUE(permissions.accessibilityTrusted) << "the test desktop has XInput 2 and XTest";
     manager->start();
-    EXPECT_THAT(log.lines(), ElementsAre("[Quillo] AXIsProcessTrusted = true", "[Quillo] Fn tap created: FAILED"));
-    showOtherWindow();
-
-    std::vector<std::string> expected;
-    auto expect = [&](std::initializer_list<const char*> more) {
-        expected.insert(expected.end(), more.begin(), more.end());
-        return expected.size();
-    };
-
-    // Right Alt held 300 ms: hold to record.
-    type("keydown 108 sleep 0.3 keyup 108", expect({"start", "rec.start", "rec.stop", "stop:clip-1.m4a"}));
-    EXPECT_EQ(events, expected) << "Right Alt held";
-
-    // Right Ctrl pressed twice: toggle on, toggle off.
-    type("key 105 sleep 0.2 key 105", expect({"start", "rec.start", "rec.stop", "stop:clip-2.m4a"}));
-    EXPECT_EQ(events, expected) << "Right Ctrl twice";
-
-    // F5: paste-last.
-    type("key 71", expect({"paste"}));
-    EXPECT_EQ(events, expected) << "F5";
-
-    // F5 held past the server's auto-repeat delay, and pressed again while
-    // down: still one paste-last.
-    const auto tkPressesBefore = tkOutput().count("press F5");
-    type("keydown 71 sleep 1.2 keydown 71 sleep 0.1 keyup 71", expect({"paste"}));
-    EXPECT_EQ(events, expected) << "F5 held";
-    EXPECT_GT(tkOutput().count("press F5") - tkPressesBefore, 1)
-        << "the focused window saw no auto-repeat, so the case proves nothing";
-
-    // Left Super (hold) and Right Super overlapping: the Command flag stays
-    // set, so neither release ends the recording...
-    type("keydown 133 sleep 0.1 keydown 134 sleep 0.1 keyup 133 sleep 0.1 keyup 134", expect({"start", "rec.start"}));
-    EXPECT_EQ(events, expected) << "Supers overlapping";
-    // ...until Left Super is pressed and released on its own.
-    type("keydown 133 sleep 0.1 keyup 133", expect({"rec.stop", "stop:clip-3.m4a"}));
-    EXPECT_EQ(events, expected) << "Left Super again";
-
-    // Caps Lock and a letter do nothing.
-    type("key 66 sleep 0.1 key 66 key 38", expected.size());
-    EXPECT_EQ(events, expected) << "Caps Lock, A";
-
-    // The focused window received every key: nothing was taken from it.
-    for (const char* seen : {"press F5", "release F5", "press Control_R", "press Super_L", "press Super_R"}) {
-        EXPECT_TRUE(tkOutput().contains(seen)) << "the Tk window missed " << seen << "; it saw:\n"
-                                               << tkOutput().toStdString();
-    }
+    TkEntryWindow other(kTitle);
+    ASSERT_TRUE(other.waitUntilFocused());
+    // Right Alt held records; F5 held past the server's auto-repeat delay, and
+    // pressed again while down, pastes once.
+    type("keydown 108 sleep 0.3 keyup 108 sleep 0.1 keydown 71 sleep 1.2 keydown 71 sleep 0.1 keyup 71", 5);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a", "paste"));
+    EXPECT_GT(other.keys().count(QStringLiteral("press F5")), 2)
+        << "the focused window saw no auto-repeat, so the held F5 proves nothing";
+    EXPECT_TRUE(other.keys().contains(QStringLiteral("release F5"))) << "a key was taken from the focused window";
 }
 
 TEST_F(X11KeyEventSourceTest, ReleasesDuringAnotherClientsGrabOrAfterAltF4StillEndTheRecording)
 {
     manager->start();
-    showOtherWindow();
+    TkEntryWindow other(kTitle);
+    ASSERT_TRUE(other.waitUntilFocused());
 
     // A window switcher grabs the keyboard while Right Alt is held.
-    QProcess grabber;
-    grabber.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(kKeyboardGrabber)});
-    ASSERT_TRUE(grabber.waitForStarted());
-    type("keydown 108", 2);
-    grabber.write("grab\n");
-    ASSERT_TRUE(pumpUntil([&] { return grabber.canReadLine(); }, 5000));
-    ASSERT_EQ(grabber.readLine().trimmed(), QByteArray("grab 0")) << "the keyboard grab failed";
-    type("keyup 108", 4);
-    grabber.write("ungrab\n");
-    grabber.closeWriteChannel();
-    grabber.waitForFinished();
+    {
+        OtherClient switcher;
+        type("keydown 108", 2);
+        ASSERT_EQ(switcher.ask("grab"), QByteArray("grab 0")) << "the keyboard grab failed";
+        type("keyup 108", 4);
+    }
     EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a")) << "released during a grab";
 
     // Alt+F4 makes the window manager close the focused window; a dictation
     // right afterwards works as ever.
     events.clear();
+    const auto shown = [] {
+        return !runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), kTitle})
+                    .isEmpty();
+    };
+    ASSERT_TRUE(shown());
     type("keydown 64 key 70 keyup 64", 0);
-    ASSERT_TRUE(pumpUntil([&] { return tk.state() == QProcess::NotRunning; }, 5000)) << "Alt+F4 closed nothing";
+    ASSERT_TRUE(pumpUntil([&] { return !shown(); }, 5000)) << "Alt+F4 closed nothing";
     type("keydown 108 sleep 0.3 keyup 108", 4);
     EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-2.m4a")) << "after Alt+F4";
 }
 
-TEST_F(X11KeyEventSourceTest, OwnKeystrokesAndShortcutsWithTheHeldKeyMakeNoDictation)
+TEST_F(X11KeyEventSourceTest, OurOwnSyntheticKeystrokesMakeNoDictation)
 {
     // Ctrl+V and Return typed by Quillo itself, with Left Control bound to
     // paste-last and Return to the toggle: nothing happens.
     HotkeyStore(preferences).save({keycode::leftControl}, HotkeyAction::pasteLast);
     HotkeyStore(preferences).save({keycode::returnKey}, HotkeyAction::toggle);
     manager->start();
-    showOtherWindow();
+    TkEntryWindow other(kTitle);
+    ASSERT_TRUE(other.waitUntilFocused());
     XTestKeySynthesizer synthesizer(nullptr, &ownKeys);
     ASSERT_TRUE(synthesizer.isAvailable());
     synthesizer.pressPaste(PasteKeys::ctrlV);
@@ -282,60 +201,46 @@ TEST_F(X11KeyEventSourceTest, OwnKeystrokesAndShortcutsWithTheHeldKeyMakeNoDicta
     // The same keys from another program are the user's.
     type("key 37", 1);
     EXPECT_THAT(events, ElementsAre("paste")) << "Left Control typed by another program";
-
-    // AltGr+Q (an @ on German keyboards) is a character, not a dictation: the
-    // recording is thrown away. A plain hold afterwards works.
-    events.clear();
-    type("keydown 108 sleep 0.2 key 24 sleep 0.1 keyup 108", 4);
-    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.cancel", "cancel")) << "AltGr+Q";
-    events.clear();
-    type("keydown 108 sleep 0.3 keyup 108", 4);
-    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a")) << "a plain hold after it";
 }
 
-TEST_F(X11KeyEventSourceTest, KeysAnotherApplicationHasBoundStillReachTheManager)
+TEST_F(X11KeyEventSourceTest, KeysAnotherApplicationHasBoundStillReachTheManagerUntilStopped)
 {
     manager->start();
-    showOtherWindow({QStringLiteral("71")});
+    TkEntryWindow other(kTitle);
+    ASSERT_TRUE(other.waitUntilFocused());
+    OtherClient shortcuts;
+    ASSERT_EQ(shortcuts.ask("grabkey 71"), QByteArray("grabkey 1"));
 
     type("key 71 sleep 0.1 keydown 108 sleep 0.3 keyup 108", 5);
     EXPECT_THAT(events, ElementsAre("paste", "start", "rec.start", "rec.stop", "stop:clip-1.m4a"));
-    EXPECT_FALSE(tkOutput().contains("press F5")) << "the other program's binding should have taken F5";
+    EXPECT_FALSE(other.keys().contains(QStringLiteral("press F5")))
+        << "the other program's binding should have taken F5";
+
+    events.clear();
+    manager->stop();
+    type("key 71", 0);
+    EXPECT_THAT(events, IsEmpty()) << "stopped";
+    manager->start();
+    type("key 71", 1);
+    EXPECT_THAT(events, ElementsAre("paste")) << "started again";
 }
 
-TEST_F(X11KeyEventSourceTest, KeysTypedIntoOurOwnWindowDriveTheManager)
+TEST_F(X11KeyEventSourceTest, OurOwnWindowWithTheKeyCaptureOverlayOpenStillDrivesTheManager)
 {
     manager->start();
     QWidget window;
     window.setWindowTitle(QStringLiteral("Quillo own window"));
-    window.setGeometry(200, 150, 320, 200);
-    window.show();
-    window.activateWindow();
-    processEventsFor(500);
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed().toULongLong(),
-              static_cast<qulonglong>(window.winId()));
-
-    type("key 105 sleep 0.2 key 105", 4);
-    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a"));
-}
-
-TEST_F(X11KeyEventSourceTest, TheKeyCaptureOverlaySeesTheSideAndLeavesTheGlobalKeysWorking)
-{
-    manager->start();
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Quillo capture window"));
     window.setGeometry(200, 150, 480, 320);
     window.show();
     window.activateWindow();
     processEventsFor(500);
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed().toULongLong(),
-              static_cast<qulonglong>(window.winId()));
+    ASSERT_EQ(activeWindow().toULongLong(), static_cast<qulonglong>(window.winId()));
 
-    std::vector<std::pair<int, QString>> captured;
-    auto open = [&] {
+    std::vector<int> captured;
+    const auto open = [&] {
         auto overlay = std::make_unique<KeyCaptureOverlay>(&window);
-        QObject::connect(overlay.get(), &KeyCaptureOverlay::captured, [&](int code, const QString& name) {
-            captured.emplace_back(code, name);
+        QObject::connect(overlay.get(), &KeyCaptureOverlay::captured, [&](int code, const QString&) {
+            captured.push_back(code);
         });
         processEventsFor(100);
         return overlay;
@@ -345,30 +250,15 @@ TEST_F(X11KeyEventSourceTest, TheKeyCaptureOverlaySeesTheSideAndLeavesTheGlobalK
     // release clears the Shift flag, and it is the right-hand key.
     auto overlay = open();
     type("keydown 50 sleep 0.1 keydown 62 sleep 0.1 keyup 50 sleep 0.1 keyup 62", 0);
-    ASSERT_EQ(captured.size(), 1u);
-    EXPECT_EQ(captured[0].first, keycode::rightShift);
-
-    // Right Control is bound to the toggle: the manager starts a recording
-    // while the overlay reports the key, which is how the settings screen
-    // comes to show its conflict message.
+    // Right Control is bound to the toggle: the manager records while the
+    // overlay reports the key, which is how the settings screen comes to show
+    // its conflict message.
     overlay = open();
-    type("key 105", 2);
-    EXPECT_THAT(events, ElementsAre("start", "rec.start"));
-    ASSERT_EQ(captured.size(), 2u);
-    EXPECT_EQ(captured[1].first, keycode::rightControl);
-    EXPECT_EQ(captured[1].second, QStringLiteral("Right Ctrl"));
-}
-
-TEST_F(X11KeyEventSourceTest, NothingArrivesOnceStoppedAndAllAgainOnceRestarted)
-{
-    manager->start();
-    manager->stop();
-    type("key 71", 0);
-    EXPECT_THAT(events, IsEmpty()) << "stopped";
-
-    manager->start();
-    type("key 71", 1);
-    EXPECT_THAT(events, ElementsAre("paste")) << "started again";
+    type("key 105 sleep 0.2 key 105", 4);
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "rec.stop", "stop:clip-1.m4a"));
+    ASSERT_GE(captured.size(), 2u);
+    EXPECT_EQ(captured[0], keycode::rightShift);
+    EXPECT_EQ(captured[1], keycode::rightControl);
 }
 
 // The manager's reaction to a missing permission is the unit tests' business;

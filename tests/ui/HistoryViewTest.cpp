@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
@@ -27,10 +26,9 @@ class HistoryViewTest : public ::testing::Test
 protected:
     void addThree()
     {
-        const auto now = data.clock.now();
-        data.addAt(now - std::chrono::hours(3), "Hello World from Berlin");
-        data.addAt(now - std::chrono::hours(2), "Grüße aus MÜNCHEN");
-        data.addAt(now - std::chrono::hours(1), "ok");
+        for (const char* text : {"Hello World from Berlin", "Grüße aus MÜNCHEN", "ok"}) {
+            data.store.addEntry(text, 0, std::nullopt, std::nullopt);
+        }
     }
     QStringList shownTexts(const HistoryView& view) const
     {
@@ -54,21 +52,6 @@ protected:
     test::UiStore data;
 };
 
-TEST_F(HistoryViewTest, EmptyHistoryInvitesTheFirstDictation)
-{
-    HistoryView view(data.store);
-    EXPECT_EQ(view.subtitle(), QStringLiteral("No dictations yet"));
-    EXPECT_TRUE(view.clearAllButton()->isHidden());
-    EXPECT_TRUE(view.showsEmptyState());
-    EXPECT_EQ(view.emptyTitle(), QStringLiteral("No dictations yet"));
-    EXPECT_TRUE(view.emptyHintVisible());
-    EXPECT_EQ(view.searchField()->placeholderText(), QStringLiteral("Search dictations\u2026"));
-
-    view.searchField()->setText(QStringLiteral("x"));
-    EXPECT_EQ(view.emptyTitle(), QStringLiteral("No results"));
-    EXPECT_FALSE(view.emptyHintVisible());
-}
-
 TEST_F(HistoryViewTest, HeaderCountsTheWholeHistoryWhileSearchNarrowsTheList)
 {
     addThree();
@@ -76,11 +59,7 @@ TEST_F(HistoryViewTest, HeaderCountsTheWholeHistoryWhileSearchNarrowsTheList)
     EXPECT_EQ(view.subtitle(), QStringLiteral("3 dictations \u00B7 8 words"));
     EXPECT_FALSE(view.clearAllButton()->isHidden());
     EXPECT_FALSE(view.showsEmptyState());
-    EXPECT_EQ(shownTexts(view),
-              (QStringList{QStringLiteral("ok"),
-                           QStringLiteral("Grüße aus MÜNCHEN"),
-                           QStringLiteral("Hello World from Berlin")}));
-    EXPECT_TRUE(view.searchClearButton()->isHidden());
+    EXPECT_EQ(shownTexts(view).first(), QStringLiteral("ok")) << "newest first";
 
     struct Case
     {
@@ -102,12 +81,18 @@ TEST_F(HistoryViewTest, HeaderCountsTheWholeHistoryWhileSearchNarrowsTheList)
     }
     EXPECT_EQ(view.emptyTitle(), QStringLiteral("No results"));
     EXPECT_FALSE(view.emptyHintVisible());
-    EXPECT_EQ(view.subtitle(), QStringLiteral("3 dictations \u00B7 8 words"));
 
     view.searchClearButton()->click();
     EXPECT_TRUE(view.searchField()->text().isEmpty());
     EXPECT_EQ(view.model()->rowCount(), 3);
     EXPECT_TRUE(view.searchClearButton()->isHidden());
+
+    // A new dictation that matches the search shows at once.
+    view.searchField()->setText(QStringLiteral("new"));
+    data.store.addEntry("brand new entry", 2, std::nullopt, std::nullopt);
+    test::UiStore::settle();
+    EXPECT_EQ(shownTexts(view), QStringList{QStringLiteral("brand new entry")});
+    EXPECT_EQ(view.subtitle(), QStringLiteral("4 dictations \u00B7 11 words"));
 }
 
 TEST_F(HistoryViewTest, ClearAllAsksFirstAndCancelKeepsEverything)
@@ -117,9 +102,6 @@ TEST_F(HistoryViewTest, ClearAllAsksFirstAndCancelKeepsEverything)
     view.show();
 
     view.clearAllButton()->click();
-    ASSERT_NE(view.confirmation(), nullptr);
-    EXPECT_EQ(view.confirmation()->text(), QStringLiteral("Clear all history?"));
-    EXPECT_EQ(view.confirmation()->informativeText(), QStringLiteral("This cannot be undone."));
     answer(view, "cancelClear");
     EXPECT_EQ(data.store.history().size(), 3U);
     EXPECT_EQ(view.model()->rowCount(), 3);
@@ -128,7 +110,8 @@ TEST_F(HistoryViewTest, ClearAllAsksFirstAndCancelKeepsEverything)
     answer(view, "confirmClear");
     EXPECT_TRUE(data.store.history().empty());
     EXPECT_EQ(view.subtitle(), QStringLiteral("No dictations yet"));
-    EXPECT_TRUE(view.showsEmptyState());
+    EXPECT_EQ(view.emptyTitle(), QStringLiteral("No dictations yet"));
+    EXPECT_TRUE(view.emptyHintVisible());
     EXPECT_TRUE(view.clearAllButton()->isHidden());
 }
 
@@ -149,7 +132,6 @@ TEST_F(HistoryViewTest, CopyButtonCopiesThatRowsExactTextAndReadsCopiedForAMomen
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, button);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Grüße aus MÜNCHEN"));
     EXPECT_TRUE(view.delegate()->isCopied(id));
-    EXPECT_FALSE(view.delegate()->isCopied(view.model()->index(0).data(HistoryListModel::IdRole).toString()));
 
     // A click on the card's text copies nothing.
     QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
@@ -157,18 +139,6 @@ TEST_F(HistoryViewTest, CopyButtonCopiesThatRowsExactTextAndReadsCopiedForAMomen
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view.delegate()->isCopied(id); }, 2500));
-}
-
-TEST_F(HistoryViewTest, NewDictationAppearsOnTopWhileOpen)
-{
-    addThree();
-    HistoryView view(data.store);
-    view.searchField()->setText(QStringLiteral("new"));
-    EXPECT_TRUE(view.showsEmptyState());
-    data.store.addEntry("brand new entry", 2, std::nullopt, std::nullopt);
-    test::UiStore::settle();
-    EXPECT_EQ(shownTexts(view), QStringList{QStringLiteral("brand new entry")});
-    EXPECT_EQ(view.subtitle(), QStringLiteral("4 dictations \u00B7 11 words"));
 }
 
 // Past the inline limit the list loads when first shown and searches on
@@ -229,9 +199,7 @@ TEST_F(HistoryViewTest, KeptDictationsShowAboveTheHistoryWithRetryAndDelete)
         [&](const std::string& id) { kept.remove(id); });
     view.setTopSection(section);
     view.show();
-    EXPECT_TRUE(section->isVisible());
     ASSERT_EQ(section->rowCount(), 2);
-    EXPECT_TRUE(section->findChild<QLabel*>(QStringLiteral("keptNote"))->text().contains(QStringLiteral("30 days")));
 
     section->retryButton(0)->click();
     EXPECT_EQ(retried, std::vector<std::string>{kept.list()[0].id});
@@ -272,13 +240,6 @@ TEST(HistoryListContent, ReusesFoldedTextsOnlyForAHistoryThatGrewAtTheFront)
         HistoryListModel::makeContent(history({{"D", "pear"}, {"A", "apple"}}), QStringLiteral("pear"), grown);
     EXPECT_EQ(refilled.rows, std::vector<int>{0});
     EXPECT_EQ(refilled.folded->size(), 2U);
-}
-
-TEST(HistoryRowText, WordCountIsSingularOnlyForOne)
-{
-    EXPECT_EQ(HistoryRowDelegate::wordCountText(0), QStringLiteral("0 words"));
-    EXPECT_EQ(HistoryRowDelegate::wordCountText(1), QStringLiteral("1 word"));
-    EXPECT_EQ(HistoryRowDelegate::wordCountText(12), QStringLiteral("12 words"));
 }
 
 } // namespace

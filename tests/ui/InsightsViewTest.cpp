@@ -32,22 +32,11 @@ protected:
 TEST_F(InsightsViewTest, EmptyHistoryShowsZerosTheDashAndPluralStreaks)
 {
     InsightsView view(data.store);
-    EXPECT_EQ(view.card(0)->value(), QStringLiteral("0"));
-    EXPECT_EQ(view.card(0)->label(), QStringLiteral("Total Dictations"));
     EXPECT_EQ(view.card(1)->value(), QStringLiteral("0"));
-    EXPECT_EQ(view.card(1)->label(), QStringLiteral("Total Words"));
     EXPECT_EQ(view.card(2)->value(), QStringLiteral("\u2014"));
     EXPECT_EQ(view.card(2)->label(), QStringLiteral("Avg WPM (record more to see)"));
     EXPECT_EQ(view.activity()->currentStreakText(), QStringLiteral("0 days streak"));
     EXPECT_EQ(view.activity()->longestStreakText(), QStringLiteral("LONGEST STREAK | 0 DAYS"));
-    HeatmapView* heatmap = view.activity()->heatmap();
-    EXPECT_FALSE(heatmap->olderButton()->isEnabled());
-    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
-    for (const auto& week : heatmap->model().weeks) {
-        for (const HeatmapCell& cell : week) {
-            EXPECT_EQ(cell.level, 0);
-        }
-    }
 
     // The long label wraps: three equal cards within the narrowest window.
     view.resize(MainWindowView::kMinimumWidth - MainWindowView::kSidebarWidth, 640);
@@ -82,54 +71,31 @@ TEST_F(InsightsViewTest, RoundsTheSpeedAndUsesTheSingularForOneDay)
     EXPECT_EQ(view.activity()->currentStreakText(), QStringLiteral("0 days streak"));
 }
 
-TEST_F(InsightsViewTest, OlderButtonNeedsHistoryBeforeTheShownWeeks)
+TEST_F(InsightsViewTest, PageButtonsNeedOlderHistoryAndTheStoreKeepsThePage)
 {
     data.addAt(localTime(2026, 2, 20, 9, 0), "inside the shown weeks");
     InsightsView view(data.store);
     HeatmapView* heatmap = view.activity()->heatmap();
     EXPECT_FALSE(heatmap->olderButton()->isEnabled());
-
+    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
     data.addAt(localTime(2025, 3, 4, 9, 0), "a year ago");
     test::UiStore::settle();
-    EXPECT_TRUE(heatmap->olderButton()->isEnabled());
-}
-
-TEST_F(InsightsViewTest, PageButtonsStepBackAndForward)
-{
-    data.addAt(localTime(2025, 3, 4, 9, 0), "a year ago");
-    InsightsView view(data.store);
-    HeatmapView* heatmap = view.activity()->heatmap();
-    ASSERT_EQ(heatmap->page(), 0);
-    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
+    ASSERT_TRUE(heatmap->olderButton()->isEnabled());
 
     QTest::mouseClick(heatmap->olderButton(), Qt::LeftButton);
     EXPECT_EQ(heatmap->page(), 1);
     EXPECT_TRUE(heatmap->newerButton()->isEnabled());
-    // Page 1 ends with the week 22 weeks before this week's Sunday (Mar 1).
-    const HeatmapCell& lastSunday = heatmap->model().weeks.back()[0];
-    ASSERT_TRUE(lastSunday.day.has_value());
-    using namespace std::chrono;
-    EXPECT_EQ(year_month_day(*lastSunday.day), year_month_day(local_days(2026y / March / 1) - weeks(22)));
-
-    // The store changing keeps the page the user went to.
     data.store.addEntry("today", 1, std::nullopt, std::nullopt);
     test::UiStore::settle();
-    EXPECT_EQ(heatmap->page(), 1);
-
+    EXPECT_EQ(heatmap->page(), 1) << "the store changing keeps the page the user went to";
     QTest::mouseClick(heatmap->newerButton(), Qt::LeftButton);
     EXPECT_EQ(heatmap->page(), 0);
     EXPECT_FALSE(heatmap->newerButton()->isEnabled());
-    // Wednesday: Sunday to Wednesday shown, Thursday to Saturday empty.
-    const auto& thisWeek = heatmap->model().weeks.back();
-    for (int day = 0; day < 7; ++day) {
-        EXPECT_EQ(thisWeek[static_cast<std::size_t>(day)].day.has_value(), day <= 3) << "day " << day;
-    }
 
     // Opening the page again starts at the current weeks.
     QTest::mouseClick(heatmap->olderButton(), Qt::LeftButton);
     view.show();
     EXPECT_EQ(heatmap->page(), 0);
-    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
 }
 
 // WCAG contrast of `front` drawn over the opaque `back`.

@@ -11,7 +11,6 @@
 
 #include "fakes/FakePreferences.h"
 #include "settings/Settings.h"
-#include "streaming/DeepgramLiveStreamer.h"
 
 namespace quillo {
 namespace {
@@ -32,19 +31,22 @@ protected:
         return picker;
     }
 
-    // The codes of the grid's cards that are shown, in grid order.
-    QStringList shownCodes() const
+    // The codes of the languages with a widget named prefix + code, in catalogue
+    // order; for the grid's cards only those shown.
+    QStringList codes(const QString& prefix, bool shownOnly) const
     {
-        QStringList codes;
+        QStringList found;
         for (const QuilloLanguage& language : QuilloLanguage::all()) {
-            auto* card = modal->findChild<QAbstractButton*>(QStringLiteral("language-") +
-                                                            QString::fromStdString(language.bcp47));
-            if (card != nullptr && !card->isHidden()) {
-                codes << QString::fromStdString(language.bcp47);
+            const QString code = QString::fromStdString(language.bcp47);
+            if (auto* widget = modal->findChild<QWidget*>(prefix + code);
+                widget != nullptr && !(shownOnly && widget->isHidden())) {
+                found << code;
             }
         }
-        return codes;
+        return found;
     }
+    QStringList shownCodes() const { return codes(QStringLiteral("language-"), true); }
+    QStringList chips() const { return codes(QStringLiteral("chip-"), false); }
 
     void search(const QString& text) { modal->findChild<QLineEdit*>(QStringLiteral("search"))->setText(text); }
     void clickCard(const char* code)
@@ -57,16 +59,6 @@ protected:
         ASSERT_NE(button, nullptr) << "no chip for " << code;
         button->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    QStringList chips() const
-    {
-        QStringList codes;
-        for (const QuilloLanguage& language : QuilloLanguage::all()) {
-            if (modal->findChild<QWidget*>(QStringLiteral("chip-") + QString::fromStdString(language.bcp47))) {
-                codes << QString::fromStdString(language.bcp47);
-            }
-        }
-        return codes;
     }
     void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -98,13 +90,8 @@ TEST_F(LanguagePickerModalTest, SearchMatchesEnglishOrNativeNamesIgnoringCaseAnd
         EXPECT_EQ(shownCodes(), c.expected) << "search '" << c.text.toStdString() << "'";
     }
 
-    for (const QString& blank : {QStringLiteral("   "), QString()}) {
-        search(blank);
-        const QStringList all = shownCodes();
-        ASSERT_EQ(all.size(), 52) << "search '" << blank.toStdString() << "'";
-        EXPECT_EQ(all.first(), QStringLiteral("en"));
-        EXPECT_EQ(all.last(), QStringLiteral("kk"));
-    }
+    search(QStringLiteral("   "));
+    EXPECT_EQ(shownCodes().size(), 52) << "blank shows all";
 }
 
 TEST_F(LanguagePickerModalTest, TheLastSelectedLanguageCannotBeRemoved)
@@ -132,13 +119,11 @@ TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAl
     prefs.setObject(setting::streamingEnabled.key, false);
     open();
     QSignalSpy saved(modal.data(), &LanguagePickerModal::saved);
-    QSignalSpy closed(modal.data(), &LanguagePickerModal::closed);
     clickCard("de");
     modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
     EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"en"});
     EXPECT_TRUE(prefs.boolForKey(setting::streamingEnabled.key));
     EXPECT_EQ(saved.count(), 1);
-    EXPECT_EQ(closed.count(), 1);
     settle();
     EXPECT_TRUE(modal.isNull());
 
@@ -147,14 +132,6 @@ TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAl
     clickCard("fr");
     QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Return);
     EXPECT_EQ(QuilloLanguage::enabled(prefs), (LanguageSet{"en", "fr"}));
-    EXPECT_FALSE(prefs.boolForKey(setting::streamingEnabled.key));
-    settle();
-    EXPECT_TRUE(modal.isNull());
-
-    open();
-    clickRemove("en");
-    modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
-    EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"fr"});
     EXPECT_FALSE(prefs.boolForKey(setting::streamingEnabled.key));
 }
 

@@ -19,7 +19,6 @@
 #include "platform/linux/XdgPaths.h"
 #include "settings/Settings.h"
 #include "ui/UiTestSupport.h"
-#include "ui/main/AppNavState.h"
 #include "ui/settings/KeyCaptureOverlay.h"
 #include "ui/settings/LanguagePickerModal.h"
 #include "ui/widgets/PillButton.h"
@@ -28,20 +27,58 @@
 namespace quillo {
 namespace {
 
-std::vector<int> storedCodes(const Preferences& preferences, const char* key)
+using Service = ServiceKeyStore::Service;
+
+// Saved keys in memory, with an environment that may override them.
+class MemoryServiceKeys final : public ServiceKeyStore
 {
-    std::vector<int> codes;
-    for (const auto& value : preferences.arrayForKey(key).value_or(std::vector<Preferences::Value>{})) {
-        codes.push_back(value.get<int>());
+public:
+    Source source(Service service) const override
+    {
+        return environment.contains(service) ? Source::environment
+                                             : (saved.contains(service) ? Source::keyring : Source::none);
     }
-    return codes;
-}
+    std::optional<std::string> key(Service service) const override
+    {
+        const auto& place = environment.contains(service) ? environment : saved;
+        const auto found = place.find(service);
+        return found == place.end() ? std::nullopt : std::optional(found->second);
+    }
+    std::string environmentName(Service) const override { return "OPENAI_API_KEY"; }
+    std::string filePath() const override { return "/fake/config/quillo/credentials.json"; }
+    void save(Service service, const std::string& key, Done done) override
+    {
+        if (refusal.empty()) {
+            saved[service] = key;
+        }
+        done(refusal);
+    }
+    void remove(Service service, Done done) override
+    {
+        saved.erase(service);
+        done({});
+    }
+    void setChangeCallback(std::function<void()>) override {}
+
+    std::map<Service, std::string> environment;
+    std::map<Service, std::string> saved;
+    std::string refusal; // what save reports, when not empty
+};
 
 std::vector<int> pillCodes(const SettingsView& view, HotkeyAction action)
 {
     std::vector<int> codes;
     for (const ShortcutPill* pill : view.pills(action)) {
         codes.push_back(pill->keyCode());
+    }
+    return codes;
+}
+
+std::vector<int> storedCodes(const Preferences& preferences, const char* key)
+{
+    std::vector<int> codes;
+    for (const auto& value : preferences.arrayForKey(key).value_or(std::vector<Preferences::Value>{})) {
+        codes.push_back(value.get<int>());
     }
     return codes;
 }
@@ -58,20 +95,25 @@ class SettingsViewTest : public ::testing::Test
 protected:
     SettingsView::Dependencies dependencies()
     {
+        const auto check = [](Service, const std::string& key) {
+            return key == "sk-good-key-1234" ? KeyCheckResult{true, "OpenAI accepted the key."}
+                                             : KeyCheckResult{false, "OpenAI refused the key (HTTP 401)."};
+        };
         return {data.preferences,
                 data.microphones,
                 data.store,
                 loginItem(),
                 data.credentials,
                 "Test Model",
-                lastPaste,
-                &data.serviceKeys};
+                [this] { return lastReport; },
+                &serviceKeys,
+                check};
     }
     virtual LoginItem& loginItem() { return data.loginItem; }
 
     test::UiStore data;
+    MemoryServiceKeys serviceKeys;
     std::optional<PasteReport> lastReport;
-    PasteMethodsCard::LastPaste lastPaste = [this] { return lastReport; };
 };
 
 TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
@@ -79,18 +121,11 @@ TEST_F(SettingsViewTest, KeyPillsOfferRemoveOnlyWhileTheActionHasAnotherKey)
     HotkeyStore(data.preferences).save({61, 58}, HotkeyAction::hold);
     SettingsView view(dependencies());
     view.show();
-
-    EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{61, 58}));
-    for (const ShortcutPill* pill : view.pills(HotkeyAction::hold)) {
-        EXPECT_NE(pill->removeButton(), nullptr) << pill->keyName().toStdString();
-    }
-    ASSERT_EQ(view.pills(HotkeyAction::toggle).size(), 1u);
-    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->removeButton(), nullptr);
-    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->keyName(), QStringLiteral("Right Ctrl"));
+    EXPECT_NE(view.pills(HotkeyAction::hold)[1]->removeButton(), nullptr);
+    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->removeButton(), nullptr) << "the only key of toggle";
 
     QTest::mouseClick(view.pills(HotkeyAction::hold)[0]->removeButton(), Qt::LeftButton);
     settle();
-    EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{58}));
     EXPECT_EQ(storedCodes(data.preferences, setting::holdKeys.key), (std::vector<int>{58}));
     EXPECT_EQ(view.pills(HotkeyAction::hold)[0]->removeButton(), nullptr);
 
@@ -110,43 +145,34 @@ TEST_F(SettingsViewTest, CapturedKeyIsAddedOrRefusedWithTheConflictMessage)
         QTest::mouseClick(view.addShortcutButton(action), Qt::LeftButton);
         auto* overlay = qobject_cast<KeyCaptureOverlay*>(view.captureOverlay());
         ASSERT_NE(overlay, nullptr);
-        EXPECT_EQ(view.capturingFor(), action);
         emit overlay->captured(keyCode, name);
         settle();
         EXPECT_EQ(view.captureOverlay(), nullptr) << "the overlay goes after one key";
-        EXPECT_EQ(view.capturingFor(), std::nullopt);
     };
 
     // Right Alt belongs to hold: refused for toggle, with the message.
     capture(HotkeyAction::toggle, 61, QStringLiteral("Right Alt"));
-    EXPECT_TRUE(view.duplicateWarning()->isVisible());
     EXPECT_EQ(view.duplicateWarning()->text(),
               QStringLiteral("⚠ Right Alt is already used for \"Hold to record\". Pick a different key."));
-    EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62}));
+    EXPECT_TRUE(view.duplicateWarning()->isVisible());
     EXPECT_FALSE(data.preferences.object(setting::toggleKeys.key).has_value()) << "nothing saved";
 
-    // Pressing "Add shortcut" again hides it; a free key is appended and saved.
-    QTest::mouseClick(view.addShortcutButton(HotkeyAction::toggle), Qt::LeftButton);
-    EXPECT_FALSE(view.duplicateWarning()->isVisible());
-    emit qobject_cast<KeyCaptureOverlay*>(view.captureOverlay())->captured(97, QStringLiteral("F6"));
-    settle();
-    EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 97}));
-    EXPECT_EQ(storedCodes(data.preferences, setting::toggleKeys.key), (std::vector<int>{62, 97}));
-
-    // A key the action already has changes nothing and says nothing.
+    // The next capture hides it; a free key is appended and saved.
     capture(HotkeyAction::toggle, 97, QStringLiteral("F6"));
     EXPECT_FALSE(view.duplicateWarning()->isVisible());
     EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{62, 97}));
+    EXPECT_EQ(storedCodes(data.preferences, setting::toggleKeys.key), (std::vector<int>{62, 97}));
 
     // Escape closes the overlay and binds nothing.
     QTest::mouseClick(view.addShortcutButton(HotkeyAction::hold), Qt::LeftButton);
     emit qobject_cast<KeyCaptureOverlay*>(view.captureOverlay())->cancelled();
     settle();
     EXPECT_EQ(view.captureOverlay(), nullptr);
-    EXPECT_EQ(view.capturingFor(), std::nullopt);
     EXPECT_EQ(pillCodes(view, HotkeyAction::hold), (std::vector<int>{61}));
 }
 
+// Streaming is on until a language picker save turns it off; the Deepgram
+// warning needs Deepgram and more than English alone.
 TEST_F(SettingsViewTest, LanguagePickerSaveRefreshesTheRowStreamingAndWarning)
 {
     data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
@@ -162,112 +188,34 @@ TEST_F(SettingsViewTest, LanguagePickerSaveRefreshesTheRowStreamingAndWarning)
     QTest::mouseClick(picker->findChild<QWidget*>(QStringLiteral("language-de")), Qt::LeftButton);
     QTest::mouseClick(picker->findChild<QPushButton*>(QStringLiteral("save")), Qt::LeftButton);
     settle();
-
     EXPECT_EQ(view.languagePicker(), nullptr);
     EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English · German (Deutsch)"));
     EXPECT_FALSE(view.streamingSwitch()->isChecked());
     EXPECT_TRUE(view.deepgramWarning()->isVisible());
-}
 
-TEST_F(SettingsViewTest, DeepgramWarningNeedsDeepgramAndMoreThanEnglishAlone)
-{
-    QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
-    data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
-    SettingsView view(dependencies());
-    view.show();
-    EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English · German (Deutsch)"));
-    EXPECT_TRUE(view.deepgramWarning()->isVisible());
-    EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Deepgram nova-3"));
-
-    // Choosing Auto in the picker stores it and takes the warning away.
-    QComboBox* engines = view.enginePicker();
-    const int autoIndex = engines->findData(QStringLiteral("auto"));
-    engines->setCurrentIndex(autoIndex);
-    emit engines->activated(autoIndex);
-    EXPECT_EQ(data.preferences.stringForKey(setting::transcriptionEngine.key), "auto");
-    EXPECT_FALSE(view.deepgramWarning()->isVisible());
-
-    // English alone is what Deepgram serves well.
-    data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
-    QuilloLanguage::setEnabled(data.preferences, {"en"});
-    view.hide();
-    view.show();
-    settle();
-    EXPECT_FALSE(view.deepgramWarning()->isVisible());
-    EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English"));
-}
-
-TEST_F(SettingsViewTest, UnknownEngineValueShowsAsAutoEverywhere)
-{
-    QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
-    data.preferences.setObject(setting::transcriptionEngine.key, "whisper-9000");
-    SettingsView view(dependencies());
-    view.show();
-
-    QComboBox* engines = view.enginePicker();
-    ASSERT_EQ(static_cast<std::size_t>(engines->count()), TranscriptionEngine::allCases().size());
-    for (std::size_t i = 0; i < TranscriptionEngine::allCases().size(); ++i) {
-        const TranscriptionEngine engine = TranscriptionEngine::allCases()[i];
-        EXPECT_EQ(engines->itemText(static_cast<int>(i)).toStdString(), engine.displayName());
-        EXPECT_EQ(engines->itemData(static_cast<int>(i)).toString().toStdString(), engine.rawValue());
-    }
-    EXPECT_EQ(engines->currentText(), QStringLiteral("Auto (recommended)"));
-    EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(),
-              QStringLiteral("Auto → Deepgram nova-3 (English) / OpenAI gpt-4o-mini-transcribe (other languages)"));
-    EXPECT_FALSE(view.deepgramWarning()->isVisible());
-    // Showing the value is not choosing it: the stored text stays until the user picks.
-    EXPECT_EQ(data.preferences.stringForKey(setting::transcriptionEngine.key), "whisper-9000");
-}
-
-TEST_F(SettingsViewTest, EngineStatusSaysWhatWillRunForTheChoiceLanguagesAndKeys)
-{
-    data.credentials.deepgram.reset();
-    SettingsView view(dependencies());
-    view.show();
-    const auto status = [&] { return view.engineStatus()->text().toStdString(); };
-    // English with only an OpenAI key: OpenAI stands in for Deepgram.
-    EXPECT_EQ(status(), "No Deepgram key: OpenAI transcribes and tidies your speech.");
-
+    // Picking another engine stores it and says what will run now.
     QComboBox* engines = view.enginePicker();
     const int local = engines->findData(QStringLiteral("local"));
-    ASSERT_GE(local, 0);
     engines->setCurrentIndex(local);
     emit engines->activated(local);
-    EXPECT_EQ(status(), "Your speech is transcribed on this computer, and nothing leaves it.");
+    EXPECT_EQ(data.preferences.stringForKey(setting::transcriptionEngine.key), "local");
+    EXPECT_FALSE(view.deepgramWarning()->isVisible());
+    EXPECT_EQ(view.engineStatus()->text().toStdString(),
+              "Your speech is transcribed on this computer (English only), and nothing leaves it.");
     EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Offline Test Model"));
 
-    // Languages and keys changed elsewhere count once the page is shown again.
+    // Keys changed elsewhere count once the page is shown again.
     data.preferences.setObject(setting::transcriptionEngine.key, "auto");
-    QuilloLanguage::setEnabled(data.preferences, {"en", "de"});
     data.credentials.openAI.reset();
+    data.credentials.deepgram.reset();
     view.hide();
     view.show();
     settle();
-    EXPECT_EQ(status(),
+    EXPECT_EQ(view.engineStatus()->text().toStdString(),
               "No OpenAI key: your speech is transcribed on this computer (English only), and nothing leaves it.");
-    data.credentials = test::FakeCredentials{};
-    view.hide();
-    view.show();
-    EXPECT_EQ(status(), "OpenAI transcribes and tidies your speech.");
 }
 
-TEST_F(SettingsViewTest, InstructionsAreStoredOnEveryEditAndFollowOutsideChanges)
-{
-    SettingsView view(dependencies());
-    view.show();
-    QPlainTextEdit* editor = view.instructionsEditor();
-    editor->setFocus();
-    QTest::keyClicks(editor, QStringLiteral("Use"));
-    EXPECT_EQ(data.preferences.stringForKey(setting::cleanupInstructions.key), "Use");
-    QTest::keyClick(editor, Qt::Key_Backspace);
-    EXPECT_EQ(data.preferences.stringForKey(setting::cleanupInstructions.key), "Us");
-
-    data.preferences.setObject(setting::cleanupInstructions.key, "Use British spelling");
-    settle();
-    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Use British spelling"));
-}
-
-TEST_F(SettingsViewTest, MicrophonePickerListsAutomaticThenTheDevicesFoundWhenShown)
+TEST_F(SettingsViewTest, InstructionsAndMicrophoneAreStoredOnEveryEditAndFollowOutsideChanges)
 {
     data.audioDevices.devices = {{"mic-a", "mic-a", "Desk Microphone", 3}};
     data.audioDevices.defaultID = 99; // not an input the list knows
@@ -275,12 +223,20 @@ TEST_F(SettingsViewTest, MicrophonePickerListsAutomaticThenTheDevicesFoundWhenSh
     data.audioDevices.devices.push_back({"mic-b", "mic-b", "Headset", 4});
     view.show();
 
+    QPlainTextEdit* editor = view.instructionsEditor();
+    editor->setFocus();
+    QTest::keyClicks(editor, QStringLiteral("Use"));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    EXPECT_EQ(data.preferences.stringForKey(setting::cleanupInstructions.key), "Us");
+    data.preferences.setObject(setting::cleanupInstructions.key, "Use British spelling");
+    settle();
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Use British spelling"));
+
+    // The devices are listed again when the page is shown.
     QComboBox* picker = view.microphonePicker();
     ASSERT_EQ(picker->count(), 3);
     EXPECT_EQ(picker->itemText(0), QStringLiteral("Automatic (system default)"));
-    EXPECT_EQ(picker->itemText(2), QStringLiteral("Headset"));
     EXPECT_EQ(picker->currentIndex(), 0);
-
     emit picker->activated(2);
     EXPECT_EQ(data.microphones.selectedUID(), "mic-b");
     settle();
@@ -296,10 +252,6 @@ TEST_F(SettingsViewTest, PasteMethodsAddTheLastApplicationWithItsDefaultAndFollo
 
     lastReport = PasteReport{"lxterminal", "Lxterminal", PasteMethod::ctrlShiftV, DeliveryOutcome::notDelivered};
     card.reload();
-    EXPECT_TRUE(card.hint()->isVisibleTo(&view));
-    EXPECT_TRUE(card.hint()->text().contains(QStringLiteral("Lxterminal")));
-    EXPECT_EQ(card.addLastApplicationButton()->text(), QStringLiteral("Add Lxterminal"));
-
     card.addLastApplicationButton()->click();
     EXPECT_EQ(PasteMethodTable::overrides(data.preferences),
               (std::map<std::string, PasteMethod>{{"lxterminal", PasteMethod::ctrlShiftV}}))
@@ -312,93 +264,64 @@ TEST_F(SettingsViewTest, PasteMethodsAddTheLastApplicationWithItsDefaultAndFollo
     emit picker->activated(picker->currentIndex());
     EXPECT_EQ(PasteMethodTable::methodFor(data.preferences, "lxterminal"), PasteMethod::typeText);
 
-    auto* remove = card.findChild<QToolButton*>();
-    ASSERT_NE(remove, nullptr);
-    remove->click();
+    card.findChild<QToolButton*>()->click();
     settle();
     EXPECT_TRUE(PasteMethodTable::overrides(data.preferences).empty());
     EXPECT_EQ(card.findChild<QComboBox*>(), nullptr);
 }
 
-TEST_F(SettingsViewTest, AboutShowsVersionAndTotalDictations)
-{
-    data.store.addEntry("one", 1, std::nullopt, std::nullopt);
-    data.store.addEntry("two", 1, std::nullopt, std::nullopt);
-    SettingsView view(dependencies());
-    view.show();
-    EXPECT_EQ(view.aboutValue(QStringLiteral("Version"))->text(), QStringLiteral("Quillo v1.3"));
-    EXPECT_EQ(view.aboutValue(QStringLiteral("Total dictations"))->text(), QStringLiteral("2"));
-    EXPECT_EQ(view.aboutValue(QStringLiteral("Cleanup"))->text(), QStringLiteral("OpenAI gpt-4o-mini"));
-}
-
-TEST_F(SettingsViewTest, FitsTheNarrowestMainWindowWithoutCuttingOffTheRightEdge)
-{
-    // The auto engine's About line and many languages are the longest texts.
-    QuilloLanguage::setEnabled(data.preferences, {"en", "de", "fr", "es", "it", "pt", "nl", "pl", "uk"});
-    HotkeyStore(data.preferences).save({61, 58, 54, 60}, HotkeyAction::hold);
-    SettingsView view(dependencies());
-    view.resize(MainWindowView::kMinimumWidth - MainWindowView::kSidebarWidth, 640);
-    view.show();
-    const QWidget* content = view.findChild<QWidget*>(QStringLiteral("settingsContent"));
-    ASSERT_NE(content, nullptr);
-    EXPECT_LE(content->minimumSizeHint().width(), content->parentWidget()->width());
-}
-
-// "Launch at Login" against the real autostart directory of a scratch
-// XDG_CONFIG_HOME, checked by the freedesktop validator.
 TEST_F(SettingsViewTest, ApiKeysAreSavedMaskedTestedAndTheEnvironmentSaysItWins)
 {
-    AppNavState nav;
-    MainWindowView window(data.windowDependencies(nav));
-    nav.setSelection(NavItem::settings);
-    window.show();
-    ApiKeysCard* card = qobject_cast<SettingsView*>(window.page(NavItem::settings))->apiKeys();
-    ASSERT_NE(card, nullptr);
-    using Service = ApiKeysCard::Service;
+    SettingsView view(dependencies());
+    view.show();
+    ApiKeysCard* card = view.apiKeys();
     QLineEdit* field = card->field(Service::openAI);
-    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(card->removeButton(Service::openAI)->isHidden()); // nothing saved to remove
-    EXPECT_FALSE(card->testButton(Service::openAI)->isEnabled());
+    EXPECT_FALSE(card->testButton(Service::openAI)->isEnabled()) << "nothing saved or typed to test";
 
     QTest::keyClicks(field, QStringLiteral("sk-good-key-1234"));
     card->showButton(Service::openAI)->click();
-    EXPECT_EQ(field->echoMode(), QLineEdit::Normal);
     card->saveButton(Service::openAI)->click();
-    EXPECT_EQ(data.serviceKeys.saved.at(Service::openAI), "sk-good-key-1234");
+    EXPECT_EQ(serviceKeys.saved.at(Service::openAI), "sk-good-key-1234");
     // Never shown again in full: the field empties and masks, the status names the end only.
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_EQ(field->echoMode(), QLineEdit::Password);
     EXPECT_EQ(card->status(Service::openAI)->text(), QStringLiteral("Saved in the desktop's keyring (ends in …1234)."));
-    EXPECT_FALSE(card->removeButton(Service::openAI)->isHidden());
 
-    const struct
-    {
-        const char* name;
-        const char* typed;
-        const char* status;
-    } checks[] = {{"saved key", "", "OpenAI accepted the key."},
-                  {"typed key", "sk-bad", "OpenAI refused the key (HTTP 401)."}};
-    for (const auto& check : checks) {
-        field->setText(QString::fromUtf8(check.typed));
+    // The saved key is tested when the field is empty, the typed one otherwise.
+    for (const auto& [typed, status] :
+         {std::pair{"", "OpenAI accepted the key."}, std::pair{"sk-bad", "OpenAI refused the key (HTTP 401)."}}) {
+        field->setText(QString::fromUtf8(typed));
         card->testButton(Service::openAI)->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            return card->status(Service::openAI)->text() == QString::fromUtf8(check.status);
-        })) << "case "
-            << check.name << ": " << card->status(Service::openAI)->text().toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return card->status(Service::openAI)->text() == QString::fromUtf8(status); }))
+            << "case " << typed << ": " << card->status(Service::openAI)->text().toStdString();
     }
     field->clear();
 
-    data.serviceKeys.environment[Service::openAI] = "sk-from-the-environment";
+    serviceKeys.environment[Service::openAI] = "sk-from-the-environment";
     card->reload();
-    EXPECT_TRUE(card->status(Service::openAI)->text().contains(QStringLiteral("OPENAI_API_KEY")));
-    EXPECT_TRUE(card->status(Service::openAI)->text().contains(QStringLiteral("wins over a saved key")));
+    EXPECT_EQ(card->status(Service::openAI)->text(),
+              QStringLiteral("In use: the key in OPENAI_API_KEY from Quillo's environment (ends in …ment), which wins "
+                             "over a saved key."));
 
-    data.serviceKeys.refusal = "The key was not saved: disk full";
+    serviceKeys.refusal = "The key was not saved: disk full";
     QTest::keyClicks(card->field(Service::deepgram), QStringLiteral("dg-key"));
     card->saveButton(Service::deepgram)->click();
     EXPECT_EQ(card->status(Service::deepgram)->text(), QStringLiteral("The key was not saved: disk full"));
 }
 
+TEST_F(SettingsViewTest, LaunchAtLoginKeepsTheChoiceWhenRegistrationFails)
+{
+    data.loginItem.fail = true;
+    SettingsView view(dependencies());
+    view.show();
+    QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
+    EXPECT_EQ(data.loginItem.requests, (std::vector<bool>{true}));
+    EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked());
+    EXPECT_TRUE(data.preferences.boolForKey(setting::launchAtLogin.key));
+}
+
+// "Launch at Login" against the real autostart directory of a scratch
+// XDG_CONFIG_HOME, checked by the freedesktop validator.
 class LaunchAtLoginTest : public SettingsViewTest
 {
 protected:
@@ -411,17 +334,6 @@ protected:
     }
     void TearDown() override { qputenv("XDG_CONFIG_HOME", previous); }
     LoginItem& loginItem() override { return *item; }
-
-    static QString validate(const QString& path)
-    {
-        QProcess validator;
-        validator.start(QStringLiteral("desktop-file-validate"), {path});
-        if (!validator.waitForFinished(10000)) {
-            return QStringLiteral("desktop-file-validate did not run (scripts/install-deps.sh installs it)");
-        }
-        const QString output = QString::fromUtf8(validator.readAll());
-        return validator.exitCode() == 0 ? output : QStringLiteral("exit %1: ").arg(validator.exitCode()) + output;
-    }
 
     QTemporaryDir config;
     QByteArray previous;
@@ -436,19 +348,18 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesIt)
     SettingsView view(dependencies());
     view.show();
     const QString entry = config.path() + QStringLiteral("/autostart/org.quillo.Quillo.desktop");
-    ASSERT_FALSE(view.launchAtLoginSwitch()->isChecked());
-
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
     EXPECT_TRUE(data.preferences.boolForKey(setting::launchAtLogin.key));
-    ASSERT_TRUE(QFile::exists(entry));
-    EXPECT_EQ(validate(entry), QString());
+    QProcess validator;
+    validator.start(QStringLiteral("desktop-file-validate"), {entry});
+    ASSERT_TRUE(validator.waitForFinished(10000)) << "scripts/install-deps.sh installs desktop-file-validate";
+    EXPECT_EQ(validator.exitCode(), 0) << validator.readAll().toStdString();
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains(R"(Exec="/opt/My \\"Apps\\"/\\$HOME/quillo 100%%")"));
 
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
     EXPECT_FALSE(data.preferences.boolForKey(setting::launchAtLogin.key));
-    EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(QDir(config.path() + QStringLiteral("/autostart")).isEmpty()) << "no temporary file left behind";
 }
 
@@ -466,17 +377,6 @@ TEST_F(LaunchAtLoginTest, AnInstalledQuilloTakesOverAnEntryOfAnotherCopy)
     ASSERT_TRUE(item->setRegistered(false));
     item->startThisProgram();
     EXPECT_TRUE(QDir(QString::fromStdString(directory)).isEmpty()) << "the user's choice not to start it stands";
-}
-
-TEST_F(SettingsViewTest, LaunchAtLoginKeepsTheChoiceWhenRegistrationFails)
-{
-    data.loginItem.fail = true;
-    SettingsView view(dependencies());
-    view.show();
-    QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
-    EXPECT_EQ(data.loginItem.requests, (std::vector<bool>{true}));
-    EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked());
-    EXPECT_TRUE(data.preferences.boolForKey(setting::launchAtLogin.key));
 }
 
 } // namespace

@@ -1,8 +1,6 @@
 #include "ui/main/SnippetsView.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QEnterEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -49,9 +47,6 @@ TEST_F(SnippetsViewTest, SaveNeedsBothFieldsAndStoresThemTrimmed)
     view.newSnippetButton()->click();
     SnippetFormSheet* sheet = view.sheet();
     ASSERT_NE(sheet, nullptr);
-    EXPECT_TRUE(view.showingAdd());
-    EXPECT_EQ(sheet->title(), QStringLiteral("New Snippet"));
-    EXPECT_EQ(sheet->triggerField()->placeholderText(), QStringLiteral("e.g. my email address"));
 
     struct Case
     {
@@ -77,7 +72,6 @@ TEST_F(SnippetsViewTest, SaveNeedsBothFieldsAndStoresThemTrimmed)
     // The trigger loses spaces and tabs, the expansion all surrounding white space.
     saveThroughSheet(view, QStringLiteral("  my email\t"), QStringLiteral("\n anna@example.com\n\n"));
     EXPECT_EQ(view.sheet(), nullptr);
-    EXPECT_FALSE(view.showingAdd());
     ASSERT_EQ(data.store.snippets().size(), 1U);
     EXPECT_EQ(data.store.snippets()[0].trigger, "my email");
     EXPECT_EQ(data.store.snippets()[0].expansion, "anna@example.com");
@@ -106,33 +100,19 @@ TEST_F(SnippetsViewTest, EditKeepsIdentityAndPlaceAndDeleteGoesById)
     view.show();
     ASSERT_EQ(view.rows().size(), 3U);
 
-    SnippetRow* middle = view.rows()[1];
-    EXPECT_FALSE(middle->editButton()->isVisible());
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(middle, &enter);
-    EXPECT_TRUE(middle->editButton()->isVisible());
-    EXPECT_TRUE(middle->deleteButton()->isVisible());
-
     // Cancel leaves the snippet as it was.
-    middle->editButton()->click();
+    view.rows()[1]->editButton()->click();
     ASSERT_NE(view.sheet(), nullptr);
-    EXPECT_EQ(view.sheet()->title(), QStringLiteral("Edit Snippet"));
     EXPECT_EQ(view.sheet()->triggerField()->text(), QStringLiteral("two"));
     EXPECT_EQ(view.sheet()->expansionEditor()->toPlainText(), QStringLiteral("second"));
-    ASSERT_TRUE(view.editingSnippet().has_value());
-    EXPECT_EQ(view.editingSnippet()->id, before[1].id);
     view.sheet()->reject();
     test::UiStore::settle();
-    EXPECT_FALSE(view.editingSnippet().has_value());
     EXPECT_EQ(data.store.snippets(), before);
 
     view.rows()[1]->editButton()->click();
     saveThroughSheet(view, QStringLiteral("TWO "), QStringLiteral("second, edited"));
-    const std::vector<Snippet> after = data.store.snippets();
-    ASSERT_EQ(after.size(), 3U);
-    EXPECT_EQ(after[0], before[0]);
-    EXPECT_EQ(after[1], (Snippet{before[1].id, "TWO", "second, edited"}));
-    EXPECT_EQ(after[2], before[2]);
+    EXPECT_EQ(data.store.snippets(),
+              (std::vector<Snippet>{before[0], {before[1].id, "TWO", "second, edited"}, before[2]}));
     EXPECT_EQ(shownTriggers(view),
               (QStringList{QStringLiteral("one"), QStringLiteral("TWO"), QStringLiteral("three")}));
 
@@ -144,21 +124,6 @@ TEST_F(SnippetsViewTest, EditKeepsIdentityAndPlaceAndDeleteGoesById)
     view.rows()[0]->deleteButton()->click();
     view.rows()[0]->deleteButton()->click();
     EXPECT_TRUE(data.store.snippets().empty());
-    EXPECT_TRUE(view.showsEmptyState());
-}
-
-TEST_F(SnippetsViewTest, FollowsTheStoreAtOnce)
-{
-    SnippetsView view(data.store);
-    data.store.addSnippet("addr", "1 Main Street");
-    test::UiStore::settle();
-    EXPECT_EQ(shownTriggers(view), QStringList{QStringLiteral("addr")});
-    SnippetRow* row = view.rows()[0];
-    data.store.addWord("unrelated");
-    test::UiStore::settle();
-    EXPECT_EQ(view.rows()[0], row);
-    data.store.removeSnippet({0});
-    test::UiStore::settle();
     EXPECT_TRUE(view.showsEmptyState());
 }
 
