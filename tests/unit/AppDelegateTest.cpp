@@ -57,11 +57,8 @@ protected:
                 hotkeys = manager.get();
                 return manager;
             },
-            [this] {
-                ++indicatorsCreated;
-                return std::make_unique<FakeRecordingIndicator>(indicatorEvents);
-            },
-            [this] { ++quitRequests; },
+            [this] { return std::make_unique<FakeRecordingIndicator>(indicatorEvents); },
+            [] {},
         });
         launched->applicationDidFinishLaunching();
         return launched;
@@ -112,17 +109,8 @@ protected:
     FakeLiveStreamerFactory streamers;
     FakeHotkeyControl* hotkeys = nullptr;
     std::vector<std::string> indicatorEvents;
-    int indicatorsCreated = 0;
-    int quitRequests = 0;
     std::shared_ptr<AppDelegate> delegate;
 };
-
-TEST_F(AppDelegateTest, LaunchShowsHomeWithDictationOnAndWritesNoPreferences)
-{
-    EXPECT_EQ(statusItem.toggleTitle, "Dictation: ON");
-    EXPECT_EQ(windowHost.shown, std::vector<NavItem>{NavItem::home});
-    EXPECT_FALSE(disk.file(FakePreferences::kPath).has_value()) << "defaults are never written";
-}
 
 TEST_F(AppDelegateTest, SuccessfulDictationStoresPastesAndDeletesTheRecordingLast)
 {
@@ -154,18 +142,25 @@ TEST_F(AppDelegateTest, SuccessfulDictationStoresPastesAndDeletesTheRecordingLas
 
 TEST_F(AppDelegateTest, SnippetExpansionIsPastedButHistoryKeepsWhatWasSaid)
 {
+    hotkeys->callbacks.onPasteLast();
+    EXPECT_TRUE(paster.pastes.empty()) << "nothing to paste before a success";
+
     history.addSnippet("my address", "1 Long Road, Springfield");
     transcriber.willReturn({"my address", true});
     record("/rec/clip_1.m4a");
+    settle();
+    transcriber.willThrow(DictationError::network());
+    record("/rec/clip_2.m4a");
     settle();
 
     ASSERT_EQ(entries().size(), 1u);
     EXPECT_EQ(entries()[0].text(), "my address");
     EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"1 Long Road, Springfield", true}));
 
-    delegate->pasteLast();
+    hotkeys->callbacks.onPasteLast(); // runs at once: no main-queue hop
+    ASSERT_EQ(paster.pastes.size(), 2u);
     EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"1 Long Road, Springfield", false}))
-        << "paste-last pastes the expansion and never presses Return";
+        << "paste-last pastes the expansion, never presses Return, and outlives a failure";
 }
 
 TEST_F(AppDelegateTest, EmptyResultLeavesEverythingUntouched)
@@ -223,18 +218,13 @@ TEST_F(AppDelegateTest, FailedDictationsAreKeptAndTheRetryButtonCompletesThem)
                                              "from History."
                                            : " The dictation was kept: retry it from History.")}))
             << "case " << c.name;
-        EXPECT_TRUE(paster.pastes.empty()) << "case " << c.name;
         EXPECT_TRUE(entries().empty()) << "case " << c.name;
-        EXPECT_EQ(statusItem.currentSymbol(), "mic") << "case " << c.name;
         EXPECT_FALSE(disk.exists("/rec/clip_1.m4a")) << "case " << c.name;
         EXPECT_FALSE(disk.exists("/rec/clip_1.m4a.json")) << "case " << c.name << ": no processing note is left";
 
         const auto pending = kept.list();
         ASSERT_EQ(pending.size(), 1u) << "case " << c.name;
         EXPECT_EQ(pending[0].error, c.error) << "case " << c.name;
-        EXPECT_EQ(pending[0].duration, 2.5) << "case " << c.name;
-        EXPECT_EQ(pending[0].appName, "Editor") << "case " << c.name;
-        EXPECT_EQ(pending[0].languages, std::vector<std::string>{"en"}) << "case " << c.name;
         EXPECT_EQ(disk.file(pending[0].audioPath)->contents, "audio") << "case " << c.name;
         EXPECT_EQ(notifier.actions.size(), c.buttons ? 1u : 0u) << "case " << c.name;
 
@@ -256,7 +246,6 @@ TEST_F(AppDelegateTest, FailedDictationsAreKeptAndTheRetryButtonCompletesThem)
         ASSERT_EQ(entries().size(), 1u) << "case " << c.name;
         EXPECT_EQ(entries()[0].text(), "Kept words.") << "case " << c.name;
         EXPECT_EQ(entries()[0].date(), pending[0].date) << "case " << c.name;
-        EXPECT_EQ(entries()[0].duration(), 2.5) << "case " << c.name;
         EXPECT_EQ(paster.copies, std::vector<std::string>{"Kept words."}) << "case " << c.name;
         EXPECT_TRUE(paster.pastes.empty()) << "case " << c.name << ": the cursor is elsewhere by now";
         EXPECT_EQ(notifier.sent.back().first, "Dictation Transcribed") << "case " << c.name;
@@ -314,23 +303,6 @@ TEST_F(AppDelegateTest, CrashLeftoversAreKeptAtLaunchAndQuittingKeepsWhatIsStill
     EXPECT_EQ(pending[0].error, AppDelegate::kInterruptedError);
     EXPECT_EQ(pending[1].date, 1765000000.5 - kReferenceDateUnixSeconds) << "the time in its name";
     EXPECT_TRUE(disk.listFiles("/rec").empty());
-}
-
-TEST_F(AppDelegateTest, PasteLastBeforeAnySuccessDoesNothingAndSurvivesFailures)
-{
-    hotkeys->callbacks.onPasteLast();
-    EXPECT_TRUE(paster.pastes.empty());
-
-    transcriber.willReturn({"Send it.", true});
-    record("/rec/clip_1.m4a");
-    settle();
-    transcriber.willThrow(DictationError::network());
-    record("/rec/clip_2.m4a");
-    settle();
-
-    hotkeys->callbacks.onPasteLast(); // runs at once: no main-queue hop
-    ASSERT_EQ(paster.pastes.size(), 2u);
-    EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"Send it.", false}));
 }
 
 TEST_F(AppDelegateTest, ACancelledRecordingIsDroppedSilentlyAndAFailedOneKeepsTheStreamedWords)
@@ -396,8 +368,6 @@ TEST_F(AppDelegateTest, StreamingUsesTheLanguagesAtStartAndHandsItsTranscriptOnU
     ASSERT_EQ(streamers.askedWith.size(), 1u);
     EXPECT_EQ(streamers.askedWith[0], LanguageSet{"en"});
     ASSERT_EQ(streamers.created.size(), 1u) << "the stream started for English alone";
-    EXPECT_EQ(streamers.created[0]->startCount, 1);
-    EXPECT_EQ(streamers.created[0]->finishCount, 1);
     ASSERT_EQ(transcriber.calls.size(), 1u);
     EXPECT_EQ(transcriber.calls[0].languages, (LanguageSet{"de", "en"})) << "read again for the transcription";
     EXPECT_EQ(transcriber.calls[0].streamedTranscript, "streamed words");
@@ -431,51 +401,27 @@ TEST_F(AppDelegateTest, OverlappingDictationsKeepTheirOwnValuesAndTheIconTellsTh
     EXPECT_EQ(entries()[1].text(), "second");
     EXPECT_DOUBLE_EQ(entries()[1].duration(), 3.0);
     EXPECT_EQ(entries()[1].appName(), "Mail");
-    EXPECT_EQ(indicatorsCreated, 1) << "the indicator is created once and reused";
 }
 
-TEST_F(AppDelegateTest, IconStaysProcessingWhileAnotherDictationIsStillProcessing)
-{
-    transcriber.willReturn({"one", false});
-    transcriber.willReturn({"two", false});
-    record("/rec/clip_1.m4a");
-    record("/rec/clip_2.m4a");
-    ASSERT_EQ(executor.pendingCount(), 2u);
-
-    ASSERT_TRUE(executor.runOne()); // only the first dictation finishes
-    mainQueue.drain();
-    EXPECT_EQ(paster.pastes.size(), 1u);
-    EXPECT_EQ(statusItem.currentSymbol(), "ellipsis.circle");
-
-    settle();
-    EXPECT_EQ(paster.pastes.size(), 2u);
-    EXPECT_EQ(statusItem.currentSymbol(), "mic");
-}
-
+// A dictation already processing when dictation is switched off runs to its
+// end and settles on "mic.slash".
 TEST_F(AppDelegateTest, DictationOffSwitchesIconMenuAndHotkeys)
 {
-    delegate->toggleDictation();
-    EXPECT_FALSE(hotkeys->enabled);
-    EXPECT_EQ(statusItem.toggleTitle, "Dictation: OFF");
-    EXPECT_EQ(statusItem.images.back(), (std::pair<std::string, std::string>{"mic.slash", "\u2014"}));
-
-    // A dictation already processing runs to its end and settles on "mic.slash".
-    delegate->toggleDictation();
     transcriber.willReturn({"late", false});
     record("/rec/clip_1.m4a");
     delegate->toggleDictation();
-    EXPECT_EQ(statusItem.currentSymbol(), "mic.slash");
+    EXPECT_FALSE(hotkeys->enabled);
+    EXPECT_EQ(statusItem.toggleTitle, "Dictation: OFF");
     settle();
     EXPECT_EQ(statusItem.currentSymbol(), "mic.slash");
     EXPECT_EQ(paster.pastes.size(), 1u);
 
     delegate->toggleDictation();
     EXPECT_TRUE(hotkeys->enabled);
-    EXPECT_EQ(statusItem.toggleTitle, "Dictation: ON");
-    EXPECT_EQ(statusItem.images.back(), (std::pair<std::string, std::string>{"mic", "Q"}));
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
 }
 
-TEST_F(AppDelegateTest, CommandsReachTheKeysUnlessRefusedAndEveryStateChangeIsAnnounced)
+TEST_F(AppDelegateTest, CommandsAreRefusedWhenTheyCannotRunAndEveryStateChangeIsAnnounced)
 {
     std::vector<std::string> states;
     delegate->setStateObserver(
@@ -494,21 +440,6 @@ TEST_F(AppDelegateTest, CommandsReachTheKeysUnlessRefusedAndEveryStateChangeIsAn
     const auto refusal = delegate->runCommand(Command::toggle);
     ASSERT_TRUE(refusal.has_value());
     EXPECT_NE(refusal->find("switched off"), std::string::npos) << *refusal;
-    EXPECT_EQ(hotkeys->commands, (std::vector<Command>{Command::start, Command::pasteLast}));
-}
-
-TEST_F(AppDelegateTest, MenuActionsReachTheDelegateAndQuittingFinishesTheRecording)
-{
-    statusItem.actions.openMainWindow();
-    EXPECT_EQ(windowHost.shown.back(), NavItem::home);
-    statusItem.actions.toggleDictation();
-    EXPECT_FALSE(delegate->isEnabled());
-    statusItem.actions.quit();
-    EXPECT_EQ(quitRequests, 1);
-    delegate->applicationWillTerminate();
-    EXPECT_EQ(hotkeys->finishRecordingCount, 1) << "quitting finishes a recording in progress";
-    EXPECT_TRUE(delegate->applicationShouldHandleReopen());
-    EXPECT_EQ(windowHost.shown.size(), 3u);
 }
 
 TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheirTexts)

@@ -42,54 +42,26 @@ protected:
     OpenAIService service{{preferences, preferences.disk(), clock, log, services, lists, credentials, localSpeech}};
 };
 
-TEST_F(OpenAIServiceTest, EngineRoutingPicksTheProviderForTheLanguages)
+TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadAndBlankTextIsAnEmptyResult)
 {
-    struct Case
-    {
-        const char* name;
-        const char* engine; // nullptr: unset
-        LanguageSet languages;
-        bool expectDeepgram;
-    };
-    const std::vector<Case> cases = {
-        {"auto, English alone", nullptr, {"en"}, true},
-        {"auto, English and Spanish", "auto", {"en", "es"}, false},
-        {"auto, Spanish", "auto", {"es"}, false},
-        {"openai, English", "openai", {"en"}, false},
-        {"deepgram, Japanese", "deepgram", {"ja"}, true},
-        {"unknown value reads as auto", "OpenAI", {"en"}, true},
-    };
-    for (const auto& c : cases) {
-        if (c.engine) {
-            preferences.setObject("quillo.transcriptionEngine", c.engine);
-        } else {
-            preferences.removeObject("quillo.transcriptionEngine");
-        }
-        services.openAIUploads.clear();
-        services.deepgramUploads.clear();
-        services.openAIAnswer.text = services.deepgramAnswer.text = "two words";
-        EXPECT_EQ(run(c.languages).text, "two words") << "case " << c.name;
-        EXPECT_EQ(services.deepgramUploads.size(), c.expectDeepgram ? 1u : 0u) << "case " << c.name;
-        EXPECT_EQ(services.openAIUploads.size(), c.expectDeepgram ? 0u : 1u) << "case " << c.name;
-        if (!c.expectDeepgram) {
-            EXPECT_EQ(services.openAIUploads[0].first, "m4a-bytes") << "case " << c.name;
-            EXPECT_EQ(services.openAIUploads[0].second, c.languages) << "case " << c.name;
-        }
-    }
-}
+    services.deepgramAnswer.text = " \t ";
+    EXPECT_EQ(run(), (DictationResult{"", false}));
+    EXPECT_TRUE(logLines().empty());
 
-TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadUnlessEmpty)
-{
     services.deepgramAnswer.text = "uploaded";
     EXPECT_EQ(run({"en"}, "streamed").text, "streamed");
-    EXPECT_TRUE(services.deepgramUploads.empty());
-
+    EXPECT_EQ(services.deepgramUploads.size(), 1u);
     EXPECT_EQ(run({"en"}, "").text, "uploaded") << "an empty stream result means upload";
-    EXPECT_EQ(services.deepgramUploads.size(), 1u);
-
+    EXPECT_EQ(services.deepgramUploads.size(), 2u);
     EXPECT_EQ(run({"en"}, "  \t ").text, "") << "blank streamed text is an empty result, without upload";
-    EXPECT_EQ(services.deepgramUploads.size(), 1u);
+    EXPECT_EQ(services.deepgramUploads.size(), 2u);
     EXPECT_TRUE(services.cleanups.empty());
+
+    // Only line breaks: not empty, no letters, so the script test fails and
+    // clean-up runs.
+    services.deepgramAnswer.text = "\n\n";
+    run();
+    EXPECT_EQ(services.cleanups.size(), 1u);
 }
 
 // Dictated text stays out of the log unless asked for: the log outlives the
@@ -117,20 +89,6 @@ TEST_F(OpenAIServiceTest, LogLinesGiveLengthsUnlessTextLoggingIsOn)
                   "[Quillo] Cleanup output: I'm sorry, but I can only format text.",
                   "[Quillo] REFUSAL DETECTED: I'm sorry, but I can only format text.",
               }));
-}
-
-TEST_F(OpenAIServiceTest, BlankTranscriptsReturnEmptyWithoutLoggingButLineBreaksAreNotBlank)
-{
-    services.deepgramAnswer.text = " \t ";
-    EXPECT_EQ(run(), (DictationResult{"", false}));
-    EXPECT_TRUE(logLines().empty());
-
-    // Only line breaks: not empty, no letters, so the script test fails and
-    // clean-up runs.
-    services.deepgramAnswer.text = "\n\n";
-    services.cleanupAnswer.text = "";
-    run();
-    EXPECT_EQ(services.cleanups.size(), 1u);
 }
 
 TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsHold)
@@ -360,7 +318,12 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
                 }
                 continue;
             }
+            services.openAIUploads.clear();
             EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
+            if (via == "openai") {
+                EXPECT_EQ(services.openAIUploads.at(0), std::make_pair(std::string("m4a-bytes"), c.languages))
+                    << "case " << name;
+            }
             EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
                 << "case " << name << ": " << logLines().back();
         }
@@ -399,18 +362,6 @@ TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen
     EXPECT_EQ(recognizer.heardSamples.load(), 5u) << "heard, not decoded from the file's 9 bytes";
     preferences.setObject("quillo.transcriptionEngine", "openai");
     EXPECT_EQ(service.hearRecording(kAudio), nullptr);
-}
-
-TEST(DictationErrorText, DescriptionsAreTheUserFacingTexts)
-{
-    EXPECT_STREQ(DictationError::api("Invalid file format.").what(), "API error: Invalid file format.");
-    EXPECT_EQ(DictationError::api("x").message(), "x");
-    EXPECT_STREQ(DictationError::network().what(), "No internet connection.");
-    EXPECT_STREQ(DictationError::auth(DictationError::Service::openAI).what(),
-                 "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.");
-    EXPECT_STREQ(DictationError::auth(DictationError::Service::deepgram).what(),
-                 "Deepgram rejected the API key. Check DEEPGRAM_API_KEY or credentials.json.");
-    EXPECT_STREQ(DictationError::parse().what(), "Unexpected response from server.");
 }
 
 } // namespace
