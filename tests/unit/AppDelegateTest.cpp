@@ -112,7 +112,7 @@ protected:
     std::shared_ptr<AppDelegate> delegate;
 };
 
-TEST_F(AppDelegateTest, SuccessfulDictationStoresPastesAndDeletesTheRecordingLast)
+TEST_F(AppDelegateTest, DictationStoresPastesAndDeletesTheRecordingLastAndAnEmptyOneChangesNothing)
 {
     transcriber.willReturn({"Hello there.", true});
     record("/rec/clip_1.m4a", 2500ms);
@@ -137,6 +137,15 @@ TEST_F(AppDelegateTest, SuccessfulDictationStoresPastesAndDeletesTheRecordingLas
 
     settle();
     EXPECT_FALSE(disk.exists("/rec/clip_1.m4a"));
+
+    // An empty result leaves everything as it was but the recording.
+    transcriber.willReturn({"", false});
+    record("/rec/clip_2.m4a");
+    settle();
+    EXPECT_EQ(entries().size(), 1u);
+    EXPECT_EQ(paster.pastes.size(), 1u);
+    EXPECT_EQ(delegate->lastPastedText(), "Hello there.");
+    EXPECT_FALSE(disk.exists("/rec/clip_2.m4a"));
     EXPECT_TRUE(notifier.sent.empty());
 }
 
@@ -161,24 +170,6 @@ TEST_F(AppDelegateTest, SnippetExpansionIsPastedButHistoryKeepsWhatWasSaid)
     ASSERT_EQ(paster.pastes.size(), 2u);
     EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"1 Long Road, Springfield", false}))
         << "paste-last pastes the expansion, never presses Return, and outlives a failure";
-}
-
-TEST_F(AppDelegateTest, EmptyResultLeavesEverythingUntouched)
-{
-    transcriber.willReturn({"first", false});
-    record("/rec/clip_1.m4a");
-    settle();
-
-    transcriber.willReturn({"", false});
-    record("/rec/clip_2.m4a");
-    settle();
-
-    EXPECT_EQ(entries().size(), 1u);
-    EXPECT_EQ(paster.pastes.size(), 1u);
-    EXPECT_EQ(delegate->lastPastedText(), "first");
-    EXPECT_TRUE(notifier.sent.empty());
-    EXPECT_EQ(statusItem.currentSymbol(), "mic");
-    EXPECT_FALSE(disk.exists("/rec/clip_2.m4a"));
 }
 
 // The texts of each error kind are the errors' own business; here both paths:
@@ -319,14 +310,21 @@ TEST_F(AppDelegateTest, ACancelledRecordingIsDroppedSilentlyAndAFailedOneKeepsTh
     EXPECT_EQ(indicatorEvents, (std::vector<std::string>{"show", "hide"}));
     EXPECT_EQ(executor.pendingCount(), 0u);
 
-    // The recorder failed (and said why), but the live stream heard the words.
+    // The recorder failed (and said why), but the live stream heard the
+    // words. The stream went by the languages at the start; the transcription
+    // reads them again.
     streamers.nextTranscript = "streamed words";
     transcriber.willReturn({"Streamed words.", false});
-    record(std::nullopt);
+    hotkeys->callbacks.onStartRecording();
+    mainQueue.drain();
+    preferences.setObject("enabledLanguages", std::vector<std::string>{"de", "en"});
+    hotkeys->callbacks.onStopRecording(std::nullopt);
     settle();
+    EXPECT_EQ(streamers.askedWith.back(), LanguageSet{"en"});
     ASSERT_EQ(transcriber.calls.size(), 1u);
     EXPECT_EQ(transcriber.calls[0].audioPath, "");
     EXPECT_EQ(transcriber.calls[0].streamedTranscript, "streamed words");
+    EXPECT_EQ(transcriber.calls[0].languages, (LanguageSet{"de", "en"}));
     EXPECT_EQ(paster.pastes, (std::vector<std::pair<std::string, bool>>{{"Streamed words.", false}}));
 
     // Neither a file nor streamed words: nothing to do.
@@ -353,24 +351,6 @@ TEST_F(AppDelegateTest, WithoutAStartOrAFrontApplicationTheEntryNamesNoApplicati
         EXPECT_FALSE(entry.appBundleID()) << entry.text();
         EXPECT_FALSE(entry.appName()) << entry.text();
     }
-}
-
-TEST_F(AppDelegateTest, StreamingUsesTheLanguagesAtStartAndHandsItsTranscriptOnUnchanged)
-{
-    streamers.nextTranscript = "streamed words";
-    transcriber.willReturn({"Hallo.", false});
-    hotkeys->callbacks.onStartRecording();
-    mainQueue.drain();
-    preferences.setObject("enabledLanguages", std::vector<std::string>{"de", "en"});
-    hotkeys->callbacks.onStopRecording(std::string("/rec/clip_1.m4a"));
-    settle();
-
-    ASSERT_EQ(streamers.askedWith.size(), 1u);
-    EXPECT_EQ(streamers.askedWith[0], LanguageSet{"en"});
-    ASSERT_EQ(streamers.created.size(), 1u) << "the stream started for English alone";
-    ASSERT_EQ(transcriber.calls.size(), 1u);
-    EXPECT_EQ(transcriber.calls[0].languages, (LanguageSet{"de", "en"})) << "read again for the transcription";
-    EXPECT_EQ(transcriber.calls[0].streamedTranscript, "streamed words");
 }
 
 TEST_F(AppDelegateTest, OverlappingDictationsKeepTheirOwnValuesAndTheIconTellsTheTruth)
