@@ -129,13 +129,8 @@ TEST(EnvironmentCredentialsTest, AFileOthersCanReadIsReported)
     std::filesystem::remove_all(directory);
 }
 
-TEST(EnvironmentEndpointsTest, VendorDefaultsUnlessOverridden)
+TEST(EnvironmentEndpointsTest, OverridesLoseTheirTrailingSlashes)
 {
-    const EnvironmentEndpoints defaults(lookupIn({}));
-    EXPECT_EQ(defaults.openAIBase(), "https://api.openai.com/v1");
-    EXPECT_EQ(defaults.deepgramBase(), "https://api.deepgram.com/v1");
-    EXPECT_EQ(defaults.deepgramStreamURL(), "wss://api.deepgram.com/v1/listen");
-
     const EnvironmentEndpoints overridden(lookupIn({{"QUILLO_OPENAI_BASE_URL", "http://127.0.0.1:8001/v1/"},
                                                     {"QUILLO_DEEPGRAM_BASE_URL", "http://127.0.0.1:8002/v1//"},
                                                     {"QUILLO_DEEPGRAM_STREAM_URL", "ws://127.0.0.1:8003/v1/listen"}}));
