@@ -383,25 +383,7 @@ TEST_F(AppDelegateTest, OverlappingDictationsKeepTheirOwnValuesAndTheIconTellsTh
     EXPECT_EQ(entries()[1].appName(), "Mail");
 }
 
-// A dictation already processing when dictation is switched off runs to its
-// end and settles on "mic.slash".
-TEST_F(AppDelegateTest, DictationOffSwitchesIconMenuAndHotkeys)
-{
-    transcriber.willReturn({"late", false});
-    record("/rec/clip_1.m4a");
-    delegate->toggleDictation();
-    EXPECT_FALSE(hotkeys->enabled);
-    EXPECT_EQ(statusItem.toggleTitle, "Dictation: OFF");
-    settle();
-    EXPECT_EQ(statusItem.currentSymbol(), "mic.slash");
-    EXPECT_EQ(paster.pastes.size(), 1u);
-
-    delegate->toggleDictation();
-    EXPECT_TRUE(hotkeys->enabled);
-    EXPECT_EQ(statusItem.currentSymbol(), "mic");
-}
-
-TEST_F(AppDelegateTest, CommandsAreRefusedWhenTheyCannotRunAndEveryStateChangeIsAnnounced)
+TEST_F(AppDelegateTest, StateChangesAreAnnouncedAndSwitchingOffRefusesCommandsButLetsProcessingFinish)
 {
     std::vector<std::string> states;
     delegate->setStateObserver(
@@ -416,10 +398,21 @@ TEST_F(AppDelegateTest, CommandsAreRefusedWhenTheyCannotRunAndEveryStateChangeIs
     EXPECT_EQ(states, (std::vector<std::string>{"recording", "processing", "idle"}));
     EXPECT_EQ(delegate->runCommand(Command::pasteLast), std::nullopt);
 
+    transcriber.willReturn({"late", false});
+    record("/rec/clip_2.m4a");
     delegate->toggleDictation();
+    EXPECT_FALSE(hotkeys->enabled);
+    EXPECT_EQ(statusItem.toggleTitle, "Dictation: OFF");
     const auto refusal = delegate->runCommand(Command::toggle);
     ASSERT_TRUE(refusal.has_value());
     EXPECT_NE(refusal->find("switched off"), std::string::npos) << *refusal;
+    settle();
+    EXPECT_EQ(statusItem.currentSymbol(), "mic.slash");
+    EXPECT_EQ(paster.pastes.size(), 2u);
+
+    delegate->toggleDictation();
+    EXPECT_TRUE(hotkeys->enabled);
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
 }
 
 TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheirTexts)

@@ -122,20 +122,22 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
     }
 }
 
+// Snippets apply last, to the cleaned text: clean-up sees what was said.
 TEST_F(OpenAIServiceTest, CleanupGetsTheRawTranscriptDictionaryAndUntrimmedInstructions)
 {
-    services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday  ";
+    services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday sig  ";
     lists.addWord("Quillo");
     lists.addWord("Kubernetes");
+    lists.addSnippet("sig", "Best regards, Ana");
     preferences.setObject(setting::cleanupInstructions.key, "  Keep it formal\n");
-    services.cleanupAnswer.text = "\nThe meeting is moved to Friday.\n";
+    services.cleanupAnswer.text = "\nThe meeting is moved to Friday, sig\n";
     const auto result = run();
     ASSERT_EQ(services.cleanups.size(), 1u);
-    EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday  ");
+    EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday sig  ");
     EXPECT_EQ(services.cleanups[0].languages, LanguageSet{"en"});
     EXPECT_EQ(services.cleanups[0].dictionaryWords, (std::vector<std::string>{"Quillo", "Kubernetes"}));
     EXPECT_EQ(services.cleanups[0].instructions, "  Keep it formal\n");
-    EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday.", false}));
+    EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday, Best regards, Ana", false}));
 }
 
 // Return is pressed only when the model's final CR answers a command the
@@ -217,17 +219,6 @@ TEST_F(OpenAIServiceTest, ControlCharactersFromTheServicesNeverReachTheText)
     services.deepgramAnswer.text = "one two three four five six seven eight";
     services.cleanupAnswer.text = "One,\ttwo\x1b[8m three\nfour five six seven eight.\x7f";
     EXPECT_EQ(run().text, "One,\ttwo[8m three\nfour five six seven eight.");
-}
-
-TEST_F(OpenAIServiceTest, SnippetsApplyLastOnEveryNonEmptyResult)
-{
-    lists.addSnippet("sig", "Best regards, Ana");
-    services.deepgramAnswer.text = "thanks sig";
-    EXPECT_EQ(run().text, "thanks Best regards, Ana");
-
-    services.deepgramAnswer.text = "one two three four five six seven eight sig";
-    services.cleanupAnswer.text = "One two three four five six seven eight, sig";
-    EXPECT_EQ(run(), (DictationResult{"One two three four five six seven eight, Best regards, Ana", false}));
 }
 
 TEST_F(OpenAIServiceTest, ACleanupOrReadFailureFailsTheDictation)
