@@ -415,7 +415,7 @@ TEST_F(AppDelegateTest, StateChangesAreAnnouncedAndSwitchingOffRefusesCommandsBu
     EXPECT_EQ(statusItem.currentSymbol(), "mic");
 }
 
-TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheirTexts)
+TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedOnce)
 {
     permissions.microphoneCompletion(false);
     EXPECT_TRUE(notifier.sent.empty()) << "the denial hops to the main queue first";
@@ -442,20 +442,18 @@ TEST_F(AppDelegateTest, PermissionMicrophoneAndPasteProblemsAreNotifiedWithTheir
     limited.advice = "Only in part.";
     const auto third = launch(limited);
 
-    using Sent = std::pair<std::string, std::string>;
-    EXPECT_EQ(notifier.sent,
-              (std::vector<Sent>{
-                  {"No Audio Server",
-                   "Quillo cannot record: no audio server answered. Start PipeWire (systemctl --user start pipewire "
-                   "pipewire-pulse) or PulseAudio (systemctl --user start pulseaudio), then try again."},
-                  {"Microphone Unavailable",
-                   "The selected microphone was not found. Recording with the system default instead."},
-                  {"Dictation Not Pasted",
-                   "Couldn't paste into Gedit. Your dictation is on the clipboard: press Ctrl+V (or Ctrl+Shift+V in a "
-                   "terminal)."},
-                  {"Hotkeys Unavailable", "No X11 session."},
-                  {"Hotkeys Limited", "Only in part."},
-              }));
+    std::vector<std::string> titles;
+    for (const auto& [title, body] : notifier.sent) {
+        titles.push_back(title);
+    }
+    EXPECT_EQ(titles,
+              (std::vector<std::string>{"No Audio Server",
+                                        "Microphone Unavailable",
+                                        "Dictation Not Pasted",
+                                        "Hotkeys Unavailable",
+                                        "Hotkeys Limited"}));
+    EXPECT_EQ(notifier.sent[2].second.rfind("Couldn't paste into Gedit.", 0), 0u) << notifier.sent[2].second;
+    EXPECT_EQ(notifier.sent[4].second, "Only in part.") << "the session's own advice";
 }
 
 TEST_F(AppDelegateTest, QueuedCallbacksDoNothingOnceTheDelegateIsGone)

@@ -64,33 +64,6 @@ TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadAndBlankTextIsAnEmp
     EXPECT_EQ(services.cleanups.size(), 1u);
 }
 
-// Dictated text stays out of the log unless asked for: the log outlives the
-// history the user can clear.
-TEST_F(OpenAIServiceTest, LogLinesGiveLengthsUnlessTextLoggingIsOn)
-{
-    preferences.setObject("quillo.transcriptionEngine", "openai");
-    const std::string streamed = "streamed words that are long enough to be cut at forty characters";
-    services.cleanupAnswer.text = "I'm sorry, but I can only format text.";
-    run({"en"}, streamed);
-    EXPECT_EQ(logLines(),
-              (std::vector<std::string>{
-                  "[Quillo] Transcribed via openai in 0.00s \u2014 65 characters, 12 words",
-                  "[Quillo] Cleanup output: 38 characters, 8 words",
-                  "[Quillo] REFUSAL DETECTED: 38 characters, 8 words",
-              }));
-
-    RecordingLog textLog;
-    OpenAIService verbose{
-        {preferences, preferences.disk(), clock, textLog, services, lists, credentials, localSpeech, true}};
-    verbose.transcribeAndClean(kAudio, {"en"}, streamed);
-    EXPECT_EQ(textLog.lines(),
-              (std::vector<std::string>{
-                  "[Quillo] Transcribed via openai in 0.00s \u2014 'streamed words that are long enough to b'",
-                  "[Quillo] Cleanup output: I'm sorry, but I can only format text.",
-                  "[Quillo] REFUSAL DETECTED: I'm sorry, but I can only format text.",
-              }));
-}
-
 TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsHold)
 {
     struct Case
