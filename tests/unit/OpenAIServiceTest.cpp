@@ -220,74 +220,79 @@ TEST_F(OpenAIServiceTest, ACleanupOrReadFailureFailsTheDictation)
 // engine when it serves the languages, else to the offline engine.
 TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServe)
 {
-    enum class Key
+    enum class Keys
     {
-        present,
-        absent,
-        rejected
+        both,
+        noDeepgram,
+        blankOpenAI, // blank counts as not configured
+        none,
+        deepgramRejected,
+        openAIRejected
     };
     struct Case
     {
         const char* engine;
         LanguageSet languages;
-        const char* keyed;     // the engine whose key is varied; nullptr: none needed
-        const char* absentVia; // where the dictation goes without that key
+        Keys keys;
+        const char* via; // nullptr: the rejection is the result
     };
     const std::vector<Case> cases = {
-        {"auto", {"en"}, "deepgram", "openai"},
-        {"auto", {"en", "de"}, "openai", "local"}, // Deepgram's upload is English only
-        {"openai", {"en"}, "openai", "deepgram"},
-        {"deepgram", {"fr"}, "deepgram", "openai"},
-        {"local", {"en"}, nullptr, "local"},
+        {"auto", {"en"}, Keys::both, "deepgram"},
+        {"auto", {"en"}, Keys::noDeepgram, "openai"},
+        {"auto", {"en"}, Keys::deepgramRejected, nullptr},
+        {"auto", {"en", "de"}, Keys::both, "openai"},
+        {"auto", {"en", "de"}, Keys::blankOpenAI, "local"}, // Deepgram's upload is English only
+        {"auto", {"en", "de"}, Keys::openAIRejected, nullptr},
+        {"openai", {"en"}, Keys::both, "openai"},
+        {"openai", {"en"}, Keys::blankOpenAI, "deepgram"},
+        {"openai", {"en"}, Keys::openAIRejected, nullptr},
+        {"deepgram", {"fr"}, Keys::both, "deepgram"},
+        {"deepgram", {"fr"}, Keys::noDeepgram, "openai"},
+        {"deepgram", {"fr"}, Keys::deepgramRejected, nullptr},
+        {"local", {"en"}, Keys::both, "local"},
+        {"local", {"en"}, Keys::none, "local"},
     };
     services.deepgramAnswer.text = "From Deepgram.";
     services.openAIAnswer.text = "From OpenAI.";
     recognizer.words = "from this computer";
+    const auto reject = [] { throw DictationError::auth(DictationError::Service::openAI); };
     for (const auto& c : cases) {
-        for (const Key key : {Key::present, Key::absent, Key::rejected}) {
-            const std::string name = std::string(c.engine) + " " + std::to_string(c.languages.size()) +
-                                     " language(s), key " + std::to_string(static_cast<int>(key));
-            preferences.setObject("quillo.transcriptionEngine", c.engine);
-            credentials = FakeCredentials{};
-            services.deepgramAnswer.fail = services.openAIAnswer.fail = nullptr;
-            const bool deepgramKeyed = c.keyed && std::string(c.keyed) == "deepgram";
-            const bool openAIKeyed = c.keyed && std::string(c.keyed) == "openai";
-            auto& answer = deepgramKeyed ? services.deepgramAnswer : services.openAIAnswer;
-            if (key == Key::absent) {
-                if (deepgramKeyed) {
-                    credentials.deepgram.reset();
-                } else if (openAIKeyed) {
-                    credentials.openAI = "  "; // blank counts as not configured
-                } else {
-                    credentials.openAI.reset();
-                    credentials.deepgram.reset();
-                }
-            } else if (key == Key::rejected && c.keyed) {
-                answer.fail = [] { throw DictationError::auth(DictationError::Service::openAI); };
-            }
-
-            const std::string via = key == Key::present && c.keyed ? c.keyed : c.absentVia;
-            const std::string expected = via == "deepgram" ? "From Deepgram."
-                                         : via == "openai" ? "From OpenAI."
-                                                           : "From this computer.";
-            if (c.keyed && key == Key::rejected) {
-                try {
-                    run(c.languages);
-                    ADD_FAILURE() << "case " << name << ": expected the rejection";
-                } catch (const DictationError& error) {
-                    EXPECT_EQ(error.kind(), DictationError::Kind::auth) << "case " << name;
-                }
-                continue;
-            }
-            services.openAIUploads.clear();
-            EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
-            if (via == "openai") {
-                EXPECT_EQ(services.openAIUploads.at(0), std::make_pair(std::string("m4a-bytes"), c.languages))
-                    << "case " << name;
-            }
-            EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
-                << "case " << name << ": " << logLines().back();
+        const std::string name = std::string(c.engine) + " " + std::to_string(c.languages.size()) +
+                                 " language(s), keys " + std::to_string(static_cast<int>(c.keys));
+        preferences.setObject("quillo.transcriptionEngine", c.engine);
+        credentials = FakeCredentials{};
+        if (c.keys == Keys::noDeepgram || c.keys == Keys::none) {
+            credentials.deepgram.reset();
         }
+        if (c.keys == Keys::none) {
+            credentials.openAI.reset();
+        }
+        if (c.keys == Keys::blankOpenAI) {
+            credentials.openAI = "  ";
+        }
+        services.deepgramAnswer.fail = c.keys == Keys::deepgramRejected ? reject : std::function<void()>();
+        services.openAIAnswer.fail = c.keys == Keys::openAIRejected ? reject : std::function<void()>();
+        services.openAIUploads.clear();
+        if (!c.via) {
+            try {
+                run(c.languages);
+                ADD_FAILURE() << "case " << name << ": expected the rejection";
+            } catch (const DictationError& error) {
+                EXPECT_EQ(error.kind(), DictationError::Kind::auth) << "case " << name;
+            }
+            continue;
+        }
+        const std::string via = c.via;
+        const std::string expected = via == "deepgram" ? "From Deepgram."
+                                     : via == "openai" ? "From OpenAI."
+                                                       : "From this computer.";
+        EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
+        if (via == "openai") {
+            EXPECT_EQ(services.openAIUploads.at(0), std::make_pair(std::string("m4a-bytes"), c.languages))
+                << "case " << name;
+        }
+        EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
+            << "case " << name << ": " << logLines().back();
     }
     EXPECT_EQ(recognizer.loads.load(), 1) << "the model is loaded once";
 }
