@@ -63,7 +63,6 @@ TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
     const ConfiguredKeys both{true, true};
     const ConfiguredKeys none{};
     const ConfiguredKeys deepgramOnly{false, true};
-    const ConfiguredKeys openAIOnly{true, false};
     struct Case
     {
         TranscriptionEngine engine;
@@ -77,18 +76,10 @@ TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
          both,
          "Deepgram transcribes your speech; OpenAI tidies longer dictations."},
         {TranscriptionEngine::automatic, {"de"}, both, "OpenAI transcribes and tidies your speech."},
-        {TranscriptionEngine::deepgram,
-         {"en"},
-         deepgramOnly,
-         "Deepgram transcribes your speech; without an OpenAI key it is not tidied."},
         {TranscriptionEngine::automatic,
          {"en"},
          none,
          "No Deepgram key: your speech is transcribed on this computer, and nothing leaves it."},
-        {TranscriptionEngine::automatic,
-         {"en"},
-         openAIOnly,
-         "No Deepgram key: OpenAI transcribes and tidies your speech."},
         {TranscriptionEngine::openai,
          {"en"},
          deepgramOnly,
