@@ -61,12 +61,32 @@ class FakeServices:
         self.process.wait(timeout=10)
 
 
-class TranscribeCommandTest(unittest.TestCase):
+class PrivateHome(unittest.TestCase):
+    """A private home, configuration and data folder for each test."""
+
     def setUp(self):
         self.directory = tempfile.mkdtemp(prefix="quillo-cli-")
         self.config = os.path.join(self.directory, "config")
         self.data = os.path.join(self.directory, "data")
         os.makedirs(os.path.join(self.config, "quillo"))
+
+    def tearDown(self):
+        shutil.rmtree(self.directory, ignore_errors=True)
+
+    def write_preferences(self, values):
+        with open(os.path.join(self.config, "quillo", "preferences.json"), "w", encoding="utf-8") as f:
+            json.dump(values, f)
+
+    def run_transcribe(self, arguments, environment, timeout):
+        environment.update({"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": self.directory,
+                            "XDG_CONFIG_HOME": self.config, "XDG_DATA_HOME": self.data})
+        return subprocess.run([BINARY, "transcribe", *arguments], env=environment, capture_output=True,
+                              text=True, timeout=timeout)
+
+
+class TranscribeCommandTest(PrivateHome):
+    def setUp(self):
+        super().setUp()
         self.audio = os.path.join(self.directory, "clip.m4a")
         with open(self.audio, "wb") as f:
             f.write(b"\x00\x00\x00\x1cftypM4A " + os.urandom(4000))
@@ -75,33 +95,23 @@ class TranscribeCommandTest(unittest.TestCase):
     def tearDown(self):
         if self.services:
             self.services.stop()
-        shutil.rmtree(self.directory, ignore_errors=True)
+        super().tearDown()
 
     def start(self, *options):
+        if self.services:
+            self.services.stop()
         self.services = FakeServices(self.directory, *options)
         return self.services
 
-    def write_preferences(self, values):
-        with open(os.path.join(self.config, "quillo", "preferences.json"), "w", encoding="utf-8") as f:
-            json.dump(values, f)
-
     def transcribe(self, *arguments, openai_key=OPENAI_KEY, deepgram_key=DEEPGRAM_KEY, log_text=False):
-        environment = {
-            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
-            "HOME": self.directory,
-            "XDG_CONFIG_HOME": self.config,
-            "XDG_DATA_HOME": self.data,
-        }
-        if log_text:
-            environment["QUILLO_LOG_TEXT"] = "1"
+        environment = {"QUILLO_LOG_TEXT": "1"} if log_text else {}
         for name, key in (("OPENAI_API_KEY", openai_key), ("DEEPGRAM_API_KEY", deepgram_key)):
             if key is not None:
                 environment[name] = key
         if self.services:
             environment["QUILLO_OPENAI_BASE_URL"] = self.services.base
             environment["QUILLO_DEEPGRAM_BASE_URL"] = self.services.base
-        return subprocess.run([BINARY, "transcribe", *arguments], env=environment, capture_output=True,
-                              text=True, timeout=120)
+        return self.run_transcribe(arguments, environment, 120)
 
     def audio_sha256(self):
         with open(self.audio, "rb") as f:
@@ -137,8 +147,6 @@ class TranscribeCommandTest(unittest.TestCase):
         ]
         for name, options, enabled, fields in cases:
             with self.subTest(name):
-                if self.services:
-                    self.services.stop()
                 services = self.start("--transcription-text", "Schick mir bitte die Notizen.")
                 self.write_preferences({"enabledLanguages": enabled} if enabled else {})
                 result = self.transcribe(self.audio, *options)
@@ -217,8 +225,6 @@ class TranscribeCommandTest(unittest.TestCase):
         ]
         for name, answer, options, fixture in cases:
             with self.subTest(name):
-                if self.services:
-                    self.services.stop()
                 self.start("--answer", answer)
                 result = self.transcribe(self.audio, *options)
                 with open(os.path.join(FIXTURES, fixture), encoding="utf-8") as f:
@@ -232,7 +238,6 @@ class TranscribeCommandTest(unittest.TestCase):
         self.assertEqual((result.returncode, result.stdout), (0, "Ship the release notes today.\n"), result.stderr)
         self.assertEqual([r["status"] for r in services.requests()], ["dropped", 200])
 
-        services.stop()
         services = self.start("--drop", "listen=2")
         result = self.transcribe(self.audio)
         self.assertEqual((result.returncode, result.stdout), (1, ""))
@@ -280,32 +285,15 @@ def speech_to_m4a(raw, m4a):
 
 
 @unittest.skipUnless(os.path.isdir(SPEECH_DATA), "the recordings of pocketsphinx-testdata are not installed")
-class OfflineTranscribeTest(unittest.TestCase):
+class OfflineTranscribeTest(PrivateHome):
     """No keys anywhere and every service address closed: only the offline engine can answer."""
-
-    def setUp(self):
-        self.directory = tempfile.mkdtemp(prefix="quillo-offline-")
-        self.config = os.path.join(self.directory, "config")
-        self.data = os.path.join(self.directory, "data")
-        os.makedirs(os.path.join(self.config, "quillo"))
-
-    def tearDown(self):
-        shutil.rmtree(self.directory, ignore_errors=True)
-
-    def write_preferences(self, values):
-        with open(os.path.join(self.config, "quillo", "preferences.json"), "w", encoding="utf-8") as f:
-            json.dump(values, f)
 
     def offline(self, recording, *arguments):
         audio = os.path.join(self.directory, os.path.basename(recording) + ".m4a")
         speech_to_m4a(os.path.join(SPEECH_DATA, recording), audio)
         closed = "http://127.0.0.1:9/v1"  # the discard port: nothing listens there
-        return subprocess.run(
-            [BINARY, "transcribe", audio, *arguments],
-            env={"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": self.directory,
-                 "XDG_CONFIG_HOME": self.config, "XDG_DATA_HOME": self.data,
-                 "QUILLO_OPENAI_BASE_URL": closed, "QUILLO_DEEPGRAM_BASE_URL": closed},
-            capture_output=True, text=True, timeout=300)
+        return self.run_transcribe([audio, *arguments],
+                                   {"QUILLO_OPENAI_BASE_URL": closed, "QUILLO_DEEPGRAM_BASE_URL": closed}, 300)
 
     def test_real_recordings_become_formatted_text(self):
         for recording, expected in [("goforward.raw", "Go forward ten meters."),

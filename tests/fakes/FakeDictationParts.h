@@ -19,15 +19,12 @@ class FakeHotkeyControl final : public HotkeyControl
 {
 public:
     void setCallbacks(Callbacks c) override { callbacks = std::move(c); }
-    void start() override { ++startCount; }
+    void start() override {}
     void setEnabled(bool on) override { enabled = on; }
-    void finishRecording() override { ++finishRecordingCount; }
-    void runCommand(Command command) override { commands.push_back(command); }
+    void finishRecording() override {}
+    void runCommand(Command) override {}
 
     Callbacks callbacks;
-    std::vector<Command> commands;
-    int startCount = 0;
-    int finishRecordingCount = 0;
     bool enabled = true;
 };
 
@@ -79,17 +76,18 @@ class FakePaster final : public Paster
 {
 public:
     void paste(const std::string& text, bool simulateEnter) override { pastes.emplace_back(text, simulateEnter); }
-    void setReportHandler(ReportHandler handler) override { reportHandler = std::move(handler); }
-    std::vector<std::pair<std::string, bool>> pastes;
-    ReportHandler reportHandler;
     void copy(const std::string& text) override { copies.push_back(text); }
+    void setReportHandler(ReportHandler handler) override { reportHandler = std::move(handler); }
+
+    std::vector<std::pair<std::string, bool>> pastes;
     std::vector<std::string> copies;
+    ReportHandler reportHandler;
 };
 
 class FakeLiveStreamer final : public LiveStreamer
 {
 public:
-    void start() override { ++startCount; }
+    void start() override {}
     std::optional<std::string> finish() override
     {
         ++finishCount;
@@ -98,7 +96,6 @@ public:
     void cancel() override { ++cancelCount; }
 
     std::optional<std::string> transcript;
-    int startCount = 0;
     int finishCount = 0;
     int cancelCount = 0;
 };
@@ -109,7 +106,7 @@ public:
     bool shouldStream(const LanguageSet& languages) override
     {
         askedWith.push_back(languages);
-        return languages == LanguageSet{"en"} && streamingAllowed;
+        return languages == LanguageSet{"en"};
     }
     std::shared_ptr<LiveStreamer> create() override
     {
@@ -118,7 +115,6 @@ public:
         return created.back();
     }
 
-    bool streamingAllowed = true;
     std::optional<std::string> nextTranscript;
     std::vector<LanguageSet> askedWith;
     std::vector<std::shared_ptr<FakeLiveStreamer>> created;

@@ -11,15 +11,10 @@ namespace quillo::test {
 class FakeTextDeliveryCheck final : public TextDeliveryCheck
 {
 public:
-    std::optional<AccessibleTextSnapshot> readFocusedText() override
-    {
-        ++focusReads;
-        return field;
-    }
+    std::optional<AccessibleTextSnapshot> readFocusedText() override { return field; }
     std::optional<AccessibleTextSnapshot> readAgain() override { return field; }
 
     std::optional<AccessibleTextSnapshot> field;
-    int focusReads = 0;
 };
 
 } // namespace quillo::test

@@ -16,35 +16,20 @@ std::string join(std::initializer_list<std::string_view> parts)
     return text;
 }
 
-TEST(CleanupPromptTest, FixedTextsKeepTheirExactSizeAndEdges)
+// The command tables name the characters the model is to write; a raw CR or
+// tab in a prompt would reach the request as one.
+TEST(CleanupPromptTest, FixedTextsNameControlCharactersWithoutContainingThem)
 {
-    struct Case
-    {
-        const char* name;
-        std::string_view text;
-        std::size_t bytes;
-        std::string_view begins;
-        std::string_view ends;
-    };
-    const std::vector<Case> cases = {
-        {"English prompt", kEnglishPrompt, 1563, "You are a text formatter", "no preamble."},
-        {"multilingual opening", kMultilingualOpening, 296, "You are a text formatter", "(code-switching): "},
-        {"multilingual rules", kMultilingualRules, 1806, ". Never translate", "no preamble."},
-        {"dictionary heading", kDictionaryHeading, 120, "\n\nCUSTOM DICTIONARY \u2014 always", "punctuation):\n"},
-        {"instructions heading", kInstructionsHeading, 32, "\n\nAdditional", "instructions:\n"},
-        {"final rule", kFinalRule, 479, "\n\nFINAL RULE: ", "exact words instead."},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.text.size(), c.bytes) << "case " << c.name;
-        EXPECT_EQ(c.text.substr(0, c.begins.size()), c.begins) << "case " << c.name;
-        EXPECT_EQ(c.text.substr(c.text.size() - std::min(c.ends.size(), c.text.size())), c.ends) << "case " << c.name;
-        EXPECT_EQ(c.text.find_first_of("\r\t"), std::string_view::npos) << "case " << c.name;
+    for (const std::string_view text : {kEnglishPrompt,
+                                        kMultilingualOpening,
+                                        kMultilingualRules,
+                                        kDictionaryHeading,
+                                        kInstructionsHeading,
+                                        kFinalRule}) {
+        EXPECT_EQ(text.find_first_of("\r\t"), std::string_view::npos) << text.substr(0, 40);
     }
-    // The command tables name the characters; they do not contain them.
     EXPECT_NE(kEnglishPrompt.find("\u2192 newline (\\n)\n"), std::string_view::npos);
     EXPECT_NE(kEnglishPrompt.find("(when clearly a command at the end) \u2192 \\r\n"), std::string_view::npos);
-    EXPECT_NE(kMultilingualRules.find("\"\u09A8\u09A4\u09C1\u09A8 \u09B2\u09BE\u0987\u09A8\""), std::string_view::npos)
-        << "Bengali commands as written";
 }
 
 TEST(CleanupPromptTest, AssemblyFollowsTheLanguagesDictionaryAndInstructions)
@@ -74,7 +59,6 @@ TEST(CleanupPromptTest, AssemblyFollowsTheLanguagesDictionaryAndInstructions)
          {},
          "",
          join({kMultilingualOpening, kMultilingualRules, kFinalRule})},
-        {"no languages", {}, {}, "", join({kMultilingualOpening, kMultilingualRules, kFinalRule})},
         {"two dictionary words",
          {"en"},
          {"Kubernetes", "Dana O'Neil"},
@@ -101,25 +85,6 @@ TEST(CleanupPromptTest, AssemblyFollowsTheLanguagesDictionaryAndInstructions)
     for (const auto& c : cases) {
         EXPECT_EQ(systemPrompt(c.languages, c.words, c.instructions), c.expected) << "case " << c.name;
     }
-
-    EXPECT_NE(systemPrompt({"xx"}, {}, "").find("(code-switching): . Never translate"), std::string::npos);
-    EXPECT_NE(systemPrompt({"en", "bn"}, {}, "")
-                  .find("(code-switching): English, Bengali (\u09AC\u09BE\u0982\u09B2\u09BE). Never translate"),
-              std::string::npos);
-}
-
-TEST(CleanupPromptTest, LanguageListNamesEveryCatalogueEntryInOrder)
-{
-    LanguageSet everything;
-    for (const auto& language : QuilloLanguage::all()) {
-        everything.insert(language.bcp47);
-    }
-    const std::string list = languageList(everything);
-    EXPECT_EQ(list.rfind("English, Bengali (\u09AC\u09BE\u0982\u09B2\u09BE), Spanish (Espa\u00F1ol), French", 0), 0u)
-        << list;
-    const std::string last = "Azerbaijani (Az\u0259rbaycan), Kazakh (\u049A\u0430\u0437\u0430\u049B\u0448\u0430)";
-    EXPECT_EQ(list.substr(list.size() - last.size()), last);
-    EXPECT_EQ(std::count(list.begin(), list.end(), ','), 51);
 }
 
 } // namespace

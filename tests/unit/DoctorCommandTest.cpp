@@ -73,18 +73,6 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
          [](auto& t) { t.desktop.sessionInfo = {}; },
          1,
          "\u2717 Session: no display (neither DISPLAY nor WAYLAND_DISPLAY is set) \u2014 Run quillo doctor"},
-        {"XInput too old",
-         [](auto& t) { t.desktop.sessionInfo.xinputMinor = 0; },
-         1,
-         "\u2717 Session: X11 on :0, "
-         "XInput 2.0 (2.2 needed)"},
-        {"Wayland names its portals and pastes with its tools",
-         [](auto& t) {
-             t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {"GlobalShortcuts"}, {}};
-         },
-         0,
-         "\u2713 Session: Wayland (wayland-0), desktop portals: GlobalShortcuts; pastes with wl-clipboard and wtype; "
-         "hotkeys: bind quillo toggle"},
         {"Wayland without its paste tools",
          [](auto& t) {
              t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {}, {"wtype"}};
@@ -105,12 +93,6 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
          [](auto& t) { t.capture.failStart = true; },
          1,
          "\u2717 Microphone level: cannot record from Built-in Microphone"},
-        {"a level is reported", [](auto&) {}, 0, "\u2713 Microphone level: peak -16 dBFS from Built-in Microphone"},
-        {"no tray still dictates", [](auto& t) { t.desktop.tray.reset(); }, 0, "\u2717 Tray: no tray"},
-        {"no notifications still dictates",
-         [](auto& t) { t.desktop.notifications.reset(); },
-         0,
-         "\u2717 Notifications: no notification service answers"},
         {"no accessibility bus still dictates",
          [](auto& t) { t.desktop.accessibility = false; },
          0,
@@ -148,7 +130,6 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
          },
          1,
          "\u2717 Deepgram: the account is out of credit or rate-limited (HTTP 402)"},
-        {"a private folder", [](auto&) {}, 0, "\u2713 Data folder: /home/u/.local/share/Quillo (0700)"},
         {"a folder others can read",
          [](auto& t) {
              t.desktop.folders["/home/u/.local/share/Quillo"] = Folder{true, true, true, true, 0755};
@@ -161,18 +142,6 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
          },
          1,
          "\u2717 Settings folder: /home/u/.config/quillo is not writable by you (0700) \u2014 Give it back"},
-        {"a folder yet to be made",
-         [](auto& t) {
-             t.desktop.folders["/run/user/1000/quillo"] = Folder{false, false, false, true, 0};
-         },
-         0,
-         "\u2713 Recordings folder: /run/user/1000/quillo does not exist yet"},
-        {"a file where a folder belongs",
-         [](auto& t) {
-             t.desktop.folders["/run/user/1000/quillo"] = Folder{true, false, true, true, 0600};
-         },
-         1,
-         "\u2717 Recordings folder: /run/user/1000/quillo is not a folder"},
     };
     for (const Case& c : cases) {
         Machine t;

@@ -9,7 +9,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-TEST(EnabledLanguages, ReadRepairsWhatIsStored)
+TEST(EnabledLanguages, ReadRepairsWhatIsStoredAndWritesAreNotFiltered)
 {
     struct Case
     {
@@ -34,53 +34,31 @@ TEST(EnabledLanguages, ReadRepairsWhatIsStored)
         }
         EXPECT_EQ(QuilloLanguage::enabled(prefs), c.expected) << "case " << c.name;
     }
-}
 
-TEST(EnabledLanguages, WritingTheEmptySetStoresEnglishAndCodesAreNotFiltered)
-{
     FakePreferences prefs;
     QuilloLanguage::setEnabled(prefs, {});
     EXPECT_EQ(prefs.stringArrayForKey("enabledLanguages"), std::vector<std::string>{"en"});
     QuilloLanguage::setEnabled(prefs, {"xx", "de"});
     EXPECT_EQ(prefs.stringArrayForKey("enabledLanguages"), (std::vector<std::string>{"de", "xx"}));
-    EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"de"});
 }
 
-TEST(LanguageCatalogue, HasFiftyTwoUniqueTwoLetterCodesStartingWithEnglish)
+TEST(TranscriptionEngineChoice, AnythingButAnExactNameReadsAsAuto)
 {
-    const auto& all = QuilloLanguage::all();
-    ASSERT_EQ(all.size(), 52u);
-    EXPECT_EQ(all.front().bcp47, "en");
-    EXPECT_EQ(all.back().bcp47, "kk");
-    LanguageSet seen;
-    for (const auto& language : all) {
-        EXPECT_EQ(language.bcp47.size(), 2u) << language.bcp47;
-        EXPECT_TRUE(seen.insert(language.bcp47).second) << "duplicate " << language.bcp47;
+    const std::vector<std::pair<std::optional<Json>, TranscriptionEngine>> cases = {
+        {std::nullopt, TranscriptionEngine::automatic},
+        {"OpenAI", TranscriptionEngine::automatic},
+        {"Local", TranscriptionEngine::automatic},
+        {3, TranscriptionEngine::automatic},
+        {"deepgram", TranscriptionEngine::deepgram},
+        {"local", TranscriptionEngine::local},
+    };
+    for (const auto& [stored, expected] : cases) {
+        FakePreferences prefs;
+        if (stored) {
+            prefs.setObject("quillo.transcriptionEngine", *stored);
+        }
+        EXPECT_EQ(TranscriptionEngine::current(prefs), expected) << "case " << (stored ? stored->dump() : "unset");
     }
-    EXPECT_EQ(QuilloLanguage::find("kk")->native, "Қазақша");
-    EXPECT_EQ(QuilloLanguage::find("zh")->native, "中文");
-}
-
-TEST(TranscriptionEngineRouting, CurrentAndResolved)
-{
-    FakePreferences prefs;
-    EXPECT_EQ(TranscriptionEngine::current(prefs), TranscriptionEngine::automatic);
-    prefs.setObject("quillo.transcriptionEngine", "OpenAI");
-    EXPECT_EQ(TranscriptionEngine::current(prefs), TranscriptionEngine::automatic);
-    prefs.setObject("quillo.transcriptionEngine", 3);
-    EXPECT_EQ(TranscriptionEngine::current(prefs), TranscriptionEngine::automatic);
-    prefs.setObject("quillo.transcriptionEngine", "deepgram");
-    EXPECT_EQ(TranscriptionEngine::current(prefs), TranscriptionEngine::deepgram);
-
-    const TranscriptionEngine automatic = TranscriptionEngine::automatic;
-    EXPECT_EQ(automatic.resolved({"en"}), TranscriptionEngine::deepgram);
-    EXPECT_EQ(automatic.resolved({"en", "es"}), TranscriptionEngine::openai);
-    EXPECT_EQ(automatic.resolved({"es"}), TranscriptionEngine::openai);
-    EXPECT_EQ(automatic.resolved({}), TranscriptionEngine::openai);
-    EXPECT_EQ(TranscriptionEngine(TranscriptionEngine::deepgram).resolved({"ja"}), TranscriptionEngine::deepgram);
-    EXPECT_EQ(TranscriptionEngine(TranscriptionEngine::openai).resolved({"en"}), TranscriptionEngine::openai);
-    EXPECT_EQ(automatic.rawValue(), "auto");
-    EXPECT_EQ(automatic.displayName(), "Auto (recommended)");
 }
 
 } // namespace

@@ -1,8 +1,3 @@
-// The offline engine's core: the formatter that turns bare recognised words
-// into pasteable text, the routing that decides when the engine runs and what
-// Settings says about it, and the engine's model loading, live hearing and
-// unloading.
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -25,27 +20,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(SpokenTextFormatter, MakesSentencesFromBareWords)
+TEST(SpokenTextFormatter, MakesSentencesAndTurnsSpokenCommandsIntoCharacters)
 {
-    const std::vector<std::pair<const char*, const char*>> cases = {
-        {"go forward ten meters", "Go forward ten meters."},
+    struct Case
+    {
+        const char* words;
+        const char* text;
+        bool enter = false;
+    };
+    const std::vector<Case> cases = {
         {"  go   forward\tten meters \n", "Go forward ten meters."},
         {"i think i'm done and i'll go", "I think I'm done and I'll go."},
         {"it is in italy", "It is in italy."}, // "i" only as a word of its own
         {"um so uh hello there umm", "So hello there."},
         {"<s> yes <sil> [noise] no </s>", "Yes no."},
         {"um uh", ""},
-        {"", ""},
         {"Go Forward", "Go forward."},
-    };
-    for (const auto& [words, expected] : cases) {
-        EXPECT_EQ(formatSpokenWords(words).text, expected) << "words '" << words << "'";
-    }
-}
-
-TEST(SpokenTextFormatter, TurnsSpokenCommandsIntoCharacters)
-{
-    const std::vector<std::pair<const char*, const char*>> cases = {
         {"hello comma how are you question mark i am fine period thanks", "Hello, how are you? I am fine. Thanks."},
         {"stop full stop then go exclamation point now exclamation mark", "Stop. Then go! Now!"},
         {"dear sam colon new paragraph see you new line bye", "Dear sam:\n\nSee you\nBye."},
@@ -57,19 +47,15 @@ TEST(SpokenTextFormatter, TurnsSpokenCommandsIntoCharacters)
         {"period comma hello new line comma world", "Hello\nWorld."},
         {"done question mark new line new line", "Done?"},
         {"wait dash", "Wait -"},
+        {"send the report press enter", "Send the report.", true},
+        {"ship it period hit enter", "Ship it.", true},
+        {"press enter", "", true},
+        {"press enter twice", "Press enter twice."},
+        {"enter", "Enter."},
     };
-    for (const auto& [words, expected] : cases) {
-        EXPECT_EQ(formatSpokenWords(words).text, expected) << "words '" << words << "'";
+    for (const auto& c : cases) {
+        EXPECT_EQ(formatSpokenWords(c.words), (SpokenText{c.text, c.enter})) << "case '" << c.words << "'";
     }
-}
-
-TEST(SpokenTextFormatter, PressEnterCountsOnlyAtTheEnd)
-{
-    EXPECT_EQ(formatSpokenWords("send the report press enter"), (SpokenText{"Send the report.", true}));
-    EXPECT_EQ(formatSpokenWords("ship it period hit enter"), (SpokenText{"Ship it.", true}));
-    EXPECT_EQ(formatSpokenWords("press enter"), (SpokenText{"", true}));
-    EXPECT_EQ(formatSpokenWords("press enter twice"), (SpokenText{"Press enter twice.", false}));
-    EXPECT_EQ(formatSpokenWords("enter"), (SpokenText{"Enter.", false}));
 }
 
 TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
@@ -77,7 +63,6 @@ TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
     const ConfiguredKeys both{true, true};
     const ConfiguredKeys none{};
     const ConfiguredKeys deepgramOnly{false, true};
-    const ConfiguredKeys openAIOnly{true, false};
     struct Case
     {
         TranscriptionEngine engine;
@@ -91,18 +76,10 @@ TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
          both,
          "Deepgram transcribes your speech; OpenAI tidies longer dictations."},
         {TranscriptionEngine::automatic, {"de"}, both, "OpenAI transcribes and tidies your speech."},
-        {TranscriptionEngine::deepgram,
-         {"en"},
-         deepgramOnly,
-         "Deepgram transcribes your speech; without an OpenAI key it is not tidied."},
         {TranscriptionEngine::automatic,
          {"en"},
          none,
          "No Deepgram key: your speech is transcribed on this computer, and nothing leaves it."},
-        {TranscriptionEngine::automatic,
-         {"en"},
-         openAIOnly,
-         "No Deepgram key: OpenAI transcribes and tidies your speech."},
         {TranscriptionEngine::openai,
          {"en"},
          deepgramOnly,
@@ -120,21 +97,6 @@ TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
         const EngineRoute route = routeDictation(c.engine, c.languages, c.keys);
         EXPECT_EQ(engineStatusLine(route, c.languages), c.expected) << "case " << c.engine.rawValue();
     }
-}
-
-TEST(EngineRouting, LocalIsTheFourthChoiceWithItsOwnNames)
-{
-    const auto local = TranscriptionEngine::fromRawValue("local");
-    ASSERT_TRUE(local.has_value());
-    EXPECT_EQ(*local, TranscriptionEngine::local);
-    EXPECT_EQ(local->displayName(), "Offline (this computer)");
-    EXPECT_EQ(local->resolved({"en"}), TranscriptionEngine::local);
-    EXPECT_EQ(TranscriptionEngine::allCases().back(), TranscriptionEngine::local);
-    EXPECT_FALSE(TranscriptionEngine::fromRawValue("Local").has_value());
-
-    EXPECT_EQ(transcriptionAboutText(TranscriptionEngine::local, "Test Model"), "Offline Test Model");
-    EXPECT_EQ(transcriptionAboutText(TranscriptionEngine::automatic, "Test Model"),
-              "Auto \u2192 Deepgram nova-3 (English) / OpenAI gpt-4o-mini-transcribe (other languages)");
 }
 
 class LocalSpeechEngineTest : public ::testing::Test

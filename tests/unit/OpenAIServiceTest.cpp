@@ -42,93 +42,24 @@ protected:
     OpenAIService service{{preferences, preferences.disk(), clock, log, services, lists, credentials, localSpeech}};
 };
 
-TEST_F(OpenAIServiceTest, EngineRoutingPicksTheProviderForTheLanguages)
-{
-    struct Case
-    {
-        const char* name;
-        const char* engine; // nullptr: unset
-        LanguageSet languages;
-        bool expectDeepgram;
-    };
-    const std::vector<Case> cases = {
-        {"auto, English alone", nullptr, {"en"}, true},
-        {"auto, English and Spanish", "auto", {"en", "es"}, false},
-        {"auto, Spanish", "auto", {"es"}, false},
-        {"openai, English", "openai", {"en"}, false},
-        {"deepgram, Japanese", "deepgram", {"ja"}, true},
-        {"unknown value reads as auto", "OpenAI", {"en"}, true},
-    };
-    for (const auto& c : cases) {
-        if (c.engine) {
-            preferences.setObject("quillo.transcriptionEngine", c.engine);
-        } else {
-            preferences.removeObject("quillo.transcriptionEngine");
-        }
-        services.openAIUploads.clear();
-        services.deepgramUploads.clear();
-        services.openAIAnswer.text = services.deepgramAnswer.text = "two words";
-        EXPECT_EQ(run(c.languages).text, "two words") << "case " << c.name;
-        EXPECT_EQ(services.deepgramUploads.size(), c.expectDeepgram ? 1u : 0u) << "case " << c.name;
-        EXPECT_EQ(services.openAIUploads.size(), c.expectDeepgram ? 0u : 1u) << "case " << c.name;
-        if (!c.expectDeepgram) {
-            EXPECT_EQ(services.openAIUploads[0].first, "m4a-bytes") << "case " << c.name;
-            EXPECT_EQ(services.openAIUploads[0].second, c.languages) << "case " << c.name;
-        }
-    }
-}
-
-TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadUnlessEmpty)
-{
-    services.deepgramAnswer.text = "uploaded";
-    EXPECT_EQ(run({"en"}, "streamed").text, "streamed");
-    EXPECT_TRUE(services.deepgramUploads.empty());
-
-    EXPECT_EQ(run({"en"}, "").text, "uploaded") << "an empty stream result means upload";
-    EXPECT_EQ(services.deepgramUploads.size(), 1u);
-
-    EXPECT_EQ(run({"en"}, "  \t ").text, "") << "blank streamed text is an empty result, without upload";
-    EXPECT_EQ(services.deepgramUploads.size(), 1u);
-    EXPECT_TRUE(services.cleanups.empty());
-}
-
-// Dictated text stays out of the log unless asked for: the log outlives the
-// history the user can clear.
-TEST_F(OpenAIServiceTest, LogLinesGiveLengthsUnlessTextLoggingIsOn)
-{
-    preferences.setObject("quillo.transcriptionEngine", "openai");
-    const std::string streamed = "streamed words that are long enough to be cut at forty characters";
-    services.cleanupAnswer.text = "I'm sorry, but I can only format text.";
-    run({"en"}, streamed);
-    EXPECT_EQ(logLines(),
-              (std::vector<std::string>{
-                  "[Quillo] Transcribed via openai in 0.00s \u2014 65 characters, 12 words",
-                  "[Quillo] Cleanup output: 38 characters, 8 words",
-                  "[Quillo] REFUSAL DETECTED: 38 characters, 8 words",
-              }));
-
-    RecordingLog textLog;
-    OpenAIService verbose{
-        {preferences, preferences.disk(), clock, textLog, services, lists, credentials, localSpeech, true}};
-    verbose.transcribeAndClean(kAudio, {"en"}, streamed);
-    EXPECT_EQ(textLog.lines(),
-              (std::vector<std::string>{
-                  "[Quillo] Transcribed via openai in 0.00s \u2014 'streamed words that are long enough to b'",
-                  "[Quillo] Cleanup output: I'm sorry, but I can only format text.",
-                  "[Quillo] REFUSAL DETECTED: I'm sorry, but I can only format text.",
-              }));
-}
-
-TEST_F(OpenAIServiceTest, BlankTranscriptsReturnEmptyWithoutLoggingButLineBreaksAreNotBlank)
+TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadAndBlankTextIsAnEmptyResult)
 {
     services.deepgramAnswer.text = " \t ";
     EXPECT_EQ(run(), (DictationResult{"", false}));
     EXPECT_TRUE(logLines().empty());
 
+    services.deepgramAnswer.text = "uploaded";
+    EXPECT_EQ(run({"en"}, "streamed").text, "streamed");
+    EXPECT_EQ(services.deepgramUploads.size(), 1u);
+    EXPECT_EQ(run({"en"}, "").text, "uploaded") << "an empty stream result means upload";
+    EXPECT_EQ(services.deepgramUploads.size(), 2u);
+    EXPECT_EQ(run({"en"}, "  \t ").text, "") << "blank streamed text is an empty result, without upload";
+    EXPECT_EQ(services.deepgramUploads.size(), 2u);
+    EXPECT_TRUE(services.cleanups.empty());
+
     // Only line breaks: not empty, no letters, so the script test fails and
     // clean-up runs.
     services.deepgramAnswer.text = "\n\n";
-    services.cleanupAnswer.text = "";
     run();
     EXPECT_EQ(services.cleanups.size(), 1u);
 }
@@ -164,20 +95,22 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
     }
 }
 
+// Snippets apply last, to the cleaned text: clean-up sees what was said.
 TEST_F(OpenAIServiceTest, CleanupGetsTheRawTranscriptDictionaryAndUntrimmedInstructions)
 {
-    services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday  ";
+    services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday sig  ";
     lists.addWord("Quillo");
     lists.addWord("Kubernetes");
+    lists.addSnippet("sig", "Best regards, Ana");
     preferences.setObject(setting::cleanupInstructions.key, "  Keep it formal\n");
-    services.cleanupAnswer.text = "\nThe meeting is moved to Friday.\n";
+    services.cleanupAnswer.text = "\nThe meeting is moved to Friday, sig\n";
     const auto result = run();
     ASSERT_EQ(services.cleanups.size(), 1u);
-    EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday  ");
+    EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday sig  ");
     EXPECT_EQ(services.cleanups[0].languages, LanguageSet{"en"});
     EXPECT_EQ(services.cleanups[0].dictionaryWords, (std::vector<std::string>{"Quillo", "Kubernetes"}));
     EXPECT_EQ(services.cleanups[0].instructions, "  Keep it formal\n");
-    EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday.", false}));
+    EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday, Best regards, Ana", false}));
 }
 
 // Return is pressed only when the model's final CR answers a command the
@@ -261,24 +194,10 @@ TEST_F(OpenAIServiceTest, ControlCharactersFromTheServicesNeverReachTheText)
     EXPECT_EQ(run().text, "One,\ttwo[8m three\nfour five six seven eight.");
 }
 
-TEST_F(OpenAIServiceTest, SnippetsApplyLastOnEveryNonEmptyResult)
+TEST_F(OpenAIServiceTest, ACleanupOrReadFailureFailsTheDictation)
 {
-    lists.addSnippet("sig", "Best regards, Ana");
-    services.deepgramAnswer.text = "thanks sig";
-    EXPECT_EQ(run().text, "thanks Best regards, Ana");
-
-    services.deepgramAnswer.text = "one two three four five six seven eight sig";
-    services.cleanupAnswer.text = "One two three four five six seven eight, sig";
-    EXPECT_EQ(run(), (DictationResult{"One two three four five six seven eight, Best regards, Ana", false}));
-}
-
-TEST_F(OpenAIServiceTest, FailuresPassThroughUnchanged)
-{
-    services.deepgramAnswer.fail = [] { throw DictationError::auth(DictationError::Service::deepgram); };
-    EXPECT_THROW(run(), DictationError);
-
     // Clean-up failure fails the dictation even though a transcript exists.
-    services.deepgramAnswer = {"one two three four five six seven eight nine", {}};
+    services.deepgramAnswer.text = "one two three four five six seven eight nine";
     services.cleanupAnswer.fail = [] { throw DictationError::parse(); };
     try {
         run();
@@ -301,69 +220,79 @@ TEST_F(OpenAIServiceTest, FailuresPassThroughUnchanged)
 // engine when it serves the languages, else to the offline engine.
 TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServe)
 {
-    enum class Key
+    enum class Keys
     {
-        present,
-        absent,
-        rejected
+        both,
+        noDeepgram,
+        blankOpenAI, // blank counts as not configured
+        none,
+        deepgramRejected,
+        openAIRejected
     };
     struct Case
     {
         const char* engine;
         LanguageSet languages;
-        const char* keyed;     // the engine whose key is varied; nullptr: none needed
-        const char* absentVia; // where the dictation goes without that key
+        Keys keys;
+        const char* via; // nullptr: the rejection is the result
     };
     const std::vector<Case> cases = {
-        {"auto", {"en"}, "deepgram", "openai"},
-        {"auto", {"en", "de"}, "openai", "local"}, // Deepgram's upload is English only
-        {"openai", {"en"}, "openai", "deepgram"},
-        {"deepgram", {"fr"}, "deepgram", "openai"},
-        {"local", {"en"}, nullptr, "local"},
+        {"auto", {"en"}, Keys::both, "deepgram"},
+        {"auto", {"en"}, Keys::noDeepgram, "openai"},
+        {"auto", {"en"}, Keys::deepgramRejected, nullptr},
+        {"auto", {"en", "de"}, Keys::both, "openai"},
+        {"auto", {"en", "de"}, Keys::blankOpenAI, "local"}, // Deepgram's upload is English only
+        {"auto", {"en", "de"}, Keys::openAIRejected, nullptr},
+        {"openai", {"en"}, Keys::both, "openai"},
+        {"openai", {"en"}, Keys::blankOpenAI, "deepgram"},
+        {"openai", {"en"}, Keys::openAIRejected, nullptr},
+        {"deepgram", {"fr"}, Keys::both, "deepgram"},
+        {"deepgram", {"fr"}, Keys::noDeepgram, "openai"},
+        {"deepgram", {"fr"}, Keys::deepgramRejected, nullptr},
+        {"local", {"en"}, Keys::both, "local"},
+        {"local", {"en"}, Keys::none, "local"},
     };
     services.deepgramAnswer.text = "From Deepgram.";
     services.openAIAnswer.text = "From OpenAI.";
     recognizer.words = "from this computer";
+    const auto reject = [] { throw DictationError::auth(DictationError::Service::openAI); };
     for (const auto& c : cases) {
-        for (const Key key : {Key::present, Key::absent, Key::rejected}) {
-            const std::string name = std::string(c.engine) + " " + std::to_string(c.languages.size()) +
-                                     " language(s), key " + std::to_string(static_cast<int>(key));
-            preferences.setObject("quillo.transcriptionEngine", c.engine);
-            credentials = FakeCredentials{};
-            services.deepgramAnswer.fail = services.openAIAnswer.fail = nullptr;
-            const bool deepgramKeyed = c.keyed && std::string(c.keyed) == "deepgram";
-            const bool openAIKeyed = c.keyed && std::string(c.keyed) == "openai";
-            auto& answer = deepgramKeyed ? services.deepgramAnswer : services.openAIAnswer;
-            if (key == Key::absent) {
-                if (deepgramKeyed) {
-                    credentials.deepgram.reset();
-                } else if (openAIKeyed) {
-                    credentials.openAI = "  "; // blank counts as not configured
-                } else {
-                    credentials.openAI.reset();
-                    credentials.deepgram.reset();
-                }
-            } else if (key == Key::rejected && c.keyed) {
-                answer.fail = [] { throw DictationError::auth(DictationError::Service::openAI); };
-            }
-
-            const std::string via = key == Key::present && c.keyed ? c.keyed : c.absentVia;
-            const std::string expected = via == "deepgram" ? "From Deepgram."
-                                         : via == "openai" ? "From OpenAI."
-                                                           : "From this computer.";
-            if (c.keyed && key == Key::rejected) {
-                try {
-                    run(c.languages);
-                    ADD_FAILURE() << "case " << name << ": expected the rejection";
-                } catch (const DictationError& error) {
-                    EXPECT_EQ(error.kind(), DictationError::Kind::auth) << "case " << name;
-                }
-                continue;
-            }
-            EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
-            EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
-                << "case " << name << ": " << logLines().back();
+        const std::string name = std::string(c.engine) + " " + std::to_string(c.languages.size()) +
+                                 " language(s), keys " + std::to_string(static_cast<int>(c.keys));
+        preferences.setObject("quillo.transcriptionEngine", c.engine);
+        credentials = FakeCredentials{};
+        if (c.keys == Keys::noDeepgram || c.keys == Keys::none) {
+            credentials.deepgram.reset();
         }
+        if (c.keys == Keys::none) {
+            credentials.openAI.reset();
+        }
+        if (c.keys == Keys::blankOpenAI) {
+            credentials.openAI = "  ";
+        }
+        services.deepgramAnswer.fail = c.keys == Keys::deepgramRejected ? reject : std::function<void()>();
+        services.openAIAnswer.fail = c.keys == Keys::openAIRejected ? reject : std::function<void()>();
+        services.openAIUploads.clear();
+        if (!c.via) {
+            try {
+                run(c.languages);
+                ADD_FAILURE() << "case " << name << ": expected the rejection";
+            } catch (const DictationError& error) {
+                EXPECT_EQ(error.kind(), DictationError::Kind::auth) << "case " << name;
+            }
+            continue;
+        }
+        const std::string via = c.via;
+        const std::string expected = via == "deepgram" ? "From Deepgram."
+                                     : via == "openai" ? "From OpenAI."
+                                                       : "From this computer.";
+        EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
+        if (via == "openai") {
+            EXPECT_EQ(services.openAIUploads.at(0), std::make_pair(std::string("m4a-bytes"), c.languages))
+                << "case " << name;
+        }
+        EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
+            << "case " << name << ": " << logLines().back();
     }
     EXPECT_EQ(recognizer.loads.load(), 1) << "the model is loaded once";
 }
@@ -399,18 +328,6 @@ TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen
     EXPECT_EQ(recognizer.heardSamples.load(), 5u) << "heard, not decoded from the file's 9 bytes";
     preferences.setObject("quillo.transcriptionEngine", "openai");
     EXPECT_EQ(service.hearRecording(kAudio), nullptr);
-}
-
-TEST(DictationErrorText, DescriptionsAreTheUserFacingTexts)
-{
-    EXPECT_STREQ(DictationError::api("Invalid file format.").what(), "API error: Invalid file format.");
-    EXPECT_EQ(DictationError::api("x").message(), "x");
-    EXPECT_STREQ(DictationError::network().what(), "No internet connection.");
-    EXPECT_STREQ(DictationError::auth(DictationError::Service::openAI).what(),
-                 "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.");
-    EXPECT_STREQ(DictationError::auth(DictationError::Service::deepgram).what(),
-                 "Deepgram rejected the API key. Check DEEPGRAM_API_KEY or credentials.json.");
-    EXPECT_STREQ(DictationError::parse().what(), "Unexpected response from server.");
 }
 
 } // namespace

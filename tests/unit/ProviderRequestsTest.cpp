@@ -43,6 +43,11 @@ protected:
     RemoteSpeechServices services{{http, credentials, endpoints}, [] { return std::string(kUUID); }};
 };
 
+std::string deepgramAnswer(const std::string& transcript)
+{
+    return R"({"results":{"channels":[{"alternatives":[{"transcript":")" + transcript + R"("}]}]}})";
+}
+
 std::string field(const std::string& name, const std::string& value)
 {
     return std::string("--Boundary-") + kUUID + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" +
@@ -105,7 +110,7 @@ TEST_F(ProviderRequestsTest, EachUploadGetsAFreshUppercaseUUIDBoundary)
 
 TEST_F(ProviderRequestsTest, DeepgramUploadSendsTheRawAudioWithTheQueryInOrder)
 {
-    http.willAnswer(200, R"({"results":{"channels":[{"alternatives":[{"transcript":"hi there"}]}]}})");
+    http.willAnswer(200, deepgramAnswer("hi there"));
     EXPECT_EQ(services.transcribeDeepgram(kAudio), "hi there");
 
     const HttpRequest sent = http.requests().back();
@@ -157,23 +162,10 @@ TEST_F(ProviderRequestsTest, CleanupSendsACompactChatCompletionWithExactlyTheKno
         EXPECT_EQ(services.requestCleanup(longRaw, {"bn"}, {}, ""), (CleanupAnswer{"Tidy.", ""}));
         EXPECT_EQ(nlohmann::json::parse(http.requests().back().body).at("max_tokens"), maxTokens);
     }
-}
 
-TEST_F(ProviderRequestsTest, TextThatIsNotUTF8CannotBeSentToCleanup)
-{
-    EXPECT_THROW(services.requestCleanup("caf\xe9", {"en"}, {}, ""), JsonError);
-    EXPECT_TRUE(http.requests().empty());
-}
-
-TEST_F(ProviderRequestsTest, MissingKeysStillSendTheRequestForTheServiceToRefuse)
-{
-    credentials.openAI.reset();
-    credentials.deepgram.reset();
-    http.fallback.response = {401, "{}"};
-    EXPECT_THROW(call("openai"), DictationError);
-    EXPECT_THROW(call("deepgram"), DictationError);
-    EXPECT_EQ(http.requests().at(0).headers.at(0).second, "Bearer ");
-    EXPECT_EQ(http.requests().at(1).headers.at(0).second, "Token ");
+    const auto sentBefore = http.requests().size();
+    EXPECT_THROW(services.requestCleanup("caf\xe9", {"en"}, {}, ""), JsonError) << "text that is not UTF-8";
+    EXPECT_EQ(http.requests().size(), sentBefore);
 }
 
 TEST_F(ProviderRequestsTest, StatusMapping)
@@ -219,10 +211,7 @@ TEST_F(ProviderRequestsTest, StatusMapping)
          DictationError::Kind::api,
          "API error: Fehler: \xc3\xbc"},
         {"stray byte", 502, "bad \xff", DictationError::Kind::api, "API error: HTTP 502"},
-        {"overlong encoding", 400, "\xc0\xaf", DictationError::Kind::api, "API error: HTTP 400"},
         {"encoded surrogate", 400, "\xed\xa0\x80", DictationError::Kind::api, "API error: HTTP 400"},
-        {"beyond U+10FFFF", 400, "\xf4\x90\x80\x80", DictationError::Kind::api, "API error: HTTP 400"},
-        {"truncated sequence", 404, "ok \xe2\x82", DictationError::Kind::api, "API error: HTTP 404"},
     };
     for (const auto& c : cases) {
         try {
@@ -267,7 +256,7 @@ TEST_F(ProviderRequestsTest, OnlyALostConnectionIsRetriedAndOnlyOnce)
     };
     const std::map<std::string, std::string> answers = {
         {"openai", R"({"text":"done"})"},
-        {"deepgram", R"({"results":{"channels":[{"alternatives":[{"transcript":"done"}]}]}})"},
+        {"deepgram", deepgramAnswer("done")},
         {"cleanup", R"({"choices":[{"message":{"content":"done"}}]})"},
     };
     for (const auto& [which, answer] : answers) {
@@ -309,53 +298,27 @@ TEST_F(ProviderRequestsTest, AnswersThatDoNotHoldTheTextAreParseErrors)
         std::optional<std::string> expected; // nothing: DictationError::parse
     };
     const std::vector<Case> cases = {
-        {"text",
-         "openai",
-         R"({"text":"  Hello there. ","usage":{"type":"tokens","total_tokens":9}})",
-         "  Hello there. "},
+        {"text", "openai", R"({"text":"  Hello there. ","usage":{"total_tokens":9}})", "  Hello there. "},
         {"empty text", "openai", R"({"text":""})", ""},
         {"no text", "openai", R"({"usage":{}})", std::nullopt},
-        {"text is a number", "openai", R"({"text":5})", std::nullopt},
         {"text is null", "openai", R"({"text":null})", std::nullopt},
         {"top level is an array", "openai", R"([{"text":"x"}])", std::nullopt},
-        {"top level is a string", "openai", R"("x")", std::nullopt},
-
-        {"transcript",
-         "deepgram",
-         R"({"metadata":{},"results":{"channels":[{"alternatives":[{"transcript":"Hi.",
-            "confidence":0.9,"words":[]}]}]}})",
-         "Hi."},
+        {"transcript", "deepgram", deepgramAnswer("Hi."), "Hi."},
         {"no results", "deepgram", R"({"metadata":{}})", std::nullopt},
-        {"results is an array", "deepgram", R"({"results":[]})", std::nullopt},
-        {"channels empty", "deepgram", R"({"results":{"channels":[]}})", std::nullopt},
         {"channels an object", "deepgram", R"({"results":{"channels":{"alternatives":[]}}})", std::nullopt},
-        {"a channel that is not an object",
-         "deepgram",
-         R"({"results":{"channels":[{"alternatives":[{"transcript":"a"}]},7]}})",
-         std::nullopt},
+        {"a channel that is not an object", "deepgram", R"({"results":{"channels":[7]}})", std::nullopt},
         {"alternatives empty", "deepgram", R"({"results":{"channels":[{"alternatives":[]}]}})", std::nullopt},
-        {"no alternatives", "deepgram", R"({"results":{"channels":[{}]}})", std::nullopt},
-        {"transcript missing",
-         "deepgram",
-         R"({"results":{"channels":[{"alternatives":[{"words":[]}]}]}})",
-         std::nullopt},
         {"transcript a number",
          "deepgram",
          R"({"results":{"channels":[{"alternatives":[{"transcript":1}]}]}})",
          std::nullopt},
-
-        {"content",
-         "cleanup",
-         R"({"choices":[{"index":0,"message":{"role":"assistant","content":"A.\r",
-            "refusal":null},"finish_reason":"stop"}]})",
-         "A.\r"},
-        {"no choices", "cleanup", R"({"id":"x"})", std::nullopt},
+        {"content", "cleanup", R"({"choices":[{"message":{"content":"A.\r"},"finish_reason":"stop"}]})", "A.\r"},
         {"choices empty", "cleanup", R"({"choices":[]})", std::nullopt},
         {"choice is null", "cleanup", R"({"choices":[null]})", std::nullopt},
         {"message is a string", "cleanup", R"({"choices":[{"message":"A."}]})", std::nullopt},
         {"content null (a refusal)",
          "cleanup",
-         R"({"choices":[{"message":{"content":null,"refusal":"I can't help."}}]})",
+         R"({"choices":[{"message":{"content":null,"refusal":"No."}}]})",
          std::nullopt},
     };
     for (const auto& c : cases) {
@@ -394,78 +357,58 @@ TEST_F(ProviderRequestsTest, BodiesThatAreNotJSONThrowTheJSONError)
     }
 }
 
-TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndMustEncryptOffThisComputer)
+TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndOnlyValidEncryptedOrLoopbackOnesAreSentTo)
 {
     http.fallback.response = {200, R"({"text":"ok"})"};
     endpoints.openAI = "https://proxy.test/v1/?team=7#top";
     call("openai");
     EXPECT_EQ(http.requests().back().url, "https://proxy.test/v1/audio/transcriptions?team=7");
     endpoints.deepgram = "https://proxy.test/v1?team=7";
-    http.willAnswer(200, R"({"results":{"channels":[{"alternatives":[{"transcript":"ok"}]}]}})");
+    http.willAnswer(200, deepgramAnswer("ok"));
     call("deepgram");
     EXPECT_EQ(http.requests().back().url,
               "https://proxy.test/v1/listen?team=7&model=nova-3&punctuate=true&smart_format=true");
 
-    for (const char* base :
-         {"http://api.example.com/v1", "http://user:pw@10.0.0.2/v1", "http://127.0.0.1.example.com/v1"}) {
+    enum class Outcome
+    {
+        sent,
+        insecure, // the key would cross the network in the clear
+        invalid
+    };
+    const std::vector<std::pair<const char*, Outcome>> cases = {
+        {"HTTPS://API.EXAMPLE.COM/v1", Outcome::sent},
+        {"http://[::1]:9000/v1", Outcome::sent},
+        {"https://host/v1%20beta", Outcome::sent},
+        {"http://api.example.com/v1", Outcome::insecure},
+        {"http://user:pw@10.0.0.2/v1", Outcome::insecure},
+        {"http://127.0.0.1.example.com/v1", Outcome::insecure},
+        {"", Outcome::invalid},
+        {"api.example.com/v1", Outcome::invalid},
+        {"file:///etc", Outcome::invalid},
+        {"https://exa mple.com/v1", Outcome::invalid},
+        {"https://example.com/v1\n", Outcome::invalid},
+        {"https://host/%zz", Outcome::invalid},
+        {"https://host:80a/v1", Outcome::invalid},
+        {"http://[::1/v1", Outcome::invalid},
+    };
+    http.fallback.response = {500, ""};
+    for (const auto& [base, outcome] : cases) {
         endpoints.openAI = endpoints.deepgram = base;
         for (const char* which : {"openai", "deepgram", "cleanup"}) {
             const auto before = http.requests().size();
             try {
                 call(which);
-                ADD_FAILURE() << which << " with " << base << ": sent";
+                ADD_FAILURE() << which << " with '" << base << "': no error";
             } catch (const DictationError& e) {
-                EXPECT_EQ(e.kind(), DictationError::Kind::insecureEndpoint) << which << " with " << base;
-                EXPECT_EQ(std::string(e.what()).rfind("Refusing to send the API key unencrypted to http://", 0), 0u)
-                    << e.what();
-                EXPECT_EQ(std::string(e.what()).find("pw"), std::string::npos) << e.what();
-            }
-            EXPECT_EQ(http.requests().size(), before) << which << " with " << base;
-        }
-    }
-}
-
-TEST_F(ProviderRequestsTest, BaseURLsThatDoNotFormAURLFailBeforeSending)
-{
-    struct Case
-    {
-        const char* base;
-        bool valid;
-    };
-    const std::vector<Case> cases = {
-        {"https://api.example.com/v1", true},
-        {"http://127.0.0.1:8080/v1", true},
-        {"HTTPS://API.EXAMPLE.COM/v1", true},
-        {"http://[::1]:9000/v1", true},
-        {"http://user@localhost/v1", true},
-        {"https://host/v1%20beta", true},
-        {"", false},
-        {"api.example.com/v1", false},
-        {"ftp://files.example.com/v1", false},
-        {"file:///etc", false},
-        {"https:///v1", false},
-        {"https://exa mple.com/v1", false},
-        {"https://example.com/v1\n", false},
-        {"https://b\xc3\xbc"
-         "cher.example/v1",
-         false},
-        {"https://host/%zz", false},
-        {"https://host:80a/v1", false},
-        {"http://[::1/v1", false},
-    };
-    for (const auto& c : cases) {
-        endpoints.openAI = endpoints.deepgram = c.base;
-        for (const char* which : {"openai", "deepgram", "cleanup"}) {
-            const auto before = http.requests().size();
-            http.fallback.response = {500, ""};
-            try {
-                call(which);
-            } catch (const DictationError& e) {
-                const bool refusedURL = e.kind() == DictationError::Kind::network;
-                EXPECT_EQ(refusedURL, !c.valid) << which << " with '" << c.base << "': " << e.what();
-                EXPECT_EQ(http.requests().size() - before, c.valid ? 1u : 0u) << which << " with '" << c.base << "'";
-                if (refusedURL) {
-                    EXPECT_STREQ(e.what(), "No internet connection.");
+                const std::string what = e.what();
+                EXPECT_EQ(http.requests().size() - before, outcome == Outcome::sent ? 1u : 0u)
+                    << which << " with '" << base << "'";
+                if (outcome == Outcome::insecure) {
+                    EXPECT_EQ(e.kind(), DictationError::Kind::insecureEndpoint) << which << " with " << base;
+                    EXPECT_EQ(what.rfind("Refusing to send the API key unencrypted to http://", 0), 0u) << what;
+                    EXPECT_EQ(what.find("pw"), std::string::npos) << what;
+                } else if (outcome == Outcome::invalid) {
+                    EXPECT_EQ(what, "No internet connection.") << which << " with '" << base << "'";
                 }
             }
         }

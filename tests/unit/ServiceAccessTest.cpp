@@ -55,7 +55,6 @@ TEST(EnvironmentCredentialsTest, EnvironmentFirstThenTheFile)
          "dg",
          false},
         {"no file, no keys", {}, std::nullopt, std::nullopt, std::nullopt, false},
-        {"one key in the file", {}, R"({"DEEPGRAM_API_KEY": "dg-file"})", std::nullopt, "dg-file", false},
         {"empty key is none", {}, R"({"OPENAI_API_KEY": ""})", std::nullopt, std::nullopt, false},
         {"a key that is not a string",
          {},
@@ -84,22 +83,13 @@ TEST(EnvironmentCredentialsTest, EnvironmentFirstThenTheFile)
     }
 }
 
-TEST(EnvironmentCredentialsTest, KeysAddedWhileRunningAreUsed)
+TEST(EnvironmentCredentialsTest, KeysAddedWhileRunningAreUsedAndStoringOneKeepsTheOthersAndTheFilePrivate)
 {
     FakeFileSystem disk;
     RecordingLog log;
-    EnvironmentCredentials credentials(disk, log, kPath, lookupIn({}));
-    EXPECT_EQ(credentials.openAIKey(), std::nullopt);
-    disk.put(kPath, R"({"OPENAI_API_KEY":"sk-later"})");
-    EXPECT_EQ(credentials.openAIKey(), "sk-later");
-}
-
-TEST(EnvironmentCredentialsTest, StoringAKeyKeepsTheOtherMembersAndTheFilePrivate)
-{
-    FakeFileSystem disk;
-    RecordingLog log;
-    disk.put(kPath, R"({"DEEPGRAM_API_KEY":"dg-1","note":"mine"})", 0644);
     EnvironmentCredentials credentials(disk, log, kPath, lookupIn({{"OPENAI_API_KEY", "sk-env"}}));
+    EXPECT_EQ(credentials.deepgramKey(), std::nullopt);
+    disk.put(kPath, R"({"DEEPGRAM_API_KEY":"dg-1","note":"mine"})", 0644);
     ASSERT_TRUE(credentials.storeInFile(EnvironmentCredentials::kOpenAIName, "sk-saved"));
     EXPECT_EQ(credentials.fromFile(EnvironmentCredentials::kOpenAIName), "sk-saved");
     EXPECT_EQ(credentials.openAIKey(), "sk-env"); // the environment still wins
@@ -139,13 +129,8 @@ TEST(EnvironmentCredentialsTest, AFileOthersCanReadIsReported)
     std::filesystem::remove_all(directory);
 }
 
-TEST(EnvironmentEndpointsTest, VendorDefaultsUnlessOverridden)
+TEST(EnvironmentEndpointsTest, OverridesLoseTheirTrailingSlashes)
 {
-    const EnvironmentEndpoints defaults(lookupIn({}));
-    EXPECT_EQ(defaults.openAIBase(), "https://api.openai.com/v1");
-    EXPECT_EQ(defaults.deepgramBase(), "https://api.deepgram.com/v1");
-    EXPECT_EQ(defaults.deepgramStreamURL(), "wss://api.deepgram.com/v1/listen");
-
     const EnvironmentEndpoints overridden(lookupIn({{"QUILLO_OPENAI_BASE_URL", "http://127.0.0.1:8001/v1/"},
                                                     {"QUILLO_DEEPGRAM_BASE_URL", "http://127.0.0.1:8002/v1//"},
                                                     {"QUILLO_DEEPGRAM_STREAM_URL", "ws://127.0.0.1:8003/v1/listen"}}));
