@@ -11,7 +11,7 @@ build_pkgs=(
     libpulse-dev
     libavcodec-dev libavformat-dev libswresample-dev libavutil-dev
     libcurl4-openssl-dev nlohmann-json3-dev libsimdjson-dev libicu-dev
-    libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
     libpocketsphinx-dev libclang-rt-14-dev
     dpkg-dev
 )
