@@ -31,7 +31,7 @@ protected:
 TEST_F(HeatmapModelTest, LevelsStepAtFiftyOneHundredFiftyAndFourHundredWords)
 {
     const std::pair<std::size_t, int> cases[] =
-        {{0, 0}, {1, 1}, {49, 1}, {50, 2}, {149, 2}, {150, 3}, {399, 3}, {400, 4}, {100000, 4}};
+        {{0, 0}, {1, 1}, {49, 1}, {50, 2}, {149, 2}, {150, 3}, {399, 3}, {400, 4}};
     for (const auto& [count, level] : cases) {
         EXPECT_EQ(heatmap::level(count), level) << "case " << count << " words";
     }
@@ -83,24 +83,16 @@ TEST_F(HeatmapModelTest, PageOneShowsTheTwentyTwoWeeksBefore)
     EXPECT_EQ(model.weeks.front()[0].day, local_days{2025y / May / 4});
     EXPECT_TRUE(model.newerPagesAvailable);
     EXPECT_FALSE(model.olderPagesAvailable);
-    ASSERT_GE(model.monthLabels.size(), 2u);
-    EXPECT_EQ(model.monthLabels[0], (HeatmapMonthLabel{0, 2025y / May}));
-    EXPECT_EQ(model.monthLabels[1], (HeatmapMonthLabel{4, 2025y / June})); // Sunday 1 June
 }
 
 TEST_F(HeatmapModelTest, OlderPagesExistOnlyForEntriesBeforeTheFirstColumn)
 {
-    const std::pair<const char*, system_clock::time_point> cases[] = {
-        {"inside the grid", localTime(2025, 12, 1)},
-        {"on the first shown day", localTime(2025, 10, 5, 0, 0)},
-        {"a second earlier", localTime(2025, 10, 4, 23, 59, 59)},
-        {"a year ago", localTime(2025, 3, 4)},
+    const auto olderPages = [&](system_clock::time_point when) {
+        const std::vector<DictationEntry> history{entryAt(wednesday), entryAt(when)};
+        return heatmap::build(history, wednesday, 0).olderPagesAvailable;
     };
-    const bool expected[] = {false, false, true, true};
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const std::vector<DictationEntry> history{entryAt(wednesday), entryAt(cases[i].second)};
-        EXPECT_EQ(heatmap::build(history, wednesday, 0).olderPagesAvailable, expected[i]) << "case " << cases[i].first;
-    }
+    EXPECT_FALSE(olderPages(localTime(2025, 10, 5, 0, 0))) << "the first shown day";
+    EXPECT_TRUE(olderPages(localTime(2025, 10, 4, 23, 59, 59)));
 }
 
 TEST_F(HeatmapModelTest, StreakOutlineEndsYesterdayWhenTodayIsEmpty)
