@@ -65,8 +65,6 @@ TEST_F(MicrophoneManagerTest, RecordsFromTheChosenSourceByNameAndReportsEachAbse
                 EXPECT_EQ(manager.recordingSource(), input.source) << "case " << name;
             }
         }
-        EXPECT_TRUE(server.switches.empty()) << "case " << name << ": the default input is never touched";
-        EXPECT_EQ(server.defaultID, kBuiltIn.deviceID) << "case " << name;
     }
 }
 
@@ -83,28 +81,6 @@ TEST_F(MicrophoneManagerTest, AutomaticLabelNamesOnlyACachedDefault)
     EXPECT_EQ(manager.automaticLabel(), "Automatic (system default)") << "not in the cached list yet";
     manager.refreshDevices();
     EXPECT_EQ(manager.automaticLabel(), "Automatic (New Mic)");
-}
-
-TEST_F(MicrophoneManagerTest, ObserversHearChoicesMadeThroughTheStoreAndRefreshes)
-{
-    MicrophoneManager manager(audio, preferences);
-    int changes = 0;
-    const auto token = manager.addObserver([&] { ++changes; });
-
-    manager.setSelectedUID(kDesk.uid);
-    EXPECT_EQ(preferences.stringForKey("selectedMicUID"), kDesk.uid);
-    // Another writer of the store (the settings screen of another window).
-    preferences.setObject("selectedMicUID", "");
-    preferences.setObject("quillo.streamingEnabled", false);
-    manager.refreshDevices();
-    EXPECT_EQ(changes, 3) << "other keys are not the microphone's business";
-
-    preferences.setObject("selectedMicUID", 42);
-    EXPECT_EQ(manager.selectedUID(), "") << "a non-string value reads as automatic";
-
-    manager.removeObserver(token);
-    manager.setSelectedUID(kHeadset.uid);
-    EXPECT_EQ(changes, 4);
 }
 
 } // namespace
