@@ -36,13 +36,7 @@ TEST(DictationStatisticsTest, AverageSpeedCountsOnlyTimedEntries)
         std::vector<DictationEntry> history;
         std::optional<double> wpm;
     };
-    const std::string fifty = [] {
-        std::string s;
-        for (int i = 0; i < 50; ++i) {
-            s += "w ";
-        }
-        return s;
-    }();
+    const std::string fifty = test::words(50);
     const Case cases[] = {
         {"empty", {}, std::nullopt},
         {"untimed only", {entryAt(t, "many words here", 0)}, std::nullopt},

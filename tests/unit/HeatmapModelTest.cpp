@@ -10,15 +10,7 @@ namespace {
 using namespace std::chrono;
 using test::entryAt;
 using test::localTime;
-
-std::string words(int count)
-{
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        text += "w ";
-    }
-    return text;
-}
+using test::words;
 
 class HeatmapModelTest : public ::testing::Test
 {
@@ -71,18 +63,6 @@ TEST_F(HeatmapModelTest, OnAWednesdayTheLastColumnEndsToday)
                                                 {17, 2026y / February},
                                                 {21, 2026y / March}};
     EXPECT_EQ(model.monthLabels, labels);
-}
-
-TEST_F(HeatmapModelTest, PageOneShowsTheTwentyTwoWeeksBefore)
-{
-    const std::vector<DictationEntry> history{entryAt(localTime(2025, 9, 30), words(200))};
-    const auto model = heatmap::build(history, wednesday, 1);
-    EXPECT_EQ(model.weeks.back()[0].day, local_days{2025y / September / 28});
-    EXPECT_EQ(model.weeks.back()[6].day, local_days{2025y / October / 4}); // every day is past
-    EXPECT_EQ(model.weeks.back()[2].level, 3);
-    EXPECT_EQ(model.weeks.front()[0].day, local_days{2025y / May / 4});
-    EXPECT_TRUE(model.newerPagesAvailable);
-    EXPECT_FALSE(model.olderPagesAvailable);
 }
 
 TEST_F(HeatmapModelTest, OlderPagesExistOnlyForEntriesBeforeTheFirstColumn)

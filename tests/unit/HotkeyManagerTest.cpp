@@ -154,8 +154,6 @@ std::string scriptOf(const std::string& trace)
 
 const DispatchCase kDispatchCases[] = {
     // Hold.
-    {"hold key records from press to release",
-     "+ropt:start,rec.start -ropt:rec.stop,stop=clip-1.m4a +ropt:start,rec.start -ropt:rec.stop,stop=clip-2.m4a"},
     {"auto-repeat of a held function key starts nothing more",
      "hold=f6 +f6:start,rec.start rf6 rf6 -f6:rec.stop,stop=clip-1.m4a"},
     {"only the release of the starting hold key ends the recording",
@@ -203,7 +201,6 @@ const DispatchCase kDispatchCases[] = {
     // Commands act like keys of their own.
     {"start and stop hold a recording; a second start changes nothing",
      "!start:start,rec.start !start !stop:rec.stop,stop=clip-1.m4a !stop"},
-    {"toggle twice records hands-free", "!toggle:start,rec.start !toggle:rec.stop,stop=clip-1.m4a"},
     {"a key release cannot end a commanded hold, nor a stop a held key",
      "!start:start,rec.start +ropt -ropt !stop:rec.stop,stop=clip-1.m4a +ropt:start,rec.start !stop "
      "-ropt:rec.stop,stop=clip-2.m4a"},
