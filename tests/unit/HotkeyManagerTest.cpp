@@ -35,16 +35,6 @@ const std::map<std::string, int> kKeys = [] {
     return keys;
 }();
 
-std::vector<int> keyList(const std::string& names)
-{
-    std::vector<int> codes;
-    std::istringstream in(names);
-    for (std::string name; std::getline(in, name, ',');) {
-        codes.push_back(kKeys.at(name));
-    }
-    return codes;
-}
-
 std::string joined(const std::vector<std::string>& parts, const char* separator)
 {
     std::string result;
@@ -83,11 +73,13 @@ protected:
     // "!start", "!stop", "!toggle", "!cancel" and "!paste" are commands.
     // Returns the steps, each followed by what it caused, if anything:
     // "+ropt:start,rec.start +f5:paste -f5 -ropt:rec.stop,stop=clip-1.m4a".
+    // What follows a colon is ignored, so such a trace plays as its script.
     std::string play(const std::string& script)
     {
         std::vector<std::string> caused;
         std::istringstream in(script);
         for (std::string step; in >> step;) {
+            step = step.substr(0, step.find(':'));
             events.clear();
             if (step[0] == '!') {
                 const std::map<std::string, HotkeyControl::Command> commands = {
@@ -104,7 +96,12 @@ protected:
                 const HotkeyAction which = action == "hold"     ? HotkeyAction::hold
                                            : action == "toggle" ? HotkeyAction::toggle
                                                                 : HotkeyAction::pasteLast;
-                HotkeyStore(preferences).save(keyList(step.substr(eq + 1)), which);
+                std::vector<int> codes;
+                std::istringstream names(step.substr(eq + 1));
+                for (std::string name; std::getline(names, name, ',');) {
+                    codes.push_back(kKeys.at(name));
+                }
+                HotkeyStore(preferences).save(codes, which);
             } else if (step[0] == '+') {
                 keys.press(kKeys.at(step.substr(1)));
             } else if (step[0] == '-') {
@@ -131,26 +128,14 @@ protected:
     int settingsOpened = 0;
 };
 
-// A case is the trace play() must return; its steps without what follows
-// their colons are the script played. Default bindings: Right Option holds,
-// Right Control toggles, F5 pastes.
+// A case is the trace play() must return for it. Default bindings: Right
+// Option holds, Right Control toggles, F5 pastes.
 struct DispatchCase
 {
     const char* name;
     const char* trace;
     bool fnChannel = false;
 };
-
-// The trace without the effects: "+ropt:start,rec.start -ropt" -> "+ropt -ropt".
-std::string scriptOf(const std::string& trace)
-{
-    std::istringstream in(trace);
-    std::vector<std::string> steps;
-    for (std::string step; in >> step;) {
-        steps.push_back(step.substr(0, step.find(':')));
-    }
-    return joined(steps, " ");
-}
 
 const DispatchCase kDispatchCases[] = {
     // Hold.
@@ -231,7 +216,7 @@ TEST_F(HotkeyManagerTest, DispatchesKeysToActions)
         keys.startAnswer.fnChannel = c.fnChannel ? std::optional<std::string>("hid") : std::nullopt;
         keys.forgetPressedKeys();
         startManager();
-        EXPECT_EQ(play(scriptOf(c.trace)), c.trace) << "case: " << c.name;
+        EXPECT_EQ(play(c.trace), c.trace) << "case: " << c.name;
         manager.reset();
     }
 }
