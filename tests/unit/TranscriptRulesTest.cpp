@@ -1,8 +1,6 @@
 #include "transcription/TranscriptRules.h"
 #include "base/SnippetRules.h"
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 namespace quillo::test {
@@ -56,18 +54,6 @@ TEST_F(TranscriptRulesTest, RefusalsAreThePhrasesOfTheModelNotOfTheSpeaker)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(rules.isRefusal(c.answer, c.transcript), c.refusal) << "case " << c.name;
-    }
-}
-
-TEST_F(TranscriptRulesTest, EveryPhraseMatchesInAnyCase)
-{
-    const auto& phrases = TranscriptRules::refusalPhrases();
-    for (const auto& phrase : phrases) {
-        std::string upper = phrase;
-        std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
-        EXPECT_TRUE(rules.isRefusal("Well. " + upper + " now", "well now")) << phrase;
-        EXPECT_FALSE(rules.isRefusal("Well. " + upper + " now", "well " + upper + " now")) << phrase;
-        EXPECT_EQ(phrase.find('\xe2'), std::string::npos) << phrase << ": apostrophes are ASCII";
     }
 }
 
