@@ -13,9 +13,9 @@ namespace quillo {
 
 // The per-user key-value store that holds every setting and the dictionary.
 //
-// Values are JSON values (booleans, numbers, strings, arrays, objects). A
-// registered default answers a read while the user has set nothing for its key;
-// defaults live in memory only and are registered again at every launch.
+// Values are JSON values (booleans, numbers, strings, arrays, objects). The
+// value a setting has while the user has set nothing is declared with the
+// setting (settings/Settings.h), never stored here.
 //
 // Threading: every method may be called from any thread. A write is visible to
 // every later read, on any thread, as soon as it returns, and is kept across
@@ -34,14 +34,11 @@ public:
 
     virtual ~Preferences() = default;
 
-    // Replaces the registered defaults for the given keys. Never written to disk.
-    virtual void registerDefaults(const std::map<std::string, Value>& defaults) = 0;
-
-    // The stored value, else the registered default, else nothing.
+    // The stored value, else nothing.
     virtual std::optional<Value> object(const std::string& key) const = 0;
 
     // true/false as stored; a number is true when non-zero; the strings "true",
-    // "yes" and "1" (any case) are true. Unset and unregistered reads false.
+    // "yes" and "1" (any case) are true. Unset reads false.
     virtual bool boolForKey(const std::string& key) const = 0;
 
     // A number (truncated), a boolean as 0/1, or a string holding a decimal

@@ -19,23 +19,20 @@ namespace quillo::test {
 
 using AudioEvents = std::vector<std::string>;
 
-// An audio server's device list and default input.
+inline void note(AudioEvents* events, const char* event)
+{
+    if (events) {
+        events->push_back(event);
+    }
+}
+
+// An audio server's device list and default input, which Quillo never changes.
 class FakeAudioDevices final : public AudioDevices
 {
 public:
     std::vector<MicDevice> inputDevices() override { return devices; }
     std::optional<std::uint32_t> defaultInputID() override { return defaultID; }
-    bool setDefaultInput(std::uint32_t deviceID) override
-    {
-        switches.push_back(deviceID);
-        const bool present =
-            std::any_of(devices.begin(), devices.end(), [&](const MicDevice& d) { return d.deviceID == deviceID; });
-        if (failSwitching || !present) {
-            return false;
-        }
-        defaultID = deviceID;
-        return true;
-    }
+    bool setDefaultInput(std::uint32_t) override { return false; }
 
     // The device disappears from the server (the manager's cache keeps it).
     void unplug(const std::string& uid)
@@ -45,8 +42,6 @@ public:
 
     std::vector<MicDevice> devices;
     std::optional<std::uint32_t> defaultID;
-    bool failSwitching = false;
-    std::vector<std::uint32_t> switches; // every setDefaultInput call, in order
 };
 
 // Capture that delivers only what the test hands it, on the test's thread.
@@ -68,17 +63,13 @@ public:
 
     std::unique_ptr<Stream> start(const AudioFormat& format, Sink sink) override
     {
-        log("capture.start");
+        note(m_events, "capture.start");
         if (failStart) {
             return nullptr;
         }
-        auto state = std::make_shared<StreamState>();
-        state->format = format;
-        state->sink = std::move(sink);
-        state->inputAtStart = m_devices.defaultID;
-        state->lastBlock = lastBlockAtStop;
-        streams.push_back(state);
-        return std::make_unique<FakeStream>(state, m_events);
+        streams.push_back(
+            std::make_shared<StreamState>(StreamState{format, std::move(sink), m_devices.defaultID, {}, false}));
+        return std::make_unique<FakeStream>(streams.back(), m_events);
     }
 
     // Hands samples to the newest stream, as its capture thread would.
@@ -91,7 +82,6 @@ public:
     }
 
     bool failStart = false;
-    std::vector<std::int16_t> lastBlockAtStop;
     std::vector<std::shared_ptr<StreamState>> streams;
 
 private:
@@ -107,9 +97,7 @@ private:
             if (std::exchange(m_state->stopped, true)) {
                 return;
             }
-            if (m_events) {
-                m_events->push_back("capture.stop");
-            }
+            note(m_events, "capture.stop");
             if (!m_state->lastBlock.empty()) {
                 m_state->sink(m_state->lastBlock);
             }
@@ -119,13 +107,6 @@ private:
         std::shared_ptr<StreamState> m_state;
         AudioEvents* m_events;
     };
-
-    void log(const std::string& event)
-    {
-        if (m_events) {
-            m_events->push_back(event);
-        }
-    }
 
     FakeAudioDevices& m_devices;
     AudioEvents* m_events;
@@ -138,21 +119,19 @@ public:
     struct Written
     {
         std::string path;
-        AudioFormat format;
         std::vector<std::int16_t> samples;
-        bool finished = false;
     };
 
     explicit FakeAudioFileWriter(FakeFileSystem& disk, AudioEvents* events = nullptr) : m_disk(disk), m_events(events)
     {}
 
-    std::unique_ptr<File> create(const std::string& path, const AudioFormat& format) override
+    std::unique_ptr<File> create(const std::string& path, const AudioFormat&) override
     {
         if (failCreate || m_disk.exists(path)) {
             return nullptr;
         }
         m_disk.put(path, "", 0600);
-        files.push_back(std::make_shared<Written>(Written{path, format, {}, false}));
+        files.push_back(std::make_shared<Written>(Written{path, {}}));
         return std::make_unique<FakeFile>(*this, files.back());
     }
 
@@ -174,13 +153,10 @@ private:
         }
         bool finish() override
         {
-            if (m_writer.m_events) {
-                m_writer.m_events->push_back("file.finish");
-            }
+            note(m_writer.m_events, "file.finish");
             if (m_writer.failFinish) {
                 return false;
             }
-            m_written->finished = true;
             m_writer.m_disk.put(m_written->path, "m4a", 0600);
             return true;
         }

@@ -11,7 +11,7 @@ FileSystem::ReadResult FakeFileSystem::readFile(const std::string& path) const
         result.error = "injected read failure";
         return result;
     }
-    auto found = m_files.find(path);
+    const auto found = m_files.find(path);
     if (found == m_files.end()) {
         result.status = ReadResult::Status::notFound;
         result.error = "no such file";
@@ -29,7 +29,6 @@ FakeFileSystem::writeFileAtomically(const std::string& path, const std::string& 
         --m_failWrites;
         return Result::failure("injected write failure (disk full)");
     }
-    ++m_writeCount;
     m_files[path] = File{contents, mode};
     return Result::success();
 }
@@ -58,7 +57,7 @@ FileSystem::Result FakeFileSystem::rename(const std::string& from, const std::st
         --m_failRenames;
         return Result::failure("injected rename failure (cross-device link)");
     }
-    auto found = m_files.find(from);
+    const auto found = m_files.find(from);
     if (found == m_files.end()) {
         return Result::failure("no such file");
     }
@@ -70,11 +69,7 @@ FileSystem::Result FakeFileSystem::rename(const std::string& from, const std::st
 FileSystem::Result FakeFileSystem::removeFile(const std::string& path)
 {
     std::lock_guard lock(m_mutex);
-    m_removed.push_back(path);
-    if (m_files.erase(path) == 0) {
-        return Result::failure("no such file");
-    }
-    return Result::success();
+    return m_files.erase(path) ? Result::success() : Result::failure("no such file");
 }
 
 bool FakeFileSystem::exists(const std::string& path) const
@@ -105,21 +100,15 @@ void FakeFileSystem::put(const std::string& path, std::string contents, std::uin
 std::optional<FakeFileSystem::File> FakeFileSystem::file(const std::string& path) const
 {
     std::lock_guard lock(m_mutex);
-    auto found = m_files.find(path);
-    if (found == m_files.end()) {
-        return std::nullopt;
-    }
-    return found->second;
+    const auto found = m_files.find(path);
+    return found == m_files.end() ? std::nullopt : std::optional<File>(found->second);
 }
 
 std::optional<std::uint32_t> FakeFileSystem::directoryMode(const std::string& path) const
 {
     std::lock_guard lock(m_mutex);
-    auto found = m_directories.find(path);
-    if (found == m_directories.end()) {
-        return std::nullopt;
-    }
-    return found->second;
+    const auto found = m_directories.find(path);
+    return found == m_directories.end() ? std::nullopt : std::optional<std::uint32_t>(found->second);
 }
 
 std::vector<std::string> FakeFileSystem::paths() const
@@ -148,18 +137,6 @@ void FakeFileSystem::failReadsOf(const std::string& path)
 {
     std::lock_guard lock(m_mutex);
     m_failingReads.insert(path);
-}
-
-int FakeFileSystem::writeCount() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_writeCount;
-}
-
-std::vector<std::string> FakeFileSystem::removed() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_removed;
 }
 
 } // namespace quillo::test

@@ -11,7 +11,7 @@
 namespace quillo::test {
 
 // An in-memory disk. Writes are atomic like the real one; failures can be
-// injected per path so tests see what a full disk or a broken file does.
+// injected so tests see what a full disk or a broken file does.
 class FakeFileSystem final : public FileSystem
 {
 public:
@@ -43,18 +43,14 @@ public:
     void failRenames(int count = 1);
     // Reads of this path fail with an I/O error.
     void failReadsOf(const std::string& path);
-    int writeCount() const;
-    std::vector<std::string> removed() const;
 
 private:
     mutable std::mutex m_mutex; // guards everything below
     std::map<std::string, File> m_files;
     std::map<std::string, std::uint32_t> m_directories;
     std::set<std::string> m_failingReads;
-    std::vector<std::string> m_removed;
     int m_failWrites = 0;
     int m_failRenames = 0;
-    int m_writeCount = 0;
 };
 
 } // namespace quillo::test

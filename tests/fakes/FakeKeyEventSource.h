@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,11 +24,7 @@ public:
         m_handler = std::move(handler);
         return startAnswer;
     }
-    void stop() override
-    {
-        ++stopCount;
-        m_handler = nullptr;
-    }
+    void stop() override { m_handler = nullptr; }
 
     bool isStarted() const { return static_cast<bool>(m_handler); }
 
@@ -65,7 +62,6 @@ public:
 
     Started startAnswer{true, std::nullopt};
     int startCount = 0;
-    int stopCount = 0;
 
 private:
     // Desktops flag Caps Lock too; no binding may ever react to it.
@@ -75,33 +71,20 @@ private:
 
     std::uint64_t flags() const
     {
+        static const std::map<int, std::uint64_t> kFlags = {{keycode::rightCommand, modifierFlag::command},
+                                                            {keycode::leftCommand, modifierFlag::command},
+                                                            {keycode::leftShift, modifierFlag::shift},
+                                                            {keycode::rightShift, modifierFlag::shift},
+                                                            {keycode::leftOption, modifierFlag::option},
+                                                            {keycode::rightOption, modifierFlag::option},
+                                                            {keycode::leftControl, modifierFlag::control},
+                                                            {keycode::rightControl, modifierFlag::control},
+                                                            {keycode::fn, modifierFlag::fn},
+                                                            {keycode::capsLock, kCapsLockFlag}};
         std::uint64_t result = 0;
         for (int key : m_down) {
-            switch (key) {
-            case keycode::rightCommand:
-            case keycode::leftCommand:
-                result |= modifierFlag::command;
-                break;
-            case keycode::leftShift:
-            case keycode::rightShift:
-                result |= modifierFlag::shift;
-                break;
-            case keycode::leftOption:
-            case keycode::rightOption:
-                result |= modifierFlag::option;
-                break;
-            case keycode::leftControl:
-            case keycode::rightControl:
-                result |= modifierFlag::control;
-                break;
-            case keycode::fn:
-                result |= modifierFlag::fn;
-                break;
-            case keycode::capsLock:
-                result |= kCapsLockFlag;
-                break;
-            default:
-                break;
+            if (const auto flag = kFlags.find(key); flag != kFlags.end()) {
+                result |= flag->second;
             }
         }
         return result;

@@ -16,24 +16,6 @@ public:
         std::lock_guard lock(m_mutex);
         m_tasks.push_back(std::move(task));
     }
-    // Runs queued tasks (and any they queue) until none is left.
-    int drain()
-    {
-        int ran = 0;
-        for (;;) {
-            Task task;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_tasks.empty()) {
-                    return ran;
-                }
-                task = std::move(m_tasks.front());
-                m_tasks.pop_front();
-            }
-            task();
-            ++ran;
-        }
-    }
     // Runs the oldest queued task only.
     bool runOne()
     {
@@ -48,6 +30,15 @@ public:
         }
         task();
         return true;
+    }
+    // Runs queued tasks (and any they queue) until none is left; returns how many ran.
+    int drain()
+    {
+        int ran = 0;
+        while (runOne()) {
+            ++ran;
+        }
+        return ran;
     }
     std::size_t pendingCount() const
     {

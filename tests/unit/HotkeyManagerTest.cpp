@@ -25,32 +25,15 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const std::map<std::string, int> kKeys = {
-    {"rcmd", 54},
-    {"lcmd", 55},
-    {"lshift", 56},
-    {"caps", 57},
-    {"lopt", 58},
-    {"lctrl", 59},
-    {"rshift", 60},
-    {"ropt", 61},
-    {"rctrl", 62},
-    {"fn", 63},
-    {"f5", 96},
-    {"f6", 97},
-    {"f7", 98},
-    {"a", 0},
-};
-
-std::vector<int> keyList(const std::string& names)
-{
-    std::vector<int> codes;
-    std::istringstream in(names);
-    for (std::string name; std::getline(in, name, ',');) {
-        codes.push_back(kKeys.at(name));
+const std::map<std::string, int> kKeys = [] {
+    std::map<std::string, int> keys;
+    std::istringstream in("rcmd=54 lcmd=55 lshift=56 caps=57 lopt=58 lctrl=59 rshift=60 ropt=61 rctrl=62 fn=63 "
+                          "f5=96 f6=97 f7=98 a=0");
+    for (std::string entry; in >> entry;) {
+        keys[entry.substr(0, entry.find('='))] = std::stoi(entry.substr(entry.find('=') + 1));
     }
-    return codes;
-}
+    return keys;
+}();
 
 std::string joined(const std::vector<std::string>& parts, const char* separator)
 {
@@ -90,11 +73,13 @@ protected:
     // "!start", "!stop", "!toggle", "!cancel" and "!paste" are commands.
     // Returns the steps, each followed by what it caused, if anything:
     // "+ropt:start,rec.start +f5:paste -f5 -ropt:rec.stop,stop=clip-1.m4a".
+    // What follows a colon is ignored, so such a trace plays as its script.
     std::string play(const std::string& script)
     {
         std::vector<std::string> caused;
         std::istringstream in(script);
         for (std::string step; in >> step;) {
+            step = step.substr(0, step.find(':'));
             events.clear();
             if (step[0] == '!') {
                 const std::map<std::string, HotkeyControl::Command> commands = {
@@ -111,7 +96,12 @@ protected:
                 const HotkeyAction which = action == "hold"     ? HotkeyAction::hold
                                            : action == "toggle" ? HotkeyAction::toggle
                                                                 : HotkeyAction::pasteLast;
-                HotkeyStore(preferences).save(keyList(step.substr(eq + 1)), which);
+                std::vector<int> codes;
+                std::istringstream names(step.substr(eq + 1));
+                for (std::string name; std::getline(names, name, ',');) {
+                    codes.push_back(kKeys.at(name));
+                }
+                HotkeyStore(preferences).save(codes, which);
             } else if (step[0] == '+') {
                 keys.press(kKeys.at(step.substr(1)));
             } else if (step[0] == '-') {
@@ -138,9 +128,8 @@ protected:
     int settingsOpened = 0;
 };
 
-// A case is the trace play() must return; its steps without what follows
-// their colons are the script played. Default bindings: Right Option holds,
-// Right Control toggles, F5 pastes.
+// A case is the trace play() must return for it. Default bindings: Right
+// Option holds, Right Control toggles, F5 pastes.
 struct DispatchCase
 {
     const char* name;
@@ -148,21 +137,8 @@ struct DispatchCase
     bool fnChannel = false;
 };
 
-// The trace without the effects: "+ropt:start,rec.start -ropt" -> "+ropt -ropt".
-std::string scriptOf(const std::string& trace)
-{
-    std::istringstream in(trace);
-    std::vector<std::string> steps;
-    for (std::string step; in >> step;) {
-        steps.push_back(step.substr(0, step.find(':')));
-    }
-    return joined(steps, " ");
-}
-
 const DispatchCase kDispatchCases[] = {
     // Hold.
-    {"hold key records from press to release",
-     "+ropt:start,rec.start -ropt:rec.stop,stop=clip-1.m4a +ropt:start,rec.start -ropt:rec.stop,stop=clip-2.m4a"},
     {"auto-repeat of a held function key starts nothing more",
      "hold=f6 +f6:start,rec.start rf6 rf6 -f6:rec.stop,stop=clip-1.m4a"},
     {"only the release of the starting hold key ends the recording",
@@ -177,8 +153,6 @@ const DispatchCase kDispatchCases[] = {
      "hold=rshift +lshift +rshift:start,rec.start -rshift -lshift"},
 
     // Toggle.
-    {"toggle key starts with one press and stops with the next",
-     "+rctrl:start,rec.start -rctrl +rctrl:rec.stop,stop=clip-1.m4a -rctrl"},
     {"a function toggle key counts first key-downs only",
      "toggle=f7 +f7:start,rec.start -f7 +f7:rec.stop,stop=clip-1.m4a rf7 -f7"},
     {"any toggle key stops what another started",
@@ -187,12 +161,9 @@ const DispatchCase kDispatchCases[] = {
      "+rctrl:start,rec.start -rctrl +ropt -ropt +rctrl:rec.stop,stop=clip-1.m4a"},
     {"a released toggle key whose twin is held reads as another press",
      "+lctrl +rctrl:start,rec.start -rctrl:rec.stop,stop=clip-1.m4a"},
-    {"a hold key's release cannot end a toggle recording", "toggle=f7 hold=f6 +f7:start,rec.start -f7 +f6 -f6"},
 
     // Paste-last.
     {"paste-last pastes on press only, never on repeats", "+f5:paste rf5 rf5 -f5"},
-    {"paste-last during a hold recording leaves it running",
-     "+ropt:start,rec.start +f5:paste -f5 -ropt:rec.stop,stop=clip-1.m4a"},
 
     // One key in several lists: paste-last, then hold, then toggle decide.
     {"a key bound to all three only pastes", "hold=f6 toggle=f6 paste=f6 +f6:paste -f6 +f6:paste"},
@@ -201,16 +172,12 @@ const DispatchCase kDispatchCases[] = {
 
     // On/off switch.
     {"a disabled manager ignores every bound key", "off +ropt -ropt +rctrl -rctrl +f5 -f5"},
-    {"disabling keeps a toggle recording and loses the presses meanwhile",
-     "+rctrl:start,rec.start -rctrl off +rctrl on"},
     {"a release while disabled is lost; the hold stays until its key is pressed and released again",
      "+ropt:start,rec.start off -ropt on +rctrl -rctrl +ropt -ropt:rec.stop,stop=clip-1.m4a"},
 
     // A bound key used as a modifier (AltGr+Q, Ctrl+C): the recording is thrown away.
     {"a key pressed while the hold key is down discards the recording; the next hold works",
      "+ropt:start,rec.start +a:rec.cancel,cancel -a -ropt +ropt:start,rec.start -ropt:rec.stop,stop=clip-1.m4a"},
-    {"a modifier pressed while the toggle key is still down discards the recording",
-     "+rctrl:start,rec.start +lshift:rec.cancel,cancel -lshift -rctrl +rctrl:start,rec.start"},
     {"typing after the toggle key went up is dictation, not a shortcut",
      "+rctrl:start,rec.start -rctrl +a -a +lshift -lshift +rctrl:rec.stop,stop=clip-1.m4a"},
     {"bound keys and the held key's twin are no shortcut",
@@ -219,14 +186,11 @@ const DispatchCase kDispatchCases[] = {
     // Commands act like keys of their own.
     {"start and stop hold a recording; a second start changes nothing",
      "!start:start,rec.start !start !stop:rec.stop,stop=clip-1.m4a !stop"},
-    {"toggle twice records hands-free", "!toggle:start,rec.start !toggle:rec.stop,stop=clip-1.m4a"},
     {"a key release cannot end a commanded hold, nor a stop a held key",
      "!start:start,rec.start +ropt -ropt !stop:rec.stop,stop=clip-1.m4a +ropt:start,rec.start !stop "
      "-ropt:rec.stop,stop=clip-2.m4a"},
     {"stop leaves a toggle recording running; toggle ends it",
      "+rctrl:start,rec.start -rctrl !stop !start !toggle:rec.stop,stop=clip-1.m4a"},
-    {"typing during a commanded recording is dictation, not a shortcut",
-     "!start:start,rec.start +a -a +lshift -lshift"},
     {"cancel discards whatever recording runs and nothing else",
      "!cancel !start:start,rec.start !cancel:rec.cancel,cancel !stop +ropt:start,rec.start !cancel:rec.cancel,cancel "
      "-ropt"},
@@ -235,7 +199,6 @@ const DispatchCase kDispatchCases[] = {
     // Keys that never trigger, and edits.
     {"Caps Lock does nothing whatever it is bound to",
      "hold=caps +caps -caps toggle=caps +caps -caps paste=caps +caps -caps"},
-    {"keys in no list do nothing", "+a -a +lopt -lopt +f7 -f7"},
     {"an edit of the bindings applies from the next press",
      "hold=lopt +ropt -ropt +lopt:start,rec.start -lopt:rec.stop,stop=clip-1.m4a"},
 
@@ -253,7 +216,7 @@ TEST_F(HotkeyManagerTest, DispatchesKeysToActions)
         keys.startAnswer.fnChannel = c.fnChannel ? std::optional<std::string>("hid") : std::nullopt;
         keys.forgetPressedKeys();
         startManager();
-        EXPECT_EQ(play(scriptOf(c.trace)), c.trace) << "case: " << c.name;
+        EXPECT_EQ(play(c.trace), c.trace) << "case: " << c.name;
         manager.reset();
     }
 }
@@ -285,57 +248,34 @@ TEST_F(HotkeyManagerTest, NothingReachesTheCallbacksOnceTheManagerIsGone)
     keys.press(keycode::f5);
     manager.reset();
 
-    EXPECT_EQ(keys.stopCount, 1) << "the source must be stopped with the manager";
-    EXPECT_FALSE(keys.isStarted());
+    EXPECT_FALSE(keys.isStarted()) << "the source must be stopped with the manager";
     queue.drain();
     ASSERT_EQ(lateCompletions.size(), 1u);
     lateCompletions.front()();
     EXPECT_THAT(events, IsEmpty()) << "queued work or a late recorder completion reached a callback";
 }
 
-TEST_F(HotkeyManagerTest, RecordsWithoutCallbacksAndHearsNothingAfterStop)
-{
-    startManager();
-    manager->setCallbacks({});
-    EXPECT_EQ(play("+ropt -ropt +f5 -f5"), "+ropt:rec.start -ropt:rec.stop +f5 -f5");
-    manager->stop();
-    EXPECT_FALSE(keys.isStarted());
-    EXPECT_EQ(play("+ropt -ropt"), "+ropt -ropt");
-}
-
-TEST_F(HotkeyManagerTest, MissingPermissionAlertComesHalfASecondLaterAndItsFirstButtonOpensSettings)
+TEST_F(HotkeyManagerTest, MissingPermissionAlertComesHalfASecondLaterAndOnlyItsFirstButtonOpensSettings)
 {
     permissions.accessibilityTrusted = false;
-    alert.answer = 0;
     keys.startAnswer = {false, std::nullopt};
-    startManager();
-    EXPECT_THAT(log.lines(),
-                ElementsAre("[Quillo] AXIsProcessTrusted = false \u2014 showing alert",
-                            "[Quillo] global flagsChanged monitor is nil \u2014 Accessibility permission missing",
-                            "[Quillo] Fn tap created: FAILED"));
-
-    queue.advance(std::chrono::milliseconds(499));
-    EXPECT_THAT(alert.shown, IsEmpty()) << "the alert came too early";
-    queue.advance(std::chrono::milliseconds(1));
-    ASSERT_EQ(alert.shown.size(), 1u);
-    const Alert::Content& shown = alert.shown.front();
-    EXPECT_EQ(shown.style, Alert::Style::warning);
-    EXPECT_EQ(shown.title, "Hotkeys Unavailable");
-    EXPECT_EQ(shown.text, "Quillo cannot see its hotkeys in other apps.\n\nNo X11 session.");
-    EXPECT_THAT(shown.buttons, ElementsAre("Show Help", "Later"));
-    EXPECT_EQ(settingsOpened, 1);
-
-    // "Later", or closing the alert, opens nothing; a manager gone by then shows nothing.
-    for (const auto answer : {std::optional<std::size_t>(1), std::optional<std::size_t>()}) {
+    // "Show Help", "Later", closing the alert; a manager gone by then shows nothing.
+    for (const auto answer :
+         {std::optional<std::size_t>(0), std::optional<std::size_t>(1), std::optional<std::size_t>()}) {
         alert.answer = answer;
         startManager();
-        queue.advance(HotkeyManager::kAlertDelay);
+        queue.advance(HotkeyManager::kAlertDelay - std::chrono::milliseconds(1));
+        EXPECT_THAT(alert.shown, IsEmpty()) << "the alert came too early";
+        queue.advance(std::chrono::milliseconds(1));
+        ASSERT_EQ(alert.shown.size(), 1u);
+        EXPECT_EQ(alert.shown[0].text, "Quillo cannot see its hotkeys in other apps.\n\nNo X11 session.");
         EXPECT_EQ(settingsOpened, 1) << "answer " << answer.value_or(99);
+        alert.shown.clear();
     }
     startManager();
     manager.reset();
     queue.advance(std::chrono::seconds(1));
-    EXPECT_EQ(alert.shown.size(), 3u);
+    EXPECT_THAT(alert.shown, IsEmpty());
 }
 
 } // namespace

@@ -57,6 +57,16 @@ localTime(int year, int month, int day, int hour = 12, int minute = 0, int secon
     return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
+// `count` words of one letter.
+inline std::string words(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += "w ";
+    }
+    return text;
+}
+
 inline DictationEntry
 entryAt(std::chrono::system_clock::time_point when, std::string text = "one two three", double duration = 0)
 {

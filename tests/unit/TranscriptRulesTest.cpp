@@ -1,8 +1,6 @@
 #include "transcription/TranscriptRules.h"
 #include "base/SnippetRules.h"
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 namespace quillo::test {
@@ -35,26 +33,18 @@ TEST_F(TranscriptRulesTest, RefusalsAreThePhrasesOfTheModelNotOfTheSpeaker)
     const std::vector<Case> cases = {
         {"plain apology", "I'm sorry, but I can't help with that.", true},
         {"shouted, quoted and padded", "  \n\"I AM SORRY\"  \n", true},
-        {"typographic quotes around it", "\u201CAs an AI, I must decline.\u201D", true},
         {"typographic apostrophe is not the ASCII one", "I\u2019m afraid that works now.", false},
         {"typographic apostrophe, another phrase matches", "I\u2019m afraid I\u2019m unable to do that.", true},
         {"inside a longer word", "Regrettably the train was late.", true},
         {"ordinary text", "Please send the report to Dana by Friday.", false},
         {"empty", "", false},
-        {"only quotes", "\"\u2018\u2019\"", false},
         {"phrase ending at the 100th character", repeat("a", 94) + "regret", true},
         {"phrase cut by the 100th character", repeat("a", 95) + "regret", false},
-        // Characters, not bytes: each e + combining accent is one character
-        // of three bytes.
+        // Characters, not bytes: e + combining accent is one character of three bytes.
         {"head counted in characters", repeat("e\u0301", 94) + "regret", true},
-        {"head counted in characters, cut", repeat("e\u0301", 95) + "regret", false},
         {"leading quotes do not use up the head", "\"\u201C\u2018'" + repeat("a", 94) + "regret", true},
-        {"leading spaces do not use up the head", repeat(" ", 10) + repeat("a", 94) + "regret", true},
         // Everyday speech that holds a phrase: the model formatted it.
         {"spoken i don't", "I don't think we need the meeting.", false, "i don't think we need the meeting"},
-        {"spoken i can't", "I can't make it on Friday, sorry.", false, "um i can't make it on friday sorry"},
-        {"spoken unable to", "We were unable to reach the client.", false, "we were unable to reach the client"},
-        {"spoken privacy", "Update the privacy policy page.", false, "update the privacy policy page"},
         {"spoken regret", "No regrets, new line, let's go.", false, "No REGRETS new line let's go"},
         {"spoken phrase late in the transcript", "Sorry, I was late.", false, repeat("so ", 60) + "sorry i was late"},
         {"model apologises for a different reason than the speaker",
@@ -64,18 +54,6 @@ TEST_F(TranscriptRulesTest, RefusalsAreThePhrasesOfTheModelNotOfTheSpeaker)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(rules.isRefusal(c.answer, c.transcript), c.refusal) << "case " << c.name;
-    }
-}
-
-TEST_F(TranscriptRulesTest, EveryPhraseMatchesInAnyCase)
-{
-    const auto& phrases = TranscriptRules::refusalPhrases();
-    for (const auto& phrase : phrases) {
-        std::string upper = phrase;
-        std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
-        EXPECT_TRUE(rules.isRefusal("Well. " + upper + " now", "well now")) << phrase;
-        EXPECT_FALSE(rules.isRefusal("Well. " + upper + " now", "well " + upper + " now")) << phrase;
-        EXPECT_EQ(phrase.find('\xe2'), std::string::npos) << phrase << ": apostrophes are ASCII";
     }
 }
 
@@ -90,17 +68,14 @@ TEST_F(TranscriptRulesTest, ScriptTestChecksEveryLetterAndMark)
     };
     const std::vector<Case> cases = {
         {"digits and punctuation have no letters", "123, 456!", {"en"}, false},
-        {"empty", "", {"en"}, false},
         {"foreign digits are not letters", "\u0967\u0968\u0969", {"en"}, false},
         {"Latin-1 letters", "Caf\u00E9 Stra\u00DFe", {"en"}, true},
         {"Vietnamese precomposed letter", "Vi\u1EC7t", {"vi"}, false},
         {"combining accent is a letter outside Latin", "Cafe\u0301", {"en"}, false},
         {"English with a Cyrillic word", "hello \u043C\u0438\u0440", {"en"}, false},
         {"English and Russian enabled", "hello \u043C\u0438\u0440", {"en", "ru"}, true},
-        {"Serbian allows both scripts", "hello \u0452\u0430\u043A", {"sr"}, true},
         {"Japanese with a full-width comma", "\u3042\u308A\u304C\u3068\u3046\u3001\u6771\u4EAC", {"ja"}, true},
         {"katakana with the prolonged sound mark", "\u30B3\u30FC\u30D2\u30FC", {"ja"}, true},
-        {"Hindi with its virama", "\u0928\u092E\u0938\u094D\u0924\u0947", {"hi"}, true},
         {"CJK Extension A is not Japanese", "\u3400", {"ja"}, false},
         {"a code with no entry allows any letters", "\u041F\u0440\u0438\u0432\u0435\u0442", {"xx"}, true},
         {"no languages allow any letters", "abc", {}, true},
@@ -147,7 +122,6 @@ TEST_F(TranscriptRulesTest, SnippetsExpandWholeWordsLongestFirst)
         {"any case, expansion as stored", addr, "Addr, ADDR and addr.", "12 Main St, 12 Main St and 12 Main St."},
         {"followed by a letter", addr, "address", "address"},
         {"preceded by a letter", addr, "myaddr", "myaddr"},
-        {"preceded by another script's digit", addr, "\u0663addr", "\u0663addr"},
         {"preceded by an accented letter", addr, "\u00E9addr", "\u00E9addr"},
         {"preceded by the mark that folds to a letter", addr, "\u03B1\u0345addr", "\u03B1\u0345addr"},
         {"hyphen and underscore are not letters", addr, "x-addr _addr", "x-12 Main St _12 Main St"},
@@ -157,7 +131,6 @@ TEST_F(TranscriptRulesTest, SnippetsExpandWholeWordsLongestFirst)
          "Brand \u2122 and Brand(tm)"},
         {"dollar and backslash are literal", {s("price", "$5 off \\1 $0 \\")}, "price", "$5 off \\1 $0 \\"},
         {"non-ASCII trigger in any case", {s("caf\u00E9", "coffee")}, "CAF\u00C9 time", "coffee time"},
-        {"trigger with spaces", {s("on my way", "OMW")}, "I am on my way now", "I am OMW now"},
         {"a longer trigger that already ran misses a later expansion",
          {s("sig", "regards, addr"), s("addr", "12 Main St")},
          "sig",

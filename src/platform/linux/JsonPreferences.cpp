@@ -161,22 +161,11 @@ void JsonPreferences::moveAside(const std::string& reason)
     }
 }
 
-void JsonPreferences::registerDefaults(const std::map<std::string, Value>& defaults)
-{
-    std::lock_guard lock(m_mutex);
-    for (const auto& [key, value] : defaults) {
-        m_defaults[key] = value;
-    }
-}
-
 std::optional<Preferences::Value> JsonPreferences::object(const std::string& key) const
 {
     std::lock_guard lock(m_mutex);
     if (auto found = m_values.find(key); found != m_values.end()) {
         return *found;
-    }
-    if (auto found = m_defaults.find(key); found != m_defaults.end()) {
-        return found->second;
     }
     return std::nullopt;
 }

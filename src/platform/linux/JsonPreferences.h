@@ -25,7 +25,6 @@ class JsonPreferences : public Preferences
 public:
     JsonPreferences(FileSystem& fileSystem, Log& log, const Clock& clock, std::string path);
 
-    void registerDefaults(const std::map<std::string, Value>& defaults) override;
     std::optional<Value> object(const std::string& key) const override;
     bool boolForKey(const std::string& key) const override;
     std::int64_t integerForKey(const std::string& key) const override;
@@ -50,9 +49,8 @@ private:
     const Clock& m_clock;
     const std::string m_path;
 
-    mutable std::mutex m_mutex; // guards m_values, m_defaults and the file
+    mutable std::mutex m_mutex; // guards m_values and the file
     Value m_values = Value::object();
-    std::map<std::string, Value> m_defaults;
 
     ObserverList<std::string> m_observers;
 };
