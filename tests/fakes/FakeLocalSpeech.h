@@ -48,30 +48,9 @@ public:
         return {0.5, 40u * 1024 * 1024};
     }
 
-    void unload() override
-    {
-        ++unloads;
-        loaded = false;
-    }
-
-    std::vector<std::string> unknownWords(const std::vector<std::string>& asked) const override
-    {
-        std::vector<std::string> unknown;
-        for (const auto& word : asked) {
-            if ((" " + words + " ").find(" " + word + " ") == std::string::npos) {
-                unknown.push_back(word);
-            }
-        }
-        return unknown;
-    }
-
-    void preferWords(const std::vector<std::string>& asked) override
-    {
-        if (inside > 0) {
-            throw std::logic_error("preferWords during an utterance");
-        }
-        preferred = asked;
-    }
+    void unload() override { loaded = false; }
+    std::vector<std::string> unknownWords(const std::vector<std::string>&) const override { return {}; }
+    void preferWords(const std::vector<std::string>&) override {}
 
     void beginUtterance() override
     {
@@ -86,7 +65,7 @@ public:
 
     void process(std::span<const std::int16_t> samples) override { utteranceSamples += samples.size(); }
 
-    std::string partialWords() override { return utteranceSamples > 0 ? words.substr(0, words.find(' ')) : ""; }
+    std::string partialWords() override { return ""; }
 
     std::string endUtterance() override
     {
@@ -98,8 +77,6 @@ public:
 
     std::string words = "go forward ten meters";
     std::atomic<int> loads{0};
-    std::atomic<int> unloads{0};
-    std::vector<std::string> preferred; // by the last utterance
     std::atomic<int> failLoads{0};
     std::atomic<bool> loaded{false};
     std::atomic<bool> overlapped{false};

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/SampleListener.h"
 #include "fakes/FakeDictationParts.h"
 #include "fakes/FakeLocalSpeech.h"
 #include "fakes/FakePreferences.h"
@@ -76,7 +75,6 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
     const std::vector<Case> cases = {
         {"seven words", "one two three four five six seven", "", false},
         {"eight words", "one two three four five six seven eight", "", true},
-        {"seven words over lines", "one two\nthree four\tfive  six seven", "", false},
         {"blank instructions", "short text", " \n\t ", false},
         {"visible instructions", "short text", "Use British spelling", true},
         {"foreign script", "привет мир", "", true},
@@ -95,24 +93,6 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
     }
 }
 
-// Snippets apply last, to the cleaned text: clean-up sees what was said.
-TEST_F(OpenAIServiceTest, CleanupGetsTheRawTranscriptDictionaryAndUntrimmedInstructions)
-{
-    services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday sig  ";
-    lists.addWord("Quillo");
-    lists.addWord("Kubernetes");
-    lists.addSnippet("sig", "Best regards, Ana");
-    preferences.setObject(setting::cleanupInstructions.key, "  Keep it formal\n");
-    services.cleanupAnswer.text = "\nThe meeting is moved to Friday, sig\n";
-    const auto result = run();
-    ASSERT_EQ(services.cleanups.size(), 1u);
-    EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday sig  ");
-    EXPECT_EQ(services.cleanups[0].languages, LanguageSet{"en"});
-    EXPECT_EQ(services.cleanups[0].dictionaryWords, (std::vector<std::string>{"Quillo", "Kubernetes"}));
-    EXPECT_EQ(services.cleanups[0].instructions, "  Keep it formal\n");
-    EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday, Best regards, Ana", false}));
-}
-
 // Return is pressed only when the model's final CR answers a command the
 // user spoke at the very end: in a chat or a form it would send.
 TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
@@ -127,13 +107,9 @@ TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
     const std::vector<Case> cases = {
         {"single CR", "Send the report.\r", {"Send the report.", true}},
         {"CR LF", "Send the report.\r\n", {"Send the report.", false}},
-        {"CR then space", "Send the report.\r ", {"Send the report.", false}},
-        {"no CR", "Send the report.", {"Send the report.", false}},
         {"refusal with CR", "I'm sorry, I can't help with that.\r", {"send the report press enter", false}},
-        {"hit enter, punctuated", "Ship it.\r", {"Ship it.", true}, "Ship it. Hit enter."},
         {"send as the last word", "Thanks, see you.\r", {"Thanks, see you.", true}, "thanks see you send"},
         {"CR the user never asked for", "Send the report.\r", {"Send the report.", false}, "send the report"},
-        {"command not at the end", "Press enter twice.\r", {"Press enter twice.", false}, "press enter twice"},
         {"word ending in the command", "Resend.\r", {"Resend.", false}, "please resend"},
     };
     for (const auto& c : cases) {
@@ -154,10 +130,6 @@ TEST_F(OpenAIServiceTest, AnswersThatCannotBeUsedFallBackToTheTrimmedTranscriptA
         std::string logged; // the last log line
     };
     const std::vector<Case> cases = {
-        {"refusal",
-         "I'm sorry, but I can only format text.",
-         "stop",
-         "[Quillo] REFUSAL DETECTED: 38 characters, 8 words"},
         {"cut off at the token limit",
          "What is the capital of France and",
          "length",
@@ -225,7 +197,6 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
         both,
         noDeepgram,
         blankOpenAI, // blank counts as not configured
-        none,
         deepgramRejected,
         openAIRejected
     };
@@ -240,17 +211,11 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
         {"auto", {"en"}, Keys::both, "deepgram"},
         {"auto", {"en"}, Keys::noDeepgram, "openai"},
         {"auto", {"en"}, Keys::deepgramRejected, nullptr},
-        {"auto", {"en", "de"}, Keys::both, "openai"},
         {"auto", {"en", "de"}, Keys::blankOpenAI, "local"}, // Deepgram's upload is English only
-        {"auto", {"en", "de"}, Keys::openAIRejected, nullptr},
-        {"openai", {"en"}, Keys::both, "openai"},
         {"openai", {"en"}, Keys::blankOpenAI, "deepgram"},
         {"openai", {"en"}, Keys::openAIRejected, nullptr},
-        {"deepgram", {"fr"}, Keys::both, "deepgram"},
         {"deepgram", {"fr"}, Keys::noDeepgram, "openai"},
-        {"deepgram", {"fr"}, Keys::deepgramRejected, nullptr},
         {"local", {"en"}, Keys::both, "local"},
-        {"local", {"en"}, Keys::none, "local"},
     };
     services.deepgramAnswer.text = "From Deepgram.";
     services.openAIAnswer.text = "From OpenAI.";
@@ -261,11 +226,8 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
                                  " language(s), keys " + std::to_string(static_cast<int>(c.keys));
         preferences.setObject("quillo.transcriptionEngine", c.engine);
         credentials = FakeCredentials{};
-        if (c.keys == Keys::noDeepgram || c.keys == Keys::none) {
+        if (c.keys == Keys::noDeepgram) {
             credentials.deepgram.reset();
-        }
-        if (c.keys == Keys::none) {
-            credentials.openAI.reset();
         }
         if (c.keys == Keys::blankOpenAI) {
             credentials.openAI = "  ";
@@ -317,17 +279,6 @@ TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen
     EXPECT_TRUE(services.cleanups.empty());
     EXPECT_TRUE(services.deepgramUploads.empty());
     EXPECT_TRUE(services.openAIUploads.empty());
-
-    // A recording the offline engine heard while it was made: its words, not
-    // the file's. The cloud engines hear nothing while recording.
-    auto listener = service.hearRecording(kAudio);
-    ASSERT_TRUE(listener);
-    listener->hear(std::vector<std::int16_t>(5, 1));
-    listener->recordingEnded(true);
-    EXPECT_EQ(run().text, "Please move the meeting to friday and tell the whole team.");
-    EXPECT_EQ(recognizer.heardSamples.load(), 5u) << "heard, not decoded from the file's 9 bytes";
-    preferences.setObject("quillo.transcriptionEngine", "openai");
-    EXPECT_EQ(service.hearRecording(kAudio), nullptr);
 }
 
 } // namespace

@@ -40,12 +40,6 @@ TEST(EnvironmentCredentialsTest, EnvironmentFirstThenTheFile)
     };
     const std::string both = R"({"OPENAI_API_KEY": "sk-file", "DEEPGRAM_API_KEY": "dg-file"})";
     const std::vector<Case> cases = {
-        {"environment wins",
-         {{"OPENAI_API_KEY", "sk-env"}, {"DEEPGRAM_API_KEY", "dg-env"}},
-         both,
-         "sk-env",
-         "dg-env",
-         false},
         {"file fills what the environment lacks", {{"OPENAI_API_KEY", "sk-env"}}, both, "sk-env", "dg-file", false},
         {"blank variable falls back to the file", {{"OPENAI_API_KEY", " \n"}}, both, "sk-file", "dg-file", false},
         {"white space around keys is dropped",
@@ -54,8 +48,6 @@ TEST(EnvironmentCredentialsTest, EnvironmentFirstThenTheFile)
          "sk-env",
          "dg",
          false},
-        {"no file, no keys", {}, std::nullopt, std::nullopt, std::nullopt, false},
-        {"empty key is none", {}, R"({"OPENAI_API_KEY": ""})", std::nullopt, std::nullopt, false},
         {"a key that is not a string",
          {},
          R"({"OPENAI_API_KEY": 42, "DEEPGRAM_API_KEY": "dg-file"})",
@@ -63,7 +55,6 @@ TEST(EnvironmentCredentialsTest, EnvironmentFirstThenTheFile)
          "dg-file",
          true},
         {"not JSON", {}, "OPENAI_API_KEY=sk-broken", std::nullopt, std::nullopt, true},
-        {"not an object", {}, R"(["sk-in-array"])", std::nullopt, std::nullopt, true},
     };
     for (const auto& c : cases) {
         FakeFileSystem disk;
@@ -119,7 +110,6 @@ TEST(EnvironmentCredentialsTest, AFileOthersCanReadIsReported)
         RecordingLog log;
         EnvironmentCredentials credentials(disk, log, path, lookupIn({}));
         EXPECT_EQ(credentials.openAIKey(), "sk-disk") << std::oct << mode;
-        EXPECT_EQ(credentials.openAIKey(), "sk-disk") << std::oct << mode;
         ASSERT_EQ(log.lines().size(), mode == 0600u ? 0u : 1u) << std::oct << mode;
         if (mode != 0600u) {
             EXPECT_NE(log.lines()[0].find("chmod 600"), std::string::npos) << log.lines()[0];
@@ -143,10 +133,7 @@ TEST(EnvironmentTest, EmptyVariablesReadAsUnset)
 {
     ::setenv("QUILLO_TEST_VARIABLE", "", 1);
     EXPECT_EQ(processEnvironment("QUILLO_TEST_VARIABLE"), std::nullopt);
-    ::setenv("QUILLO_TEST_VARIABLE", "value", 1);
-    EXPECT_EQ(processEnvironment("QUILLO_TEST_VARIABLE"), "value");
     ::unsetenv("QUILLO_TEST_VARIABLE");
-    EXPECT_EQ(processEnvironment("QUILLO_TEST_VARIABLE"), std::nullopt);
 }
 
 } // namespace
