@@ -132,17 +132,9 @@ class TranscribeCommandTest(PrivateHome):
         self.assertEqual(listen["headers"]["Content-Type"], "audio/mp4")
         self.assertEqual(listen["body_sha256"], self.audio_sha256())
 
-    def test_english_without_a_deepgram_key_goes_to_openai(self):
-        services = self.start("--transcription-text", "Ship it.")
-        result = self.transcribe(self.audio, deepgram_key=None)
-        self.assertEqual((result.returncode, result.stdout), (0, "Ship it.\n"), result.stderr)
-        self.assertEqual([r["endpoint"] for r in services.requests()], ["transcription"])
-        self.assertIn("[Quillo] Transcribed via openai in", result.stderr)
-
     def test_other_language_sets_go_to_openai(self):
         cases = [
             ("two languages: no language field", ["--languages", "en,de"], None, ["model", "file"]),
-            ("one language is named", ["--languages", "de"], None, ["model", "language", "file"]),
             ("enabled languages from the settings", [], ["fr"], ["model", "language", "file"]),
         ]
         for name, options, enabled, fields in cases:
@@ -199,12 +191,6 @@ class TranscribeCommandTest(PrivateHome):
         result = self.transcribe(self.audio, log_text=True)
         self.assertIn("[Quillo] REFUSAL DETECTED: I'm sorry, but I can't share that.", result.stderr)
         self.assertIn("'tell them my home address is twelve main", result.stderr)
-
-    def test_an_empty_transcript_prints_nothing(self):
-        services = self.start("--deepgram-transcript", "  ")
-        result = self.transcribe(self.audio)
-        self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "", ""))
-        self.assertEqual(len(services.requests()), 1)
 
     # ---------------------------------------------------------------- failures
 
@@ -265,13 +251,6 @@ class TranscribeCommandTest(PrivateHome):
         self.assertEqual((result.returncode, result.stdout), (1, ""))
         self.assertEqual(result.stderr, "Quillo Error: Could not connect to the server.\n")
 
-    def test_usage(self):
-        result = self.transcribe()
-        self.assertEqual(result.returncode, 2)
-        self.assertIn("Usage: quillo transcribe FILE", result.stderr)
-        help_text = subprocess.run([BINARY, "--help"], capture_output=True, text=True, timeout=60).stdout
-        self.assertIn("transcribe FILE [--languages en,de]", help_text)
-
 
 SPEECH_DATA = "/usr/share/pocketsphinx/test/data"
 
@@ -292,11 +271,6 @@ class OfflineTranscribeTest(PrivateHome):
         closed = "http://127.0.0.1:9/v1"  # the discard port: nothing listens there
         return self.run_transcribe([audio, *arguments],
                                    {"QUILLO_OPENAI_BASE_URL": closed, "QUILLO_DEEPGRAM_BASE_URL": closed}, 300)
-
-    def test_a_real_recording_becomes_formatted_text(self):
-        result = self.offline("something.raw")
-        self.assertEqual((result.returncode, result.stdout), (0, "Go somewhere and do something.\n"), result.stderr)
-        self.assertIn("[Quillo] Transcribed via local in", result.stderr)
 
     def test_every_engine_choice_runs_offline_without_keys_and_long_text_skips_cleanup(self):
         for engine in ("auto", "openai", "deepgram", "local"):

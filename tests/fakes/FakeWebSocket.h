@@ -78,7 +78,6 @@ public:
     }
 
     bool failSends = false;
-    bool failCloseStream = false;
     // Runs on the sending thread after a text message is recorded, as a
     // server answering the close request would.
     std::function<void(FakeWebSocket&)> onText;
@@ -87,7 +86,7 @@ public:
 private:
     void send(bool binary, std::string data, const Completion& completion)
     {
-        const bool fail = failSends || (!binary && failCloseStream);
+        const bool fail = failSends;
         {
             std::lock_guard guard(m_mutex);
             m_sent.push_back({binary, std::move(data)});

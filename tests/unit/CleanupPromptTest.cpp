@@ -43,7 +43,6 @@ TEST(CleanupPromptTest, AssemblyFollowsTheLanguagesDictionaryAndInstructions)
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {"English alone", {"en"}, {}, "", join({kEnglishPrompt, kFinalRule})},
         {"catalogue order, not set order",
          {"ja", "en"},
          {},

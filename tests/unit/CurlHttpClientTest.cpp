@@ -35,15 +35,12 @@ TEST(CurlHttpClientTest, SendsHeadersAndBodyAsGivenAndReturnsAnyStatus)
     const auto sent = server.requests();
     ASSERT_EQ(sent.size(), 2u);
     const std::string head = sent[0].substr(0, sent[0].find("\r\n\r\n") + 2);
-    EXPECT_EQ(head.rfind("POST /v1/thing ", 0), 0u) << head;
-    EXPECT_NE(head.find("\r\nAuthorization: Bearer sk-secret\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("\r\nContent-Type: audio/mp4\r\n"), std::string::npos) << "replaces curl's form type";
     EXPECT_EQ(head.find("Content-Type:"), head.rfind("Content-Type:")) << head;
     EXPECT_EQ(head.find("Expect:"), std::string::npos) << head;
     EXPECT_EQ(sent[0].substr(head.size() + 2), request.body);
     EXPECT_EQ(sent[1].rfind("GET /v1/models ", 0), 0u) << sent[1];
     EXPECT_NE(sent[1].find("\r\nAuthorization: Bearer sk-check\r\n"), std::string::npos) << sent[1];
-    EXPECT_EQ(sent[1].substr(sent[1].find("\r\n\r\n") + 4), "");
 }
 
 TEST(CurlHttpClientTest, TransportFailuresCarryTheirCodeAndKind)

@@ -5,7 +5,6 @@
 
 #include "fakes/FakeLocalSpeech.h"
 #include "fakes/RecordingLog.h"
-#include "transcription/EngineRouting.h"
 #include "transcription/LocalSpeechEngine.h"
 #include "transcription/SpokenTextFormatter.h"
 
@@ -40,47 +39,6 @@ TEST(SpokenTextFormatter, MakesSentencesAndTurnsSpokenCommandsIntoCharacters)
     }
 }
 
-TEST(EngineRouting, StatusLineSaysWhereSpeechAndTextGo)
-{
-    const ConfiguredKeys both{true, true};
-    const ConfiguredKeys none{};
-    const ConfiguredKeys deepgramOnly{false, true};
-    struct Case
-    {
-        TranscriptionEngine engine;
-        LanguageSet languages;
-        ConfiguredKeys keys;
-        const char* expected;
-    };
-    const std::vector<Case> cases = {
-        {TranscriptionEngine::automatic,
-         {"en"},
-         both,
-         "Deepgram transcribes your speech; OpenAI tidies longer dictations."},
-        {TranscriptionEngine::automatic, {"de"}, both, "OpenAI transcribes and tidies your speech."},
-        {TranscriptionEngine::automatic,
-         {"en"},
-         none,
-         "No Deepgram key: your speech is transcribed on this computer, and nothing leaves it."},
-        {TranscriptionEngine::openai,
-         {"en"},
-         deepgramOnly,
-         "No OpenAI key: Deepgram transcribes your speech, and it is not tidied."},
-        {TranscriptionEngine::openai,
-         {"en", "fr"},
-         deepgramOnly,
-         "No OpenAI key: your speech is transcribed on this computer (English only), and nothing leaves it."},
-        {TranscriptionEngine::local,
-         {"en"},
-         both,
-         "Your speech is transcribed on this computer, and nothing leaves it."},
-    };
-    for (const auto& c : cases) {
-        const EngineRoute route = routeDictation(c.engine, c.languages, c.keys);
-        EXPECT_EQ(engineStatusLine(route, c.languages), c.expected) << "case " << c.engine.rawValue();
-    }
-}
-
 class LocalSpeechEngineTest : public ::testing::Test
 {
 protected:
@@ -108,10 +66,6 @@ TEST_F(LocalSpeechEngineTest, LoadsTheModelOnceForOverlappingDictationsAndRecogn
     for (const auto& result : results) {
         EXPECT_EQ(result, (SpokenText{"Go forward ten meters.", false}));
     }
-    EXPECT_EQ(decoder.lastSampleRate.load(), 16000);
-    EXPECT_EQ(recognizer.heardSamples.load(), 3u);
-    ASSERT_FALSE(log.lines().empty());
-    EXPECT_EQ(log.lines()[0], "[Quillo] Offline model Test Model loaded in 0.50s, 40.0 MB resident");
 }
 
 TEST_F(LocalSpeechEngineTest, FailuresAreReportedAndAFailedLoadIsTriedAgain)

@@ -220,10 +220,6 @@ TEST_F(ProviderRequestsTest, BodiesThatAreNotJSONThrowTheJSONError)
 
 TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndOnlyValidEncryptedOrLoopbackOnesAreSentTo)
 {
-    http.fallback.response = {200, R"({"text":"ok"})"};
-    endpoints.openAI = "https://proxy.test/v1/?team=7#top";
-    call("openai");
-    EXPECT_EQ(http.requests().back().url, "https://proxy.test/v1/audio/transcriptions?team=7");
     endpoints.deepgram = "https://proxy.test/v1?team=7";
     http.willAnswer(200, deepgramAnswer("ok"));
     call("deepgram");
@@ -242,7 +238,6 @@ TEST_F(ProviderRequestsTest, BaseURLsKeepTheirQueryAndOnlyValidEncryptedOrLoopba
         {"http://user:pw@10.0.0.2/v1", Outcome::insecure},
         {"http://127.0.0.1.example.com/v1", Outcome::insecure},
         {"file:///etc", Outcome::invalid},
-        {"https://exa mple.com/v1", Outcome::invalid},
         {"https://host:80a/v1", Outcome::invalid},
     };
     http.fallback.response = {500, ""};

@@ -35,35 +35,6 @@ protected:
     FakeTranscriber transcriber;
 };
 
-TEST_F(TranscribeCommandTest, PrintsTheTextForTheChosenLanguages)
-{
-    struct Case
-    {
-        const char* name;
-        std::optional<std::vector<std::string>> enabled;
-        std::vector<std::string> arguments;
-        LanguageSet expectedLanguages;
-    };
-    const std::vector<Case> cases = {
-        {"option overrides", std::vector<std::string>{"fr"}, {"clip.m4a", "--languages", "en,de"}, {"en", "de"}},
-        {"option before the file", std::nullopt, {"--languages=ja", "clip.m4a"}, {"ja"}},
-        {"stray commas", std::nullopt, {"clip.m4a", "--languages", ",bn,,"}, {"bn"}},
-    };
-    for (const auto& c : cases) {
-        if (c.enabled) {
-            preferences.setObject("enabledLanguages", *c.enabled);
-        } else {
-            preferences.removeObject("enabledLanguages");
-        }
-        transcriber.willReturn({"Hello, world.", true});
-        const Outcome outcome = run(c.arguments);
-        EXPECT_EQ(outcome.status, 0) << "case " << c.name << ": " << outcome.err;
-        ASSERT_FALSE(transcriber.calls.empty()) << "case " << c.name;
-        EXPECT_EQ(transcriber.calls.back().audioPath, "clip.m4a") << "case " << c.name;
-        EXPECT_EQ(transcriber.calls.back().languages, c.expectedLanguages) << "case " << c.name;
-    }
-}
-
 // Control characters in a result or an error are shown, never run by the terminal.
 TEST_F(TranscribeCommandTest, EachOutcomePrintsItsTextOrItsDescription)
 {
@@ -94,7 +65,6 @@ TEST_F(TranscribeCommandTest, WrongCommandLinesTranscribeNothing)
         const char* problem;
     };
     const std::vector<Case> cases = {
-        {"two files", {"a.m4a", "b.m4a"}, "only one FILE"},
         {"option without value", {"a.m4a", "--languages"}, "--languages needs a value"},
         {"unknown code", {"a.m4a", "--languages", "en,xx"}, "unknown language code 'xx'"},
         {"unknown option", {"a.m4a", "--verbose"}, "unknown option '--verbose'"},
