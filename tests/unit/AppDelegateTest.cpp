@@ -1,7 +1,5 @@
 #include "dictation/AppDelegate.h"
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 #include "base/DictationEntry.h"
@@ -26,15 +24,7 @@ protected:
     void SetUp() override
     {
         workspace.front = FrontApplication{"org.example.Editor", "Editor"};
-        delegate = launch(permissions);
-        // After the launch, which would keep them as crash leftovers.
-        disk.put("/rec/clip_1.m4a", "audio-1");
-        disk.put("/rec/clip_2.m4a", "audio-2");
-    }
-
-    std::shared_ptr<AppDelegate> launch(Permissions& granted)
-    {
-        auto launched = std::make_shared<AppDelegate>(AppDelegate::Dependencies{
+        delegate = std::make_shared<AppDelegate>(AppDelegate::Dependencies{
             preferences,
             mainQueue,
             executor,
@@ -43,7 +33,7 @@ protected:
             notifier,
             workspace,
             statusItem,
-            granted,
+            permissions,
             windowHost,
             notificationCenter,
             transcriber,
@@ -60,8 +50,10 @@ protected:
             [this] { return std::make_unique<FakeRecordingIndicator>(indicatorEvents); },
             [] {},
         });
-        launched->applicationDidFinishLaunching();
-        return launched;
+        delegate->applicationDidFinishLaunching();
+        // After the launch, which would keep them as crash leftovers.
+        disk.put("/rec/clip_1.m4a", "audio-1");
+        disk.put("/rec/clip_2.m4a", "audio-2");
     }
 
     // One full hold-speak-release through the hotkey callbacks, as the user
@@ -73,14 +65,6 @@ protected:
         clock.advance(length);
         hotkeys->callbacks.onStopRecording(path);
         mainQueue.drain();
-    }
-
-    // The history in the order the dictations were made.
-    std::vector<DictationEntry> entries() const
-    {
-        auto list = history.history();
-        std::reverse(list.begin(), list.end());
-        return list;
     }
 
     // Runs background work and the main-thread hops it posts until all is quiet.
@@ -122,8 +106,8 @@ TEST_F(AppDelegateTest, SnippetExpansionIsPastedButHistoryKeepsWhatWasSaid)
     record("/rec/clip_2.m4a");
     settle();
 
-    ASSERT_EQ(entries().size(), 1u);
-    EXPECT_EQ(entries()[0].text(), "my address");
+    ASSERT_EQ(history.history().size(), 1u);
+    EXPECT_EQ(history.history()[0].text(), "my address");
     EXPECT_EQ(paster.pastes.back(), (std::pair<std::string, bool>{"1 Long Road, Springfield", true}));
 
     hotkeys->callbacks.onPasteLast();
@@ -140,7 +124,7 @@ TEST_F(AppDelegateTest, AFailedDictationIsKeptAndTheRetryButtonCompletesIt)
     settle();
     ASSERT_EQ(notifier.sent.size(), 1u);
     EXPECT_EQ(notifier.sent[0].first, "Quillo Error");
-    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(history.history().empty());
     EXPECT_FALSE(disk.exists("/rec/clip_1.m4a"));
     const auto pending = kept.list();
     ASSERT_EQ(pending.size(), 1u);
@@ -156,8 +140,8 @@ TEST_F(AppDelegateTest, AFailedDictationIsKeptAndTheRetryButtonCompletesIt)
     ASSERT_EQ(notifier.actions.size(), 2u);
     notifier.actions.back().second();
     settle();
-    ASSERT_EQ(entries().size(), 1u);
-    EXPECT_EQ(entries()[0].date(), pending[0].date);
+    ASSERT_EQ(history.history().size(), 1u);
+    EXPECT_EQ(history.history()[0].date(), pending[0].date);
     EXPECT_EQ(paster.copies, std::vector<std::string>{"Kept words."});
     EXPECT_TRUE(paster.pastes.empty()) << "the cursor is elsewhere by now";
     EXPECT_TRUE(kept.list().empty());

@@ -69,7 +69,9 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
     };
     const std::vector<Case> cases = {
         {"Wayland without its paste tools",
-         [](auto& t) { t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {}, {"wtype"}}; },
+         [](auto& t) {
+             t.desktop.sessionInfo = {Kind::wayland, "wayland-0", false, 0, 0, false, {}, {"wtype"}};
+         },
          1,
          "\u2717 Session: Wayland (wayland-0), desktop portals: none; missing wtype"},
         {"no microphone", [](auto& t) { t.devices.devices.clear(); }, 1, "\u2717 Microphones: none found"},
@@ -87,7 +89,9 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
          1,
          "\u2717 Offline model: not usable"},
         {"the routed service rejects its key",
-         [](auto& t) { t.http.fallback = {{401, "{}"}, std::nullopt}; },
+         [](auto& t) {
+             t.http.fallback = {{401, "{}"}, std::nullopt};
+         },
          1,
          "\u2717 Deepgram: the key is rejected (HTTP 401)"},
         {"clean-up alone unreachable still dictates",
@@ -95,11 +99,15 @@ TEST(DoctorCommand, EachFindingDecidesWhetherDictationCanWork)
          0,
          "\u2717 OpenAI: cannot be reached"},
         {"a folder others can read",
-         [](auto& t) { t.desktop.folders["/home/u/.local/share/Quillo"] = Folder{true, true, true, true, 0755}; },
+         [](auto& t) {
+             t.desktop.folders["/home/u/.local/share/Quillo"] = Folder{true, true, true, true, 0755};
+         },
          0,
          "\u2717 Data folder: /home/u/.local/share/Quillo can be read by other users (0755)"},
         {"a folder owned by another user",
-         [](auto& t) { t.desktop.folders["/home/u/.config/quillo"] = Folder{true, true, false, false, 0700}; },
+         [](auto& t) {
+             t.desktop.folders["/home/u/.config/quillo"] = Folder{true, true, false, false, 0700};
+         },
          1,
          "\u2717 Settings folder: /home/u/.config/quillo is not writable by you (0700)"},
     };

@@ -101,8 +101,9 @@ TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
 // An answer cut off at the token limit, without a finish reason, or empty.
 TEST_F(OpenAIServiceTest, AnswersThatCannotBeUsedFallBackToTheTrimmedTranscript)
 {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"What is the capital of France and", "length"}, {"What is the capital of France?", ""}, {" \n", "stop"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {{"What is the capital of France and", "length"},
+                                                                    {"What is the capital of France?", ""},
+                                                                    {" \n", "stop"}};
     for (const auto& [content, finishReason] : cases) {
         services.deepgramAnswer.text = "\n what is the capital of France and also tell me a joke please \n";
         services.cleanupAnswer.text = content;
@@ -193,7 +194,6 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
         }
         services.deepgramAnswer.fail = c.keys == Keys::deepgramRejected ? reject : std::function<void()>();
         services.openAIAnswer.fail = c.keys == Keys::openAIRejected ? reject : std::function<void()>();
-        services.openAIUploads.clear();
         if (!c.via) {
             try {
                 run(c.languages);
@@ -208,12 +208,6 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
                                      : via == "openai" ? "From OpenAI."
                                                        : "From this computer.";
         EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
-        if (via == "openai") {
-            EXPECT_EQ(services.openAIUploads.at(0), std::make_pair(std::string("m4a-bytes"), c.languages))
-                << "case " << name;
-        }
-        EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
-            << "case " << name << ": " << logLines().back();
     }
     EXPECT_EQ(recognizer.loads.load(), 1) << "the model is loaded once";
 }

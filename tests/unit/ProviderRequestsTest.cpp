@@ -91,8 +91,9 @@ TEST_F(ProviderRequestsTest, CleanupSendsACompactChatCompletionWithRoomForEveryW
     for (int i = 0; i < 1000; ++i) {
         bengali += "\u0986\u09AE\u09BF "; // 10 bytes
     }
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"short", 600}, {bengali, 12500}, {std::string(40000, 'a'), 16384}};
+    const std::vector<std::pair<std::string, int>> cases = {{"short", 600},
+                                                            {bengali, 12500},
+                                                            {std::string(40000, 'a'), 16384}};
     for (const auto& [raw, maxTokens] : cases) {
         http.willAnswer(200, R"({"choices":[{"message":{"content":"Tidy."}}]})");
         EXPECT_EQ(services.requestCleanup(raw, {"bn"}, {}, ""), (CleanupAnswer{"Tidy.", ""}));
@@ -113,10 +114,17 @@ TEST_F(ProviderRequestsTest, StatusMapping)
     const std::vector<std::tuple<int, std::string, std::optional<DictationError::Kind>, std::string>> cases = {
         {200, R"({"text":"ok"})", std::nullopt, ""},
         {201, R"({"text":"ok"})", DictationError::Kind::api, R"(API error: {"text":"ok"})"},
-        {401, error, DictationError::Kind::auth, "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json."},
-        {502, proxyPage, DictationError::Kind::api,
+        {401,
+         error,
+         DictationError::Kind::auth,
+         "OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json."},
+        {502,
+         proxyPage,
+         DictationError::Kind::api,
          "API error: 502 Bad Gateway Bad Gateway Request: Authorization: Bearer [redacted]"},
-        {500, "trace:\n" + std::string(400, 'x'), DictationError::Kind::api,
+        {500,
+         "trace:\n" + std::string(400, 'x'),
+         DictationError::Kind::api,
          "API error: trace: " + std::string(292, 'x') + "\u2026"},
         {400, "bad\x1b[2J input", DictationError::Kind::api, "API error: bad[2J input"},
         {502, "bad \xff", DictationError::Kind::api, "API error: HTTP 502"},

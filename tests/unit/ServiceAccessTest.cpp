@@ -119,7 +119,7 @@ TEST(EnvironmentCredentialsTest, AFileOthersCanReadIsReported)
     std::filesystem::remove_all(directory);
 }
 
-TEST(EnvironmentEndpointsTest, OverridesLoseTheirTrailingSlashes)
+TEST(EnvironmentEndpointsTest, OverridesLoseTheirTrailingSlashesAndEmptyVariablesAreUnset)
 {
     const EnvironmentEndpoints overridden(lookupIn({{"QUILLO_OPENAI_BASE_URL", "http://127.0.0.1:8001/v1/"},
                                                     {"QUILLO_DEEPGRAM_BASE_URL", "http://127.0.0.1:8002/v1//"},
@@ -127,10 +127,8 @@ TEST(EnvironmentEndpointsTest, OverridesLoseTheirTrailingSlashes)
     EXPECT_EQ(overridden.openAIBase(), "http://127.0.0.1:8001/v1");
     EXPECT_EQ(overridden.deepgramBase(), "http://127.0.0.1:8002/v1");
     EXPECT_EQ(overridden.deepgramStreamURL(), "ws://127.0.0.1:8003/v1/listen");
-}
 
-TEST(EnvironmentTest, EmptyVariablesReadAsUnset)
-{
+    // An empty variable reads as unset.
     ::setenv("QUILLO_TEST_VARIABLE", "", 1);
     EXPECT_EQ(processEnvironment("QUILLO_TEST_VARIABLE"), std::nullopt);
     ::unsetenv("QUILLO_TEST_VARIABLE");

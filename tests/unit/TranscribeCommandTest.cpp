@@ -77,11 +77,6 @@ TEST_F(TranscribeCommandTest, WrongCommandLinesTranscribeNothing)
         EXPECT_NE(outcome.err.find("Usage: quillo transcribe FILE"), std::string::npos) << "case " << c.name;
     }
     EXPECT_TRUE(transcriber.calls.empty());
-
-    const Outcome help = run({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: quillo transcribe FILE", 0), 0u) << help.out;
-    EXPECT_TRUE(transcriber.calls.empty());
 }
 
 } // namespace
