@@ -35,23 +35,6 @@ protected:
     KeptDictationStore store{disk, log, clock, kKept};
 };
 
-TEST_F(KeptDictationsTest, KeepsARecordThatReadsBackAsWritten)
-{
-    disk.put(kRecording, "speech", 0600);
-    const auto kept = store.keep(kRecording, failed());
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->id, "20260302-090000");
-
-    disk.put(kRecording, "more speech", 0600);
-    const auto second = store.keep(kRecording, failed("API error: overloaded"));
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->id, "20260302-090000-2") << "two in one second keep both";
-
-    KeptDictationStore reopened(disk, log, clock, kKept);
-    EXPECT_EQ(reopened.find(kept->id), kept);
-    EXPECT_FALSE(reopened.find("../history")) << "an id is never a path";
-}
-
 TEST_F(KeptDictationsTest, NeverLosesTheRecordingWhateverTheDiskDoes)
 {
     struct Case
@@ -95,7 +78,7 @@ TEST_F(KeptDictationsTest, NeverLosesTheRecordingWhateverTheDiskDoes)
     }
 }
 
-TEST_F(KeptDictationsTest, RecordsThatCannotBeReadAreSkippedAndOldOnesExpire)
+TEST_F(KeptDictationsTest, IdsAreUniqueUnreadableRecordsAreSkippedAndOldOnesExpire)
 {
     disk.put(kRecording, "old", 0600);
     const auto old = store.keep(kRecording, failed());
@@ -105,6 +88,9 @@ TEST_F(KeptDictationsTest, RecordsThatCannotBeReadAreSkippedAndOldOnesExpire)
     disk.put(kRecording, "broken", 0600);
     const auto broken = store.keep(kRecording, failed());
     ASSERT_TRUE(old && recent && broken);
+    EXPECT_EQ(old->id, "20260302-090000");
+    EXPECT_EQ(broken->id, recent->id + "-2") << "two in one second keep both";
+    EXPECT_FALSE(store.find("../history")) << "an id is never a path";
     disk.put(std::string(kKept) + "/" + broken->id + ".json", "{not json", 0600);
 
     EXPECT_EQ(store.list().size(), 2u) << "the broken record is skipped, the others still listed";
