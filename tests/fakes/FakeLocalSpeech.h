@@ -57,10 +57,9 @@ public:
         if (++inside > 1) {
             overlapped = true;
         }
-        utteranceSamples = 0;
     }
 
-    void process(std::span<const std::int16_t> samples) override { utteranceSamples += samples.size(); }
+    void process(std::span<const std::int16_t>) override {}
 
     std::string partialWords() override { return ""; }
 
@@ -68,7 +67,6 @@ public:
     {
         std::this_thread::sleep_for(recognizeTime);
         --inside;
-        heardSamples = utteranceSamples;
         return words;
     }
 
@@ -78,8 +76,6 @@ public:
     std::atomic<bool> loaded{false};
     std::atomic<bool> overlapped{false};
     std::atomic<int> inside{0};
-    std::size_t utteranceSamples = 0;
-    std::atomic<std::size_t> heardSamples{0}; // by the last utterance
     std::chrono::milliseconds loadTime{0};
     std::chrono::milliseconds recognizeTime{0};
 };

@@ -21,9 +21,9 @@ class OpenAIServiceTest : public ::testing::Test
 protected:
     void SetUp() override { preferences.disk().put(kAudio, "m4a-bytes"); }
 
-    DictationResult run(const LanguageSet& languages = {"en"}, std::optional<std::string> streamed = std::nullopt)
+    DictationResult run(const LanguageSet& languages = {"en"})
     {
-        return service.transcribeAndClean(kAudio, languages, streamed);
+        return service.transcribeAndClean(kAudio, languages, std::nullopt);
     }
 
     std::vector<std::string> logLines() { return log.lines(); }
@@ -58,12 +58,12 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
         {"foreign script", "привет мир", "", true},
     };
     for (const auto& c : cases) {
-        services.cleanups.clear();
+        services.cleanups = 0;
         services.deepgramAnswer.text = c.transcript;
         services.cleanupAnswer.text = "Cleaned.";
         preferences.setObject(setting::cleanupInstructions.key, c.instructions);
         const auto result = run();
-        EXPECT_EQ(services.cleanups.size(), c.expectCleanup ? 1u : 0u) << "case " << c.name;
+        EXPECT_EQ(services.cleanups, c.expectCleanup ? 1 : 0) << "case " << c.name;
         EXPECT_FALSE(result.simulateEnter) << "case " << c.name;
         if (!c.expectCleanup) {
             EXPECT_EQ(result.text, c.transcript) << "case " << c.name;
@@ -134,10 +134,10 @@ TEST_F(OpenAIServiceTest, ACleanupOrReadFailureFailsTheDictation)
     EXPECT_THROW(run(), DictationError);
 
     // An unreadable recording fails before any network traffic.
-    const auto uploadsBefore = services.deepgramUploads.size();
+    const auto uploadsBefore = services.uploads;
     preferences.disk().failReadsOf(kAudio);
     EXPECT_THROW(run(), FileReadError);
-    EXPECT_EQ(services.deepgramUploads.size(), uploadsBefore);
+    EXPECT_EQ(services.uploads, uploadsBefore);
 }
 
 // Every engine choice against the state of the key it needs: a configured
@@ -220,12 +220,10 @@ TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen
     // The offline engine the user chose keeps the words on this computer.
     preferences.setObject("quillo.transcriptionEngine", "local");
     credentials = FakeCredentials{};
-    services.deepgramUploads.clear();
+    services.uploads = 0;
     recognizer.words = "um please move the meeting to friday and tell the whole team press enter";
     EXPECT_EQ(run(), (DictationResult{"Please move the meeting to friday and tell the whole team.", true}));
-    EXPECT_TRUE(services.cleanups.empty());
-    EXPECT_TRUE(services.deepgramUploads.empty());
-    EXPECT_TRUE(services.openAIUploads.empty());
+    EXPECT_EQ(services.uploads + services.cleanups, 0);
 }
 
 } // namespace
