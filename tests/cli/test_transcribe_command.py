@@ -132,17 +132,9 @@ class TranscribeCommandTest(PrivateHome):
         self.assertEqual(listen["headers"]["Content-Type"], "audio/mp4")
         self.assertEqual(listen["body_sha256"], self.audio_sha256())
 
-    def test_english_without_a_deepgram_key_goes_to_openai(self):
-        services = self.start("--transcription-text", "Ship it.")
-        result = self.transcribe(self.audio, deepgram_key=None)
-        self.assertEqual((result.returncode, result.stdout), (0, "Ship it.\n"), result.stderr)
-        self.assertEqual([r["endpoint"] for r in services.requests()], ["transcription"])
-        self.assertIn("[Quillo] Transcribed via openai in", result.stderr)
-
     def test_other_language_sets_go_to_openai(self):
         cases = [
             ("two languages: no language field", ["--languages", "en,de"], None, ["model", "file"]),
-            ("one language is named", ["--languages", "de"], None, ["model", "language", "file"]),
             ("enabled languages from the settings", [], ["fr"], ["model", "language", "file"]),
         ]
         for name, options, enabled, fields in cases:
@@ -200,37 +192,23 @@ class TranscribeCommandTest(PrivateHome):
         self.assertIn("[Quillo] REFUSAL DETECTED: I'm sorry, but I can't share that.", result.stderr)
         self.assertIn("'tell them my home address is twelve main", result.stderr)
 
-    def test_an_empty_transcript_prints_nothing(self):
-        services = self.start("--deepgram-transcript", "  ")
-        result = self.transcribe(self.audio)
-        self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "", ""))
-        self.assertEqual(len(services.requests()), 1)
-
     # ---------------------------------------------------------------- failures
 
-    def test_a_rejected_key_is_reported_without_the_key(self):
-        for name, options in [("deepgram", []), ("openai", ["--languages", "de"])]:
-            with self.subTest(name):
-                if not self.services:
-                    self.start()
-                result = self.transcribe(self.audio, *options, openai_key="sk-wrong-key", deepgram_key="dg-wrong-key")
-                self.assertEqual((result.returncode, result.stdout, result.stderr), (1, "", REJECTED[name]))
-
-    def test_service_errors_show_the_vendors_body(self):
-        cases = [
-            ("deepgram 429", "listen=429:deepgram_error_429.json", [], "deepgram_error_429.json"),
-            ("deepgram 413", "listen=413:deepgram_error_413.json", [], "deepgram_error_413.json"),
-            ("openai 413", "transcription=413:openai_error_413.json", ["--languages", "de"], "openai_error_413.json"),
-            ("openai 400", "transcription=400:openai_error_400.json", ["--languages", "de"], "openai_error_400.json"),
+    def test_a_rejected_key_or_a_service_error_is_reported(self):
+        with open(os.path.join(FIXTURES, "openai_error_400.json"), encoding="utf-8") as f:
+            body = f.read()
+        german = ["--languages", "de"]
+        cases = [  # name, fake service options, arguments, keys, error
+            ("deepgram rejects the key", [], [], {"deepgram_key": "dg-wrong-key"}, REJECTED["deepgram"]),
+            ("openai rejects the key", [], german, {"openai_key": "sk-wrong-key"}, REJECTED["openai"]),
+            ("openai answers 400", ["--answer", "transcription=400:openai_error_400.json"], german, {},
+             "Quillo Error: API error: " + body + "\n"),
         ]
-        for name, answer, options, fixture in cases:
+        for name, service_options, arguments, keys, expected in cases:
             with self.subTest(name):
-                self.start("--answer", answer)
-                result = self.transcribe(self.audio, *options)
-                with open(os.path.join(FIXTURES, fixture), encoding="utf-8") as f:
-                    body = f.read()
-                self.assertEqual((result.returncode, result.stdout), (1, ""))
-                self.assertEqual(result.stderr, "Quillo Error: API error: " + body + "\n")
+                self.start(*service_options)
+                result = self.transcribe(self.audio, *arguments, **keys)
+                self.assertEqual((result.returncode, result.stdout, result.stderr), (1, "", expected))
 
     def test_a_dropped_connection_is_retried_once(self):
         services = self.start("--drop", "listen=1")
@@ -267,13 +245,6 @@ class TranscribeCommandTest(PrivateHome):
         self.assertEqual((result.returncode, result.stdout), (1, ""))
         self.assertEqual(result.stderr, "Quillo Error: Could not connect to the server.\n")
 
-    def test_usage(self):
-        result = self.transcribe()
-        self.assertEqual(result.returncode, 2)
-        self.assertIn("Usage: quillo transcribe FILE", result.stderr)
-        help_text = subprocess.run([BINARY, "--help"], capture_output=True, text=True, timeout=60).stdout
-        self.assertIn("transcribe FILE [--languages en,de]", help_text)
-
 
 SPEECH_DATA = "/usr/share/pocketsphinx/test/data"
 
@@ -294,16 +265,6 @@ class OfflineTranscribeTest(PrivateHome):
         closed = "http://127.0.0.1:9/v1"  # the discard port: nothing listens there
         return self.run_transcribe([audio, *arguments],
                                    {"QUILLO_OPENAI_BASE_URL": closed, "QUILLO_DEEPGRAM_BASE_URL": closed}, 300)
-
-    def test_real_recordings_become_formatted_text(self):
-        for recording, expected in [("goforward.raw", "Go forward ten meters."),
-                                    ("something.raw", "Go somewhere and do something.")]:
-            with self.subTest(recording):
-                result = self.offline(recording)
-                self.assertEqual((result.returncode, result.stdout), (0, expected + "\n"), result.stderr)
-                self.assertIn("[Quillo] Transcribed via local in", result.stderr)
-                self.assertRegex(result.stderr, r"\[Quillo\] Offline model PocketSphinx US English loaded in "
-                                                r"[0-9.]+s, [0-9.]+ MB resident")
 
     def test_every_engine_choice_runs_offline_without_keys_and_long_text_skips_cleanup(self):
         for engine in ("auto", "openai", "deepgram", "local"):

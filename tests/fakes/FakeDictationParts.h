@@ -20,12 +20,11 @@ class FakeHotkeyControl final : public HotkeyControl
 public:
     void setCallbacks(Callbacks c) override { callbacks = std::move(c); }
     void start() override {}
-    void setEnabled(bool on) override { enabled = on; }
+    void setEnabled(bool) override {}
     void finishRecording() override {}
     void runCommand(Command) override {}
 
     Callbacks callbacks;
-    bool enabled = true;
 };
 
 // Answers each call with the next scripted outcome: a result or an exception.
@@ -88,36 +87,24 @@ class FakeLiveStreamer final : public LiveStreamer
 {
 public:
     void start() override {}
-    std::optional<std::string> finish() override
-    {
-        ++finishCount;
-        return transcript;
-    }
-    void cancel() override { ++cancelCount; }
+    std::optional<std::string> finish() override { return transcript; }
+    void cancel() override {}
 
     std::optional<std::string> transcript;
-    int finishCount = 0;
-    int cancelCount = 0;
 };
 
 class FakeLiveStreamerFactory final : public LiveStreamerFactory
 {
 public:
-    bool shouldStream(const LanguageSet& languages) override
-    {
-        askedWith.push_back(languages);
-        return languages == LanguageSet{"en"};
-    }
+    bool shouldStream(const LanguageSet& languages) override { return languages == LanguageSet{"en"}; }
     std::shared_ptr<LiveStreamer> create() override
     {
-        created.push_back(std::make_shared<FakeLiveStreamer>());
-        created.back()->transcript = nextTranscript;
-        return created.back();
+        auto streamer = std::make_shared<FakeLiveStreamer>();
+        streamer->transcript = nextTranscript;
+        return streamer;
     }
 
     std::optional<std::string> nextTranscript;
-    std::vector<LanguageSet> askedWith;
-    std::vector<std::shared_ptr<FakeLiveStreamer>> created;
 };
 
 } // namespace quillo::test

@@ -1,7 +1,6 @@
 #pragma once
 
-// Fakes of the pipeline's remote requests and text rules: scripted answers,
-// recorded calls.
+// The pipeline's remote requests: scripted answers, counted calls.
 
 #include <functional>
 #include <string>
@@ -14,30 +13,20 @@ namespace quillo::test {
 class FakeSpeechServices final : public SpeechServices
 {
 public:
-    struct CleanupCall
+    std::string transcribeOpenAI(const std::string&, const LanguageSet&) override
     {
-        std::string rawTranscript;
-        LanguageSet languages;
-        std::vector<std::string> dictionaryWords;
-        std::string instructions;
-    };
-
-    std::string transcribeOpenAI(const std::string& audioData, const LanguageSet& languages) override
-    {
-        openAIUploads.push_back({audioData, languages});
+        ++uploads;
         return answer(openAIAnswer);
     }
-    std::string transcribeDeepgram(const std::string& audioData) override
+    std::string transcribeDeepgram(const std::string&) override
     {
-        deepgramUploads.push_back(audioData);
+        ++uploads;
         return answer(deepgramAnswer);
     }
-    CleanupAnswer requestCleanup(const std::string& rawTranscript,
-                                 const LanguageSet& languages,
-                                 const std::vector<std::string>& dictionaryWords,
-                                 const std::string& instructions) override
+    CleanupAnswer
+    requestCleanup(const std::string&, const LanguageSet&, const std::vector<std::string>&, const std::string&) override
     {
-        cleanups.push_back({rawTranscript, languages, dictionaryWords, instructions});
+        ++cleanups;
         return {answer(cleanupAnswer), cleanupFinishReason};
     }
 
@@ -52,9 +41,8 @@ public:
     Answer deepgramAnswer;
     Answer cleanupAnswer;
     std::string cleanupFinishReason = "stop";
-    std::vector<std::pair<std::string, LanguageSet>> openAIUploads;
-    std::vector<std::string> deepgramUploads;
-    std::vector<CleanupCall> cleanups;
+    int uploads = 0;
+    int cleanups = 0;
 
 private:
     static std::string answer(const Answer& a)

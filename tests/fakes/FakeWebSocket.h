@@ -78,7 +78,6 @@ public:
     }
 
     bool failSends = false;
-    bool failCloseStream = false;
     // Runs on the sending thread after a text message is recorded, as a
     // server answering the close request would.
     std::function<void(FakeWebSocket&)> onText;
@@ -87,7 +86,7 @@ public:
 private:
     void send(bool binary, std::string data, const Completion& completion)
     {
-        const bool fail = failSends || (!binary && failCloseStream);
+        const bool fail = failSends;
         {
             std::lock_guard guard(m_mutex);
             m_sent.push_back({binary, std::move(data)});
@@ -107,22 +106,14 @@ private:
 class FakeWebSocketConnector final : public WebSocketConnector
 {
 public:
-    struct Connect
+    std::shared_ptr<WebSocket> connect(const std::string& url, const Headers&, std::chrono::milliseconds) override
     {
-        std::string url;
-        Headers headers;
-        std::chrono::milliseconds timeout;
-    };
-
-    std::shared_ptr<WebSocket>
-    connect(const std::string& url, const Headers& headers, std::chrono::milliseconds timeout) override
-    {
-        connects.push_back({url, headers, timeout});
+        connects.push_back(url);
         return socket;
     }
 
     std::shared_ptr<FakeWebSocket> socket = std::make_shared<FakeWebSocket>();
-    std::vector<Connect> connects;
+    std::vector<std::string> connects;
 };
 
 } // namespace quillo::test

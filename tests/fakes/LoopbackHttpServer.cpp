@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <chrono>
 #include <stdexcept>
 
 namespace quillo::test {
@@ -28,20 +26,16 @@ void sendAll(int fd, const std::string& data)
     }
 }
 
+// libcurl spells the header this way.
 std::size_t contentLength(const std::string& headers)
 {
-    std::string lower = headers;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    const auto at = lower.find("\r\ncontent-length:");
-    if (at == std::string::npos) {
-        return 0;
-    }
-    return std::stoul(lower.substr(at + 17));
+    const auto at = headers.find("\r\nContent-Length:");
+    return at == std::string::npos ? 0 : std::stoul(headers.substr(at + 17));
 }
 
 std::string statusLine(int status)
 {
-    return "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Status") + "\r\n";
+    return "HTTP/1.1 " + std::to_string(status) + " Status\r\n";
 }
 
 } // namespace
@@ -132,43 +126,12 @@ bool LoopbackHttpServer::readRequest(int connection, std::string& data, bool hea
     }
 }
 
-bool LoopbackHttpServer::readThrottled(int connection, std::string& data, std::size_t bytesPerSecond)
-{
-    constexpr auto kTick = std::chrono::milliseconds(50);
-    const std::size_t perTick = std::max<std::size_t>(1, bytesPerSecond / 20);
-    if (!readRequest(connection, data, true)) {
-        return false;
-    }
-    const auto headerEnd = data.find("\r\n\r\n") + 4;
-    const std::size_t total = headerEnd + contentLength(data.substr(0, headerEnd - 2));
-    std::string buffer(perTick, '\0');
-    while (data.size() < total) {
-        std::this_thread::sleep_for(kTick);
-        if (!waitReadable(connection)) {
-            return false;
-        }
-        const ssize_t n = ::recv(connection, buffer.data(), std::min(perTick, total - data.size()), 0);
-        if (n <= 0) {
-            return false;
-        }
-        data.append(buffer.data(), static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 void LoopbackHttpServer::handle(int connection, const Reply& reply)
 {
     std::string request;
-    bool whole = false;
-    if (reply.readBytesPerSecond > 0) {
-        const int buffer = 16 * 1024;
-        ::setsockopt(connection, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
-        whole = readThrottled(connection, request, reply.readBytesPerSecond);
-    } else {
-        const bool headersOnly =
-            reply.behaviour == Behaviour::closeDuringUpload || reply.behaviour == Behaviour::stallUpload;
-        whole = readRequest(connection, request, headersOnly);
-    }
+    const bool headersOnly =
+        reply.behaviour == Behaviour::closeDuringUpload || reply.behaviour == Behaviour::stallUpload;
+    const bool whole = readRequest(connection, request, headersOnly);
     {
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request);

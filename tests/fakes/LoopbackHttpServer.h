@@ -29,9 +29,6 @@ public:
         Behaviour behaviour = Behaviour::answer;
         int status = 200;
         std::string body;
-        // The request body is read no faster than this, through a small
-        // receive buffer, like a slow uplink; 0: as fast as it comes.
-        std::size_t readBytesPerSecond = 0;
     };
 
     // Successive connections get successive replies; the last one repeats.
@@ -52,7 +49,6 @@ private:
     // Reads until `done` says the data is complete, the peer closes, or the
     // server stops. False when the request did not arrive whole.
     bool readRequest(int connection, std::string& data, bool headersOnly);
-    bool readThrottled(int connection, std::string& data, std::size_t bytesPerSecond);
     bool waitReadable(int fd);
 
     int m_listener = -1;

@@ -35,31 +35,6 @@ protected:
     KeptDictationStore store{disk, log, clock, kKept};
 };
 
-TEST_F(KeptDictationsTest, KeepsTheRecordingWithAPrivateRecordThatReadsBackAsWritten)
-{
-    disk.put(kRecording, "speech", 0600);
-    const auto kept = store.keep(kRecording, failed());
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->id, "20260302-090000");
-    EXPECT_EQ(disk.directoryMode(kKept), 0700u);
-    EXPECT_FALSE(disk.exists(kRecording)) << "moved, not copied";
-    EXPECT_EQ(disk.file(kept->audioPath)->contents, "speech");
-    EXPECT_EQ(disk.file(std::string(kKept) + "/" + kept->id + ".json")->mode, 0600u);
-
-    disk.put(kRecording, "more speech", 0600);
-    const auto second = store.keep(kRecording, failed("API error: overloaded"));
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->id, "20260302-090000-2") << "two in one second keep both";
-
-    KeptDictationStore reopened(disk, log, clock, kKept);
-    const auto listed = reopened.list();
-    ASSERT_EQ(listed.size(), 2u);
-    EXPECT_EQ(listed[0], *kept);
-    EXPECT_EQ(listed[1].error, "API error: overloaded");
-    EXPECT_EQ(reopened.find(second->id), second);
-    EXPECT_FALSE(reopened.find("../history")) << "an id is never a path";
-}
-
 TEST_F(KeptDictationsTest, NeverLosesTheRecordingWhateverTheDiskDoes)
 {
     struct Case
@@ -103,7 +78,7 @@ TEST_F(KeptDictationsTest, NeverLosesTheRecordingWhateverTheDiskDoes)
     }
 }
 
-TEST_F(KeptDictationsTest, RecordsThatCannotBeReadAreSkippedAndOldOnesExpire)
+TEST_F(KeptDictationsTest, IdsAreUniqueUnreadableRecordsAreSkippedAndOldOnesExpire)
 {
     disk.put(kRecording, "old", 0600);
     const auto old = store.keep(kRecording, failed());
@@ -113,6 +88,9 @@ TEST_F(KeptDictationsTest, RecordsThatCannotBeReadAreSkippedAndOldOnesExpire)
     disk.put(kRecording, "broken", 0600);
     const auto broken = store.keep(kRecording, failed());
     ASSERT_TRUE(old && recent && broken);
+    EXPECT_EQ(old->id, "20260302-090000");
+    EXPECT_EQ(broken->id, recent->id + "-2") << "two in one second keep both";
+    EXPECT_FALSE(store.find("../history")) << "an id is never a path";
     disk.put(std::string(kKept) + "/" + broken->id + ".json", "{not json", 0600);
 
     EXPECT_EQ(store.list().size(), 2u) << "the broken record is skipped, the others still listed";
@@ -120,11 +98,6 @@ TEST_F(KeptDictationsTest, RecordsThatCannotBeReadAreSkippedAndOldOnesExpire)
     clock.advance(std::chrono::hours(2));
     EXPECT_EQ(store.removeExpired(), 1u);
     EXPECT_FALSE(disk.exists(old->audioPath));
-    EXPECT_TRUE(store.updateError(recent->id, "API key rejected. Please contact the app developer."));
-    EXPECT_EQ(store.find(recent->id)->error, "API key rejected. Please contact the app developer.");
-    EXPECT_TRUE(store.remove(recent->id));
-    EXPECT_FALSE(store.remove(recent->id));
-    EXPECT_TRUE(store.list().empty());
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/SampleListener.h"
 #include "fakes/FakeDictationParts.h"
 #include "fakes/FakeLocalSpeech.h"
 #include "fakes/FakePreferences.h"
@@ -22,9 +21,9 @@ class OpenAIServiceTest : public ::testing::Test
 protected:
     void SetUp() override { preferences.disk().put(kAudio, "m4a-bytes"); }
 
-    DictationResult run(const LanguageSet& languages = {"en"}, std::optional<std::string> streamed = std::nullopt)
+    DictationResult run(const LanguageSet& languages = {"en"})
     {
-        return service.transcribeAndClean(kAudio, languages, streamed);
+        return service.transcribeAndClean(kAudio, languages, std::nullopt);
     }
 
     std::vector<std::string> logLines() { return log.lines(); }
@@ -42,28 +41,6 @@ protected:
     OpenAIService service{{preferences, preferences.disk(), clock, log, services, lists, credentials, localSpeech}};
 };
 
-TEST_F(OpenAIServiceTest, StreamedTranscriptReplacesTheUploadAndBlankTextIsAnEmptyResult)
-{
-    services.deepgramAnswer.text = " \t ";
-    EXPECT_EQ(run(), (DictationResult{"", false}));
-    EXPECT_TRUE(logLines().empty());
-
-    services.deepgramAnswer.text = "uploaded";
-    EXPECT_EQ(run({"en"}, "streamed").text, "streamed");
-    EXPECT_EQ(services.deepgramUploads.size(), 1u);
-    EXPECT_EQ(run({"en"}, "").text, "uploaded") << "an empty stream result means upload";
-    EXPECT_EQ(services.deepgramUploads.size(), 2u);
-    EXPECT_EQ(run({"en"}, "  \t ").text, "") << "blank streamed text is an empty result, without upload";
-    EXPECT_EQ(services.deepgramUploads.size(), 2u);
-    EXPECT_TRUE(services.cleanups.empty());
-
-    // Only line breaks: not empty, no letters, so the script test fails and
-    // clean-up runs.
-    services.deepgramAnswer.text = "\n\n";
-    run();
-    EXPECT_EQ(services.cleanups.size(), 1u);
-}
-
 TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsHold)
 {
     struct Case
@@ -76,41 +53,22 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
     const std::vector<Case> cases = {
         {"seven words", "one two three four five six seven", "", false},
         {"eight words", "one two three four five six seven eight", "", true},
-        {"seven words over lines", "one two\nthree four\tfive  six seven", "", false},
         {"blank instructions", "short text", " \n\t ", false},
         {"visible instructions", "short text", "Use British spelling", true},
         {"foreign script", "привет мир", "", true},
     };
     for (const auto& c : cases) {
-        services.cleanups.clear();
+        services.cleanups = 0;
         services.deepgramAnswer.text = c.transcript;
         services.cleanupAnswer.text = "Cleaned.";
         preferences.setObject(setting::cleanupInstructions.key, c.instructions);
         const auto result = run();
-        EXPECT_EQ(services.cleanups.size(), c.expectCleanup ? 1u : 0u) << "case " << c.name;
+        EXPECT_EQ(services.cleanups, c.expectCleanup ? 1 : 0) << "case " << c.name;
         EXPECT_FALSE(result.simulateEnter) << "case " << c.name;
         if (!c.expectCleanup) {
             EXPECT_EQ(result.text, c.transcript) << "case " << c.name;
         }
     }
-}
-
-// Snippets apply last, to the cleaned text: clean-up sees what was said.
-TEST_F(OpenAIServiceTest, CleanupGetsTheRawTranscriptDictionaryAndUntrimmedInstructions)
-{
-    services.deepgramAnswer.text = "  um so the meeting is moved to Thursday no Friday sig  ";
-    lists.addWord("Quillo");
-    lists.addWord("Kubernetes");
-    lists.addSnippet("sig", "Best regards, Ana");
-    preferences.setObject(setting::cleanupInstructions.key, "  Keep it formal\n");
-    services.cleanupAnswer.text = "\nThe meeting is moved to Friday, sig\n";
-    const auto result = run();
-    ASSERT_EQ(services.cleanups.size(), 1u);
-    EXPECT_EQ(services.cleanups[0].rawTranscript, "  um so the meeting is moved to Thursday no Friday sig  ");
-    EXPECT_EQ(services.cleanups[0].languages, LanguageSet{"en"});
-    EXPECT_EQ(services.cleanups[0].dictionaryWords, (std::vector<std::string>{"Quillo", "Kubernetes"}));
-    EXPECT_EQ(services.cleanups[0].instructions, "  Keep it formal\n");
-    EXPECT_EQ(result, (DictationResult{"The meeting is moved to Friday, Best regards, Ana", false}));
 }
 
 // Return is pressed only when the model's final CR answers a command the
@@ -127,13 +85,9 @@ TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
     const std::vector<Case> cases = {
         {"single CR", "Send the report.\r", {"Send the report.", true}},
         {"CR LF", "Send the report.\r\n", {"Send the report.", false}},
-        {"CR then space", "Send the report.\r ", {"Send the report.", false}},
-        {"no CR", "Send the report.", {"Send the report.", false}},
         {"refusal with CR", "I'm sorry, I can't help with that.\r", {"send the report press enter", false}},
-        {"hit enter, punctuated", "Ship it.\r", {"Ship it.", true}, "Ship it. Hit enter."},
         {"send as the last word", "Thanks, see you.\r", {"Thanks, see you.", true}, "thanks see you send"},
         {"CR the user never asked for", "Send the report.\r", {"Send the report.", false}, "send the report"},
-        {"command not at the end", "Press enter twice.\r", {"Press enter twice.", false}, "press enter twice"},
         {"word ending in the command", "Resend.\r", {"Resend.", false}, "please resend"},
     };
     for (const auto& c : cases) {
@@ -144,41 +98,19 @@ TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
     }
 }
 
-TEST_F(OpenAIServiceTest, AnswersThatCannotBeUsedFallBackToTheTrimmedTranscriptAndSayWhy)
+// An answer cut off at the token limit, without a finish reason, or empty.
+TEST_F(OpenAIServiceTest, AnswersThatCannotBeUsedFallBackToTheTrimmedTranscript)
 {
-    struct Case
-    {
-        const char* name;
-        std::string content;
-        std::string finishReason;
-        std::string logged; // the last log line
-    };
-    const std::vector<Case> cases = {
-        {"refusal",
-         "I'm sorry, but I can only format text.",
-         "stop",
-         "[Quillo] REFUSAL DETECTED: 38 characters, 8 words"},
-        {"cut off at the token limit",
-         "What is the capital of France and",
-         "length",
-         "[Quillo] Cleanup answer not used (finish_reason length); using the transcript"},
-        {"no finish reason",
-         "What is the capital of France?",
-         "",
-         "[Quillo] Cleanup answer not used (finish_reason missing); using the transcript"},
-        {"empty answer",
-         " \n",
-         "stop",
-         "[Quillo] Cleanup answer not used (finish_reason stop, empty); using the transcript"},
-    };
-    for (const auto& c : cases) {
+    const std::vector<std::pair<std::string, std::string>> cases = {{"What is the capital of France and", "length"},
+                                                                    {"What is the capital of France?", ""},
+                                                                    {" \n", "stop"}};
+    for (const auto& [content, finishReason] : cases) {
         services.deepgramAnswer.text = "\n what is the capital of France and also tell me a joke please \n";
-        services.cleanupAnswer.text = c.content;
-        services.cleanupFinishReason = c.finishReason;
-        const auto result = run();
-        EXPECT_EQ(result, (DictationResult{"what is the capital of France and also tell me a joke please", false}))
-            << "case " << c.name;
-        EXPECT_EQ(logLines().back(), c.logged) << "case " << c.name;
+        services.cleanupAnswer.text = content;
+        services.cleanupFinishReason = finishReason;
+        EXPECT_EQ(run(), (DictationResult{"what is the capital of France and also tell me a joke please", false}))
+            << "case '" << finishReason << "'";
+        EXPECT_NE(logLines().back().find("Cleanup answer not used"), std::string::npos) << logLines().back();
     }
 }
 
@@ -199,19 +131,13 @@ TEST_F(OpenAIServiceTest, ACleanupOrReadFailureFailsTheDictation)
     // Clean-up failure fails the dictation even though a transcript exists.
     services.deepgramAnswer.text = "one two three four five six seven eight nine";
     services.cleanupAnswer.fail = [] { throw DictationError::parse(); };
-    try {
-        run();
-        FAIL() << "expected the clean-up error";
-    } catch (const DictationError& e) {
-        EXPECT_EQ(e.kind(), DictationError::Kind::parse);
-    }
+    EXPECT_THROW(run(), DictationError);
 
     // An unreadable recording fails before any network traffic.
-    const auto uploadsBefore = services.deepgramUploads.size();
+    const auto uploadsBefore = services.uploads;
     preferences.disk().failReadsOf(kAudio);
     EXPECT_THROW(run(), FileReadError);
-    EXPECT_THROW(service.transcribeAndClean("/rec/missing.m4a", {"en"}, std::nullopt), FileReadError);
-    EXPECT_EQ(services.deepgramUploads.size(), uploadsBefore);
+    EXPECT_EQ(services.uploads, uploadsBefore);
 }
 
 // Every engine choice against the state of the key it needs: a configured
@@ -225,7 +151,6 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
         both,
         noDeepgram,
         blankOpenAI, // blank counts as not configured
-        none,
         deepgramRejected,
         openAIRejected
     };
@@ -240,17 +165,11 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
         {"auto", {"en"}, Keys::both, "deepgram"},
         {"auto", {"en"}, Keys::noDeepgram, "openai"},
         {"auto", {"en"}, Keys::deepgramRejected, nullptr},
-        {"auto", {"en", "de"}, Keys::both, "openai"},
         {"auto", {"en", "de"}, Keys::blankOpenAI, "local"}, // Deepgram's upload is English only
-        {"auto", {"en", "de"}, Keys::openAIRejected, nullptr},
-        {"openai", {"en"}, Keys::both, "openai"},
         {"openai", {"en"}, Keys::blankOpenAI, "deepgram"},
         {"openai", {"en"}, Keys::openAIRejected, nullptr},
-        {"deepgram", {"fr"}, Keys::both, "deepgram"},
         {"deepgram", {"fr"}, Keys::noDeepgram, "openai"},
-        {"deepgram", {"fr"}, Keys::deepgramRejected, nullptr},
         {"local", {"en"}, Keys::both, "local"},
-        {"local", {"en"}, Keys::none, "local"},
     };
     services.deepgramAnswer.text = "From Deepgram.";
     services.openAIAnswer.text = "From OpenAI.";
@@ -261,18 +180,14 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
                                  " language(s), keys " + std::to_string(static_cast<int>(c.keys));
         preferences.setObject("quillo.transcriptionEngine", c.engine);
         credentials = FakeCredentials{};
-        if (c.keys == Keys::noDeepgram || c.keys == Keys::none) {
+        if (c.keys == Keys::noDeepgram) {
             credentials.deepgram.reset();
-        }
-        if (c.keys == Keys::none) {
-            credentials.openAI.reset();
         }
         if (c.keys == Keys::blankOpenAI) {
             credentials.openAI = "  ";
         }
         services.deepgramAnswer.fail = c.keys == Keys::deepgramRejected ? reject : std::function<void()>();
         services.openAIAnswer.fail = c.keys == Keys::openAIRejected ? reject : std::function<void()>();
-        services.openAIUploads.clear();
         if (!c.via) {
             try {
                 run(c.languages);
@@ -287,12 +202,6 @@ TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServ
                                      : via == "openai" ? "From OpenAI."
                                                        : "From this computer.";
         EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
-        if (via == "openai") {
-            EXPECT_EQ(services.openAIUploads.at(0), std::make_pair(std::string("m4a-bytes"), c.languages))
-                << "case " << name;
-        }
-        EXPECT_EQ(logLines().back().rfind("[Quillo] Transcribed via " + via + " in", 0), 0u)
-            << "case " << name << ": " << logLines().back();
     }
     EXPECT_EQ(recognizer.loads.load(), 1) << "the model is loaded once";
 }
@@ -311,23 +220,10 @@ TEST_F(OpenAIServiceTest, CleanupNeedsAnOpenAIKeyAndNeverRunsWhenOfflineIsChosen
     // The offline engine the user chose keeps the words on this computer.
     preferences.setObject("quillo.transcriptionEngine", "local");
     credentials = FakeCredentials{};
-    services.deepgramUploads.clear();
+    services.uploads = 0;
     recognizer.words = "um please move the meeting to friday and tell the whole team press enter";
     EXPECT_EQ(run(), (DictationResult{"Please move the meeting to friday and tell the whole team.", true}));
-    EXPECT_TRUE(services.cleanups.empty());
-    EXPECT_TRUE(services.deepgramUploads.empty());
-    EXPECT_TRUE(services.openAIUploads.empty());
-
-    // A recording the offline engine heard while it was made: its words, not
-    // the file's. The cloud engines hear nothing while recording.
-    auto listener = service.hearRecording(kAudio);
-    ASSERT_TRUE(listener);
-    listener->hear(std::vector<std::int16_t>(5, 1));
-    listener->recordingEnded(true);
-    EXPECT_EQ(run().text, "Please move the meeting to friday and tell the whole team.");
-    EXPECT_EQ(recognizer.heardSamples.load(), 5u) << "heard, not decoded from the file's 9 bytes";
-    preferences.setObject("quillo.transcriptionEngine", "openai");
-    EXPECT_EQ(service.hearRecording(kAudio), nullptr);
+    EXPECT_EQ(services.uploads + services.cleanups, 0);
 }
 
 } // namespace
