@@ -19,13 +19,16 @@ namespace quillo::test {
 class FakeAudioDecoder final : public AudioDecoder
 {
 public:
-    std::vector<std::int16_t> decodeMono(const std::string& data, int) override
+    std::vector<std::int16_t> decodeMono(const std::string& data, int sampleRate) override
     {
+        lastSampleRate = sampleRate;
         if (data == "not audio") {
             throw std::runtime_error("The recording could not be decoded (not audio).");
         }
         return std::vector<std::int16_t>(data.begin(), data.end());
     }
+
+    std::atomic<int> lastSampleRate = 0; // decodes of overlapping dictations run at once
 };
 
 class FakeSpeechRecognizer final : public SpeechRecognizer
@@ -45,9 +48,30 @@ public:
         return {0.5, 40u * 1024 * 1024};
     }
 
-    void unload() override { loaded = false; }
-    std::vector<std::string> unknownWords(const std::vector<std::string>&) const override { return {}; }
-    void preferWords(const std::vector<std::string>&) override {}
+    void unload() override
+    {
+        ++unloads;
+        loaded = false;
+    }
+
+    std::vector<std::string> unknownWords(const std::vector<std::string>& asked) const override
+    {
+        std::vector<std::string> unknown;
+        for (const auto& word : asked) {
+            if ((" " + words + " ").find(" " + word + " ") == std::string::npos) {
+                unknown.push_back(word);
+            }
+        }
+        return unknown;
+    }
+
+    void preferWords(const std::vector<std::string>& asked) override
+    {
+        if (inside > 0) {
+            throw std::logic_error("preferWords during an utterance");
+        }
+        preferred = asked;
+    }
 
     void beginUtterance() override
     {
@@ -57,25 +81,31 @@ public:
         if (++inside > 1) {
             overlapped = true;
         }
+        utteranceSamples = 0;
     }
 
-    void process(std::span<const std::int16_t>) override {}
+    void process(std::span<const std::int16_t> samples) override { utteranceSamples += samples.size(); }
 
-    std::string partialWords() override { return ""; }
+    std::string partialWords() override { return utteranceSamples > 0 ? words.substr(0, words.find(' ')) : ""; }
 
     std::string endUtterance() override
     {
         std::this_thread::sleep_for(recognizeTime);
         --inside;
+        heardSamples = utteranceSamples;
         return words;
     }
 
     std::string words = "go forward ten meters";
     std::atomic<int> loads{0};
+    std::atomic<int> unloads{0};
+    std::vector<std::string> preferred; // by the last utterance
     std::atomic<int> failLoads{0};
     std::atomic<bool> loaded{false};
     std::atomic<bool> overlapped{false};
     std::atomic<int> inside{0};
+    std::size_t utteranceSamples = 0;
+    std::atomic<std::size_t> heardSamples{0}; // by the last utterance
     std::chrono::milliseconds loadTime{0};
     std::chrono::milliseconds recognizeTime{0};
 };

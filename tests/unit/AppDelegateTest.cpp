@@ -200,5 +200,35 @@ TEST_F(AppDelegateTest, QueuedCallbacksDoNothingOnceTheDelegateIsGone)
     EXPECT_FALSE(disk.exists("/rec/clip_1.m4a")) << "the recording is deleted even so";
 }
 
+TEST_F(AppDelegateTest, OverlappingDictationsKeepTheirOwnValuesAndTheIconTellsTheTruth)
+{
+    transcriber.willReturn({"first", false});
+    transcriber.willReturn({"second", false});
+
+    record("/rec/clip_1.m4a", 1000ms); // first one now processing
+    workspace.front = FrontApplication{"org.example.Mail", "Mail"};
+    hotkeys->callbacks.onStartRecording();
+    mainQueue.drain();
+    EXPECT_EQ(statusItem.currentSymbol(), "mic.fill");
+
+    // The first dictation ends while the second still records: the icon must
+    // keep saying "recording".
+    settle();
+    EXPECT_EQ(paster.pastes.size(), 1u);
+    EXPECT_EQ(statusItem.currentSymbol(), "mic.fill");
+
+    clock.advance(3000ms);
+    hotkeys->callbacks.onStopRecording(std::string("/rec/clip_2.m4a"));
+    mainQueue.drain();
+    EXPECT_EQ(statusItem.currentSymbol(), "ellipsis.circle");
+    settle();
+    EXPECT_EQ(statusItem.currentSymbol(), "mic");
+
+    ASSERT_EQ(history.history().size(), 2u);
+    EXPECT_EQ(history.history()[0].text(), "second");
+    EXPECT_DOUBLE_EQ(history.history()[0].duration(), 3.0);
+    EXPECT_EQ(history.history()[0].appName(), "Mail");
+}
+
 } // namespace
 } // namespace quillo::test
