@@ -22,6 +22,7 @@
 #include <cstdio>
 
 #include "hotkeys/HotkeyStore.h"
+#include "platform/ServiceKeyStore.h"
 #include "transcription/QuilloLanguage.h"
 #include "ui/UiTestSupport.h"
 #include "ui/main/AppNavState.h"
@@ -34,6 +35,50 @@
 
 namespace quillo {
 namespace {
+
+// Example keys for the API keys card: none, or one saved and one from the environment.
+class ExampleKeys final : public ServiceKeyStore
+{
+public:
+    explicit ExampleKeys(bool filled) : m_filled(filled) {}
+
+    Source source(Service service) const override
+    {
+        if (!m_filled) {
+            return Source::none;
+        }
+        return service == Service::openAI ? Source::keyring : Source::environment;
+    }
+    std::optional<std::string> key(Service service) const override
+    {
+        if (!m_filled) {
+            return std::nullopt;
+        }
+        return service == Service::openAI ? "sk-proj-example-key-x7Qa" : "dg-example-key-0000-9f3c";
+    }
+    std::string environmentName(Service service) const override
+    {
+        return service == Service::openAI ? "OPENAI_API_KEY" : "DEEPGRAM_API_KEY";
+    }
+    std::string filePath() const override { return "~/.config/quillo/credentials.json"; }
+    void save(Service, const std::string&, Done done) override { done({}); }
+    void remove(Service, Done done) override { done({}); }
+    void setChangeCallback(std::function<void()>) override {}
+
+private:
+    bool m_filled;
+};
+
+// The main window over the test data, with the API keys card when `keys` is given.
+MainWindowView::Dependencies windowDependencies(test::UiStore& data, AppNavState& nav, ServiceKeyStore* keys)
+{
+    MainWindowView::Dependencies dependencies = data.windowDependencies(nav);
+    dependencies.serviceKeys = keys;
+    dependencies.checkKey = [](ServiceKeyStore::Service, const std::string&) {
+        return KeyCheckResult{true, "The key works."};
+    };
+    return dependencies;
+}
 
 QPalette darkPalette()
 {
@@ -136,7 +181,8 @@ bool shootScreens(const QByteArray& directory)
                 fillWithHistory(data);
             }
             AppNavState nav;
-            MainWindowView view(data.windowDependencies(nav));
+            ExampleKeys keys(full);
+            MainWindowView view(windowDependencies(data, nav, &keys));
             view.resize(1180, 860);
             view.show();
             for (NavItem item : {NavItem::home,
@@ -206,9 +252,6 @@ bool shootScreens(const QByteArray& directory)
                 HotkeyStore(data.preferences).save({61, 58}, HotkeyAction::hold);
                 data.audioDevices.devices = {{"usb", "usb", "USB Desk Microphone", 1}};
                 data.audioDevices.defaultID = 1;
-                // One key saved, the other overridden by the environment.
-                data.serviceKeys.saved[DictationError::Service::openAI] = "sk-proj-example-key-x7Qa";
-                data.serviceKeys.environment[DictationError::Service::deepgram] = "dg-example-key-0000-9f3c";
                 nav.setSelection(NavItem::home);
                 view.resize(1180, 2400);
                 nav.setSelection(NavItem::settings);
@@ -246,7 +289,8 @@ bool shootOverlays(const QByteArray& directory)
         test::UiStore data;
         fillWithHistory(data);
         AppNavState nav;
-        MainWindowView view(data.windowDependencies(nav));
+        ExampleKeys keys(false);
+        MainWindowView view(windowDependencies(data, nav, &keys));
         view.resize(1180, 860);
         view.show();
 
