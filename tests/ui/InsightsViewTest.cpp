@@ -1,13 +1,10 @@
 #include "ui/main/InsightsView.h"
 
 #include <QScrollArea>
-#include <QTest>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include "ui/UiTestSupport.h"
-#include "ui/main/HeatmapView.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/widgets/StatCard.h"
 
@@ -56,27 +53,6 @@ TEST_F(InsightsViewTest, CardsAndStreaksFollowTheStoreAndTheDay)
     data.clock.setNow(localTime(2026, 3, 6, 0, 1));
     view.checkDay();
     EXPECT_EQ(view.activity()->currentStreakText(), QStringLiteral("0 days streak"));
-}
-
-TEST_F(InsightsViewTest, PageButtonsNeedOlderHistoryAndTheStoreKeepsThePage)
-{
-    data.addAt(localTime(2026, 2, 20, 9, 0), "inside the shown weeks");
-    InsightsView view(data.store);
-    HeatmapView* heatmap = view.activity()->heatmap();
-    EXPECT_FALSE(heatmap->olderButton()->isEnabled());
-    data.addAt(localTime(2025, 3, 4, 9, 0), "a year ago");
-    test::UiStore::settle();
-    QTest::mouseClick(heatmap->olderButton(), Qt::LeftButton);
-    EXPECT_EQ(heatmap->page(), 1);
-    data.store.addEntry("today", 1, std::nullopt, std::nullopt);
-    test::UiStore::settle();
-    EXPECT_EQ(heatmap->page(), 1) << "the store changing keeps the page the user went to";
-    EXPECT_TRUE(heatmap->newerButton()->isEnabled());
-
-    // Opening the page again starts at the current weeks.
-    view.show();
-    EXPECT_EQ(heatmap->page(), 0);
-    EXPECT_FALSE(heatmap->newerButton()->isEnabled());
 }
 
 } // namespace

@@ -55,9 +55,8 @@ class SettingsViewTest : public ::testing::Test
 protected:
     SettingsView::Dependencies dependencies()
     {
-        return {data.preferences, data.microphones, data.store, loginItem(), data.credentials, "Test Model", [this] {
-                    return lastReport;
-                }};
+        auto last = [this] { return lastReport; };
+        return {data.preferences, data.microphones, data.store, loginItem(), data.credentials, "Test Model", last};
     }
     virtual LoginItem& loginItem() { return data.loginItem; }
 
