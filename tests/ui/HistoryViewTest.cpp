@@ -80,24 +80,7 @@ TEST_F(HistoryViewTest, HeaderCountsTheWholeHistoryWhileSearchNarrowsTheList)
     EXPECT_EQ(view.model()->rowCount(), 3);
 }
 
-TEST_F(HistoryViewTest, ClearAllAsksFirstAndCancelKeepsEverything)
-{
-    addThree();
-    HistoryView view(data.store);
-    view.show();
-
-    view.clearAllButton()->click();
-    answer(view, "cancelClear");
-    EXPECT_EQ(data.store.history().size(), 3U);
-
-    view.clearAllButton()->click();
-    answer(view, "confirmClear");
-    EXPECT_TRUE(data.store.history().empty());
-    EXPECT_EQ(view.subtitle(), QStringLiteral("No dictations yet"));
-    EXPECT_TRUE(view.clearAllButton()->isHidden());
-}
-
-TEST_F(HistoryViewTest, CopyButtonCopiesThatRowsExactTextAndReadsCopiedForAMoment)
+TEST_F(HistoryViewTest, CopyCopiesThatRowsExactTextAndClearAllAsksFirst)
 {
     addThree();
     HistoryView view(data.store);
@@ -121,6 +104,15 @@ TEST_F(HistoryViewTest, CopyButtonCopiesThatRowsExactTextAndReadsCopiedForAMomen
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view.delegate()->isCopied(id); }, 2500));
+
+    view.clearAllButton()->click();
+    answer(view, "cancelClear");
+    EXPECT_EQ(data.store.history().size(), 3U);
+    view.clearAllButton()->click();
+    answer(view, "confirmClear");
+    EXPECT_TRUE(data.store.history().empty());
+    EXPECT_EQ(view.subtitle(), QStringLiteral("No dictations yet"));
+    EXPECT_TRUE(view.clearAllButton()->isHidden());
 }
 
 // Past the inline limit the list loads when first shown and searches on

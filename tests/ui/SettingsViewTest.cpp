@@ -34,15 +34,6 @@ std::vector<int> pillCodes(const SettingsView& view, HotkeyAction action)
     return codes;
 }
 
-std::vector<int> storedCodes(const Preferences& preferences, const char* key)
-{
-    std::vector<int> codes;
-    for (const auto& value : preferences.arrayForKey(key).value_or(std::vector<Preferences::Value>{})) {
-        codes.push_back(value.get<int>());
-    }
-    return codes;
-}
-
 // Runs queued calls and the deletions the overlays asked for.
 void settle()
 {
@@ -73,7 +64,7 @@ TEST_F(SettingsViewTest, KeysAreAddedRefusedWithTheConflictMessageOrRemovedWhile
     EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->removeButton(), nullptr) << "the only key of toggle";
     QTest::mouseClick(view.pills(HotkeyAction::hold)[0]->removeButton(), Qt::LeftButton);
     settle();
-    EXPECT_EQ(storedCodes(data.preferences, setting::holdKeys.key), (std::vector<int>{58}));
+    EXPECT_EQ(HotkeyStore(data.preferences).codes(HotkeyAction::hold), (std::vector<int>{58}));
     EXPECT_EQ(view.pills(HotkeyAction::hold)[0]->removeButton(), nullptr);
 
     const auto capture = [&](HotkeyAction action, int keyCode, const QString& name) {
@@ -92,7 +83,7 @@ TEST_F(SettingsViewTest, KeysAreAddedRefusedWithTheConflictMessageOrRemovedWhile
 
     capture(HotkeyAction::toggle, 97, QStringLiteral("F6"));
     EXPECT_FALSE(view.duplicateWarning()->isVisible());
-    EXPECT_EQ(storedCodes(data.preferences, setting::toggleKeys.key), (std::vector<int>{62, 97}));
+    EXPECT_EQ(HotkeyStore(data.preferences).codes(HotkeyAction::toggle), (std::vector<int>{62, 97}));
 
     // A change made elsewhere while the page was hidden shows when it is shown again.
     view.hide();
