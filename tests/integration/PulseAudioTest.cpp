@@ -93,13 +93,6 @@ double speechOnset(const std::vector<std::int16_t>& samples)
     return -1;
 }
 
-// The file's samples as FFmpeg's command-line tool decodes them, independent
-// of the writer's own use of the libraries.
-std::vector<std::int16_t> decode(const std::string& path)
-{
-    return samplesOf(run("ffmpeg -v error -i " + path + " -f s16le -"));
-}
-
 // Plays the recorded speech into a null sink, so its loop microphone hears it.
 // The player connects first and is fed on say(), so its own start-up is not
 // part of when the speech begins.
@@ -220,7 +213,8 @@ TEST_F(PulseAudioTest, RecordsTheChosenMicrophoneAsAacAndFallsBackWhileItIsUnplu
                 .split('\n');
         EXPECT_EQ(probe.value(0).toStdString(), "aac,16000,1");
         EXPECT_NEAR(probe.value(1).toDouble(), recorded, 0.2);
-        const auto samples = decode(*path);
+        // Decoded by FFmpeg's command-line tool, independent of the writer's own use of the libraries.
+        const auto samples = samplesOf(run("ffmpeg -v error -i " + *path + " -f s16le -"));
         const size_t speechFrom = size_t(speechStart * kRate);
         EXPECT_GT(rms(samples, speechFrom, speechFrom + original.size()), rms(original, 0, original.size()) / 3)
             << "the speech is audible in the file";

@@ -65,7 +65,7 @@ TEST_F(HistoryViewTest, HeaderCountsTheWholeHistoryWhileSearchNarrowsTheList)
         QStringList expected;
     };
     const Case cases[] = {
-        {QStringLiteral("hello"), {QStringLiteral("Hello World from Berlin")}},
+        {QStringLiteral("HELLO"), {QStringLiteral("Hello World from Berlin")}},
         {QStringLiteral("münchen"), {QStringLiteral("Grüße aus MÜNCHEN")}},
         {QStringLiteral("Zürich"), {}},
     };
