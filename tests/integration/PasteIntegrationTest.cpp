@@ -62,11 +62,7 @@ bool emptyTheClipboard()
 class PasteInDesktop : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run inside scripts/test-desktop.sh";
-        ASSERT_TRUE(keys.isAvailable()) << "no XTest on the display";
-    }
+    void SetUp() override { ASSERT_TRUE(keys.isAvailable()) << "no XTest on the display"; }
 
     QtClipboard clipboard;
     XTestKeySynthesizer keys;
@@ -93,8 +89,7 @@ TEST_F(PasteInDesktop, PastesIntoTheFocusedApplicationWithReturnOnlyWhenAskedThe
         QString text;
         bool simulateEnter;
     } cases[] = {
-        {"us", QStringLiteral("Grüße, naïve café — ✓ 日本"), false},
-        {"us", QStringLiteral("send this"), true},
+        {"us", QStringLiteral("Grüße, naïve café — ✓ 日本"), true},
         {"dvorak", QStringLiteral("pasted under Dvorak"), false}, // V is elsewhere
     };
     for (const auto& c : cases) {
@@ -142,54 +137,42 @@ TEST_F(PasteInDesktop, HidesTheDictationFromHistoriesAndRestoresAnotherOwnersFor
     EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), plain.toStdString());
 }
 
-TEST_F(PasteInDesktop, LeavesACopyMadeDuringThePasteAlone)
-{
-    const XclipCopy before("copied before");
-    ASSERT_TRUE(pumpUntil([] { return readClipboard(QStringLiteral("UTF8_STRING")) == "copied before"; }, 3000));
-    TkEntryWindow target(QStringLiteral("Paste target"));
-    ASSERT_TRUE(target.waitUntilFocused());
-
-    manager.paste("dictated", false);
-    std::unique_ptr<XclipCopy> later;
-    QTimer::singleShot(500, [&] { later = std::make_unique<XclipCopy>("copied at half a second"); });
-    EXPECT_TRUE(target.waitForText(QStringLiteral("dictated")));
-    processEventsFor(kPasteSettlesMs);
-
-    ASSERT_TRUE(later) << "the second copy never started";
-    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), "copied at half a second");
-}
-
 TEST_F(PasteInDesktop, TypesTextKeyByKeyInTheLayoutInUseLendingKeysForMissingCharacters)
 {
     const UsLayoutAfterwards guard;
-    for (const char* layout : {"us", "de"}) {
-        SCOPED_TRACE(layout);
-        runTool(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)});
-        TkEntryWindow target(QStringLiteral("Typing target"));
-        ASSERT_TRUE(target.waitUntilFocused());
-        const QString text = QStringLiteral("Grüße, naïve café — ✓ 日本 Zy");
-
-        keys.typeText(text.toStdString());
-        EXPECT_TRUE(target.waitForText(text)) << "the entry holds \"" << target.text().toStdString() << '"';
-        processEventsFor(300);
-        EXPECT_EQ(target.text(), text) << "a lent key typed again afterwards";
-    }
+    // German swaps Z and Y and has the umlauts; the rest needs lent keys.
+    runTool(QStringLiteral("setxkbmap"), {QStringLiteral("de")});
+    TkEntryWindow target(QStringLiteral("Typing target"));
+    ASSERT_TRUE(target.waitUntilFocused());
+    const QString text = QStringLiteral("Grüße, naïve café — ✓ 日本 Zy");
+    keys.typeText(text.toStdString());
+    EXPECT_TRUE(target.waitForText(text)) << "the entry holds \"" << target.text().toStdString() << '"';
+    processEventsFor(300);
+    EXPECT_EQ(target.text(), text) << "a lent key typed again afterwards";
 }
 
-TEST_F(PasteInDesktop, WaitsUntilTheUserLetsGoOfAModifier)
+TEST_F(PasteInDesktop, WaitsUntilTheUserLetsGoOfAModifierAndLeavesACopyMadeDuringThePasteAlone)
 {
     TkEntryWindow target(QStringLiteral("Paste target"));
     ASSERT_TRUE(target.waitUntilFocused());
-
     const QString leftShift = QStringLiteral("50");
     runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), leftShift});
     manager.paste("after Shift", false);
     processEventsFor(400);
     EXPECT_EQ(target.text(), QString()) << "pasted while Shift was held";
     runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), leftShift});
-    EXPECT_TRUE(target.waitForText(QStringLiteral("after Shift")))
-        << "the entry holds \"" << target.text().toStdString() << '"';
+    EXPECT_TRUE(target.waitForText(QStringLiteral("after Shift")));
     processEventsFor(kPasteSettlesMs);
+
+    const XclipCopy before("copied before");
+    ASSERT_TRUE(pumpUntil([] { return readClipboard(QStringLiteral("UTF8_STRING")) == "copied before"; }, 3000));
+    manager.paste(" dictated", false);
+    std::unique_ptr<XclipCopy> later;
+    QTimer::singleShot(500, [&] { later = std::make_unique<XclipCopy>("copied at half a second"); });
+    EXPECT_TRUE(target.waitForText(QStringLiteral("after Shift dictated")));
+    processEventsFor(kPasteSettlesMs);
+    ASSERT_TRUE(later) << "the second copy never started";
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), "copied at half a second");
 }
 
 } // namespace

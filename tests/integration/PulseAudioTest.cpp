@@ -3,14 +3,12 @@
 // played into the null sinks quillo_null and quillo_null2.
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,7 +22,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "TestDesktop.h"
 #include "audio/AudioRecorder.h"
@@ -96,13 +93,6 @@ double speechOnset(const std::vector<std::int16_t>& samples)
     return -1;
 }
 
-// The file's samples as FFmpeg's command-line tool decodes them, independent
-// of the writer's own use of the libraries.
-std::vector<std::int16_t> decode(const std::string& path)
-{
-    return samplesOf(run("ffmpeg -v error -i " + path + " -f s16le -"));
-}
-
 // Plays the recorded speech into a null sink, so its loop microphone hears it.
 // The player connects first and is fed on say(), so its own start-up is not
 // part of when the speech begins.
@@ -167,20 +157,6 @@ protected:
     int fallbacks = 0;
 };
 
-TEST_F(PulseAudioTest, InputsAreTheSourcesThatAreNotMonitorsInServerOrder)
-{
-    std::vector<MicDevice> expected;
-    for (const auto& source : nlohmann::json::parse(pactl("-f json list sources"))) {
-        if (source["monitor_source"].get<std::string>().empty()) {
-            const std::string name = source["name"];
-            expected.push_back({name, name, source["description"], source["index"].get<std::uint32_t>()});
-        }
-    }
-    ASSERT_GE(expected.size(), 2u) << "the test desktop has two loop microphones";
-    EXPECT_EQ(devices.inputDevices(), expected);
-    EXPECT_EQ(devices.defaultInputID(), expected[0].deviceID);
-}
-
 // Each recording plays the speech only where the microphone that should
 // record it hears it.
 TEST_F(PulseAudioTest, RecordsTheChosenMicrophoneAsAacAndFallsBackWhileItIsUnplugged)
@@ -194,34 +170,16 @@ TEST_F(PulseAudioTest, RecordsTheChosenMicrophoneAsAacAndFallsBackWhileItIsUnplu
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     const auto original = samplesOf(raw.readAll());
 
-    // The sources the capture streams of this process read, by name.
-    auto sourcesRecorded = [] {
-        std::map<int, std::string> names;
-        for (const auto& source : nlohmann::json::parse(pactl("-f json list sources"))) {
-            names[source["index"].get<int>()] = source["name"];
-        }
-        std::vector<std::string> used;
-        for (const auto& output : nlohmann::json::parse(pactl("-f json list source-outputs"))) {
-            // The loop microphones read their sinks' monitors through source outputs of their own.
-            if (output["properties"].value("application.process.id", "") == std::to_string(::getpid())) {
-                used.push_back(names[output["source"].get<int>()]);
-            }
-        }
-        return used;
-    };
-
     const struct
     {
         const char* step; // what happens to the chosen microphone before the recording
         std::string_view action;
-        const char* sink;
-        const char* recordedFrom;
+        const char* sink; // which only the microphone that should record hears
         int fallbacks;
     } cases[] = {
-        {"plugged in", "", "quillo_null2", "quillo_unplugged", 0},
-        {"unplugged", "unplug", "quillo_null", "quillo_loopmic", 1},
-        {"still unplugged", "", "quillo_null", "quillo_loopmic", 1},
-        {"plugged back in", "plug", "quillo_null2", "quillo_unplugged", 1},
+        {"plugged in", "", "quillo_null2", 0},
+        {"unplugged", "unplug", "quillo_null", 1},
+        {"plugged back in", "plug", "quillo_null2", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
@@ -234,9 +192,6 @@ TEST_F(PulseAudioTest, RecordsTheChosenMicrophoneAsAacAndFallsBackWhileItIsUnplu
         std::this_thread::sleep_for(300ms); // the player is connected and waiting
         const auto started = std::chrono::steady_clock::now();
         recorder.startRecording();
-        // The live stream of the same dictation reads the same microphone.
-        auto live = capture.start(AudioRecorder::kFormat, [](std::span<const std::int16_t>) {});
-        EXPECT_EQ(sourcesRecorded(), (std::vector<std::string>{c.recordedFrom, c.recordedFrom}));
         EXPECT_EQ(pactl("get-default-source"), "quillo_loopmic") << "the desktop's default input is left alone";
         EXPECT_EQ(fallbacks, c.fallbacks) << "each absence is reported once";
         std::this_thread::sleep_until(started + 500ms);
@@ -244,7 +199,6 @@ TEST_F(PulseAudioTest, RecordsTheChosenMicrophoneAsAacAndFallsBackWhileItIsUnplu
         speech.say();
         ASSERT_TRUE(speech.finish());
         std::this_thread::sleep_for(300ms);
-        live.reset();
         const auto path = stop(recorder);
         const double recorded = Seconds(std::chrono::steady_clock::now() - started).count();
         ASSERT_TRUE(path) << "the recording goes ahead in either case";
@@ -259,7 +213,8 @@ TEST_F(PulseAudioTest, RecordsTheChosenMicrophoneAsAacAndFallsBackWhileItIsUnplu
                 .split('\n');
         EXPECT_EQ(probe.value(0).toStdString(), "aac,16000,1");
         EXPECT_NEAR(probe.value(1).toDouble(), recorded, 0.2);
-        const auto samples = decode(*path);
+        // Decoded by FFmpeg's command-line tool, independent of the writer's own use of the libraries.
+        const auto samples = samplesOf(run("ffmpeg -v error -i " + *path + " -f s16le -"));
         const size_t speechFrom = size_t(speechStart * kRate);
         EXPECT_GT(rms(samples, speechFrom, speechFrom + original.size()), rms(original, 0, original.size()) / 3)
             << "the speech is audible in the file";

@@ -1,8 +1,6 @@
 // The recording indicator on a real X server with a window manager, in front
 // of a Tk application in another process that the user is typing into.
 
-#include <algorithm>
-
 #include <QRegularExpression>
 #include <QWidget>
 
@@ -61,7 +59,6 @@ PixelCensus census(const QImage& screen, const QRect& area)
 
 TEST(RecordingIndicator, FloatsAboveTheFrontApplicationWithoutTakingFocusOnEveryWorkspace)
 {
-    ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "run inside scripts/test-desktop.sh";
     // The application covers the bottom middle of the screen, where the pill goes.
     TkEntryWindow app(QStringLiteral("Dictation target"), QRect(340, 420, 600, 340));
     ASSERT_TRUE(app.waitUntilFocused());
@@ -90,17 +87,6 @@ TEST(RecordingIndicator, FloatsAboveTheFrontApplicationWithoutTakingFocusOnEvery
     EXPECT_GT(pill.light, 60) << "no white text";
     const PixelCensus corner = census(screen, QRect(shown.geometry.topLeft(), QSize(4, 4)));
     EXPECT_EQ(corner.dark, 0) << "the corners around the capsule are not see-through";
-
-    // The dot pulses between 0.85 and 1.25 of 13 points: about 95 and 210 red pixels.
-    int fewestRed = pill.red;
-    int mostRed = pill.red;
-    for (int sample = 0; sample < 12 && mostRed < fewestRed * 3 / 2; ++sample) {
-        processEventsFor(90);
-        const int red = census(screenshotOfDisplay(), shown.geometry).red;
-        fewestRed = std::min(fewestRed, red);
-        mostRed = std::max(mostRed, red);
-    }
-    EXPECT_GE(mostRed, fewestRed * 3 / 2) << "the dot does not pulse (" << fewestRed << " to " << mostRed << " px)";
 
     // Raising the application must not bury the pill.
     runTool(QStringLiteral("xdotool"),

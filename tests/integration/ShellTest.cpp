@@ -1,6 +1,5 @@
 // The shell's desktop pieces against the real services of the test desktop:
-// the notification daemon on the session bus and a local socket. The active window's class is proven end to end, in the
-// history entry of a real dictation.
+// the notification daemon on the session bus, the tray icon, a racing second launch.
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +11,6 @@
 
 #include "TestDesktop.h"
 #include "platform/qt/QtDBusNotifier.h"
-#include "ui/shell/SingleInstance.h"
 #include "ui/shell/TrayStatusItem.h"
 
 namespace quillo::test {
@@ -65,25 +63,6 @@ TEST(TrayStatusItem, MissingIconsFallBackToDrawnText)
     // Light ink vanishes on a light panel and dark ink on a dark one: both are needed.
     EXPECT_GT(light, 50) << "the fallback letter must be drawn, the icon never empty";
     EXPECT_GT(dark, 50) << "the letter needs an outline to read on a light panel";
-}
-
-TEST(SingleInstance, ASecondLaunchReachesTheFirstAndAStaleSocketIsReplaced)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("quillo.socket"));
-    QFile stale(path); // left behind by a crash
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.close();
-    SingleInstance first(path);
-    EXPECT_FALSE(first.notifyRunningInstance()) << "nobody is listening yet";
-    int reopened = 0;
-    ASSERT_TRUE(first.listen([&] { ++reopened; }));
-
-    EXPECT_TRUE(SingleInstance(path).notifyRunningInstance());
-    for (int i = 0; i < 40 && reopened == 0; ++i) {
-        processEventsFor(25);
-    }
-    EXPECT_EQ(reopened, 1);
 }
 
 TEST(SingleInstance, OfTwoLaunchesStartedTogetherOneRuns)

@@ -29,7 +29,6 @@ enum class Fault
     noServer,       // nobody listens on the port
     stallHandshake, // takes the connection and never answers, so no pong ever comes
     dropOnAudio,    // aborts the connection once audio arrives
-    noMetadata,     // answers the close request without "Metadata" or a close
     hugeMessage,    // sends a message over the client's limit
 };
 
@@ -69,7 +68,7 @@ public:
     std::string url() const { return "ws://127.0.0.1:" + std::to_string(m_port) + "/v1/listen"; }
 
     bool connected = false;
-    std::vector<std::string> texts; // the client's text messages
+    bool closeRequested = false; // the client sent a text message, which only the close request is
 
 private:
     void accept()
@@ -81,10 +80,7 @@ private:
                 m_client->abort();
             }
         });
-        QObject::connect(m_client, &QWebSocket::textMessageReceived, [this](const QString& text) {
-            texts.push_back(text.toStdString());
-            m_client->sendTextMessage(QString::fromStdString(result("Almost done.")));
-        });
+        QObject::connect(m_client, &QWebSocket::textMessageReceived, [this] { closeRequested = true; });
         m_client->sendTextMessage(QString::fromStdString(result("Lost.")));
         if (m_fault == Fault::hugeMessage) {
             m_client->sendTextMessage(QString::fromStdString(result(std::string(WebSocket::kMaxMessageBytes, 'a'))));
@@ -98,25 +94,19 @@ private:
     QWebSocket* m_client = nullptr;
 };
 
-TEST(StreamingLoopbackTest, EachFailureEndsInTimeWithNothingOrTheTextSoFar)
+// Known dead before the end: finish() yields nothing at once, with no close request.
+TEST(StreamingLoopbackTest, EachFailureEndsAtOnceWithNothing)
 {
     const DeepgramLiveStreamer::Timing timing{5000ms, 2500ms, 1500ms};
     const struct
     {
         const char* name;
         Fault fault;
-        std::optional<std::string> transcript;
-        std::chrono::milliseconds fastest;
-        std::chrono::milliseconds slowest;
-        bool closeRequested;
     } cases[] = {
-        // The flush wait runs out; what arrived is kept.
-        {"no metadata", Fault::noMetadata, "Lost. Almost done.", timing.flushWait, timing.flushWait + 1000ms, true},
-        // Known dead, so no close request and no flush wait.
-        {"dropped", Fault::dropOnAudio, std::nullopt, 0ms, 200ms, false},
-        {"a message over a megabyte", Fault::hugeMessage, std::nullopt, 0ms, 200ms, false},
-        {"ping never answered", Fault::stallHandshake, std::nullopt, 0ms, 200ms, false},
-        {"no server", Fault::noServer, std::nullopt, 0ms, 200ms, false},
+        {"dropped", Fault::dropOnAudio},
+        {"a message over a megabyte", Fault::hugeMessage},
+        {"ping never answered", Fault::stallHandshake},
+        {"no server", Fault::noServer},
     };
     for (const auto& c : cases) {
         FaultyStreamingServer server(c.fault);
@@ -142,11 +132,9 @@ TEST(StreamingLoopbackTest, EachFailureEndsInTimeWithNothingOrTheTextSoFar)
         const auto started = std::chrono::steady_clock::now();
         auto finished = std::async(std::launch::async, [&] { return streamer->finish(); });
         EXPECT_TRUE(QTest::qWaitFor([&] { return finished.wait_for(0ms) == std::future_status::ready; }, 10000));
-        const auto took = std::chrono::steady_clock::now() - started;
-        EXPECT_EQ(finished.get(), c.transcript) << "case " << c.name;
-        EXPECT_GE(took, c.fastest) << "case " << c.name;
-        EXPECT_LT(took, c.slowest) << "case " << c.name;
-        EXPECT_EQ(!server.texts.empty(), c.closeRequested) << "case " << c.name;
+        EXPECT_EQ(finished.get(), std::nullopt) << "case " << c.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 200ms) << "case " << c.name;
+        EXPECT_FALSE(server.closeRequested) << "case " << c.name;
     }
 }
 
