@@ -42,9 +42,6 @@ TEST(X11KeyTranslatorTest, SequencesCarryFamilyFlagsAndRepeats)
         {"a held modifier's repeats change nothing", "+105=flags/62/40000 +105=- +105!=- -105=flags/62/0"},
         {"Caps Lock is a flag change with no family flag", "+66=flags/57/0 -66=flags/57/0"},
         {"a release never seen pressed still reports the key", "-108=flags/61/0 -73=up/98/0"},
-        {"Left Shift, F8 to F12, Escape and Return",
-         "+50=flags/56/20000 -50=flags/56/0 +74=down/100/0 +75=down/101/0 +76=down/109/0 +95=down/103/0 "
-         "+96=down/111/0 +9=down/53/0 +36=down/36/0"},
         {"keys with no code of their own are reported as such, with the flags held",
          "+108=flags/61/80000 +24=down/-1/80000 +24=down/-1/80000/repeat -24=up/-1/80000"},
     };
