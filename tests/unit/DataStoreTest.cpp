@@ -167,7 +167,7 @@ TEST_F(DataStoreTest, EverySaveWritesExactlyTheEncodedHistory)
     }
 }
 
-TEST_F(DataStoreTest, EditsOutsideTheListsChangeNothing)
+TEST_F(DataStoreTest, EditsOutsideTheListsChangeNothingAndOnlyAWholeTextTriggerExpands)
 {
     auto store = open();
     store->addWord("kept");
@@ -179,11 +179,7 @@ TEST_F(DataStoreTest, EditsOutsideTheListsChangeNothing)
     EXPECT_EQ(store->dictionaryWords(), std::vector<std::string>{"kept"});
     EXPECT_EQ(fileContents(kSnippets), snippets);
     EXPECT_EQ(store->snippets().at(0).trigger, " b ") << "stored exactly as given";
-}
 
-TEST_F(DataStoreTest, ExpandsOnlyAWholeTextTrigger)
-{
-    auto store = open();
     store->addSnippet("SIG", "first");
     store->addSnippet("sig", "second");
     store->addSnippet(" pad ", "never");

@@ -64,16 +64,6 @@ TEST_F(HeatmapModelTest, OnAWednesdayTheLastColumnEndsToday)
     EXPECT_EQ(model.monthLabels, labels);
 }
 
-TEST_F(HeatmapModelTest, OlderPagesExistOnlyForEntriesBeforeTheFirstColumn)
-{
-    const auto olderPages = [&](system_clock::time_point when) {
-        const std::vector<DictationEntry> history{entryAt(wednesday), entryAt(when)};
-        return heatmap::build(history, wednesday, 0).olderPagesAvailable;
-    };
-    EXPECT_FALSE(olderPages(localTime(2025, 10, 5, 0, 0))) << "the first shown day";
-    EXPECT_TRUE(olderPages(localTime(2025, 10, 4, 23, 59, 59)));
-}
-
 TEST_F(HeatmapModelTest, StreakOutlineEndsYesterdayWhenTodayIsEmpty)
 {
     const std::vector<DictationEntry> history{entryAt(localTime(2026, 3, 3, 22)),

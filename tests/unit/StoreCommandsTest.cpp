@@ -46,7 +46,7 @@ protected:
     DataStore store{disk, preferences, log, clock, "/data/Quillo"};
 };
 
-TEST_F(StoreCommandsTest, StatsAsTextAndJson)
+TEST_F(StoreCommandsTest, StatsAsJson)
 {
     auto empty = run(commands::stats, {"--json"});
     EXPECT_EQ(empty.status, 0);
