@@ -1,7 +1,6 @@
 #pragma once
 
-// Fakes of the audio interfaces. They share an optional event list, so a test
-// can check the order in which the recorder drives them.
+// Fakes of the audio interfaces.
 
 #include <algorithm>
 #include <memory>
@@ -16,15 +15,6 @@
 #include "platform/AudioFileWriter.h"
 
 namespace quillo::test {
-
-using AudioEvents = std::vector<std::string>;
-
-inline void note(AudioEvents* events, const char* event)
-{
-    if (events) {
-        events->push_back(event);
-    }
-}
 
 // An audio server's device list and default input, which Quillo never changes.
 class FakeAudioDevices final : public AudioDevices
@@ -57,19 +47,16 @@ public:
         bool stopped = false;
     };
 
-    explicit FakeAudioCapture(FakeAudioDevices& devices, AudioEvents* events = nullptr)
-        : m_devices(devices), m_events(events)
-    {}
+    explicit FakeAudioCapture(FakeAudioDevices& devices) : m_devices(devices) {}
 
     std::unique_ptr<Stream> start(const AudioFormat& format, Sink sink) override
     {
-        note(m_events, "capture.start");
         if (failStart) {
             return nullptr;
         }
         streams.push_back(
             std::make_shared<StreamState>(StreamState{format, std::move(sink), m_devices.defaultID, {}, false}));
-        return std::make_unique<FakeStream>(streams.back(), m_events);
+        return std::make_unique<FakeStream>(streams.back());
     }
 
     // Hands samples to the newest stream, as its capture thread would.
@@ -88,16 +75,13 @@ private:
     class FakeStream final : public Stream
     {
     public:
-        FakeStream(std::shared_ptr<StreamState> state, AudioEvents* events)
-            : m_state(std::move(state)), m_events(events)
-        {}
+        explicit FakeStream(std::shared_ptr<StreamState> state) : m_state(std::move(state)) {}
         ~FakeStream() override { stop(); }
         void stop() override
         {
             if (std::exchange(m_state->stopped, true)) {
                 return;
             }
-            note(m_events, "capture.stop");
             if (!m_state->lastBlock.empty()) {
                 m_state->sink(m_state->lastBlock);
             }
@@ -105,14 +89,13 @@ private:
 
     private:
         std::shared_ptr<StreamState> m_state;
-        AudioEvents* m_events;
     };
 
     FakeAudioDevices& m_devices;
-    AudioEvents* m_events;
 };
 
-// Keeps each file's samples in memory and its existence on a FakeFileSystem.
+// Keeps each file's samples in memory and its existence on a FakeFileSystem;
+// samples appended after finish() are refused, as by a closed file.
 class FakeAudioFileWriter final : public AudioFileWriter
 {
 public:
@@ -122,8 +105,7 @@ public:
         std::vector<std::int16_t> samples;
     };
 
-    explicit FakeAudioFileWriter(FakeFileSystem& disk, AudioEvents* events = nullptr) : m_disk(disk), m_events(events)
-    {}
+    explicit FakeAudioFileWriter(FakeFileSystem& disk) : m_disk(disk) {}
 
     std::unique_ptr<File> create(const std::string& path, const AudioFormat&) override
     {
@@ -148,12 +130,15 @@ private:
         {}
         bool append(std::span<const std::int16_t> samples) override
         {
+            if (m_finished) {
+                return false;
+            }
             m_written->samples.insert(m_written->samples.end(), samples.begin(), samples.end());
             return true;
         }
         bool finish() override
         {
-            note(m_writer.m_events, "file.finish");
+            m_finished = true;
             if (m_writer.failFinish) {
                 return false;
             }
@@ -164,10 +149,10 @@ private:
     private:
         FakeAudioFileWriter& m_writer;
         std::shared_ptr<Written> m_written;
+        bool m_finished = false;
     };
 
     FakeFileSystem& m_disk;
-    AudioEvents* m_events;
 };
 
 } // namespace quillo::test

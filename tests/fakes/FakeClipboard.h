@@ -1,20 +1,9 @@
 #pragma once
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/Clipboard.h"
-
-namespace quillo {
-
-// Readable test failures: "text/plain: hello".
-inline void PrintTo(const ClipboardRepresentation& representation, std::ostream* out)
-{
-    *out << representation.type << ": " << representation.data;
-}
-
-} // namespace quillo
 
 namespace quillo::test {
 

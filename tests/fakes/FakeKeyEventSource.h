@@ -20,7 +20,6 @@ class FakeKeyEventSource final : public KeyEventSource
 public:
     Started start(Handler handler) override
     {
-        ++startCount;
         m_handler = std::move(handler);
         return startAnswer;
     }
@@ -61,7 +60,6 @@ public:
     }
 
     Started startAnswer{true, std::nullopt};
-    int startCount = 0;
 
 private:
     // Desktops flag Caps Lock too; no binding may ever react to it.

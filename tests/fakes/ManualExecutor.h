@@ -16,29 +16,21 @@ public:
         std::lock_guard lock(m_mutex);
         m_tasks.push_back(std::move(task));
     }
-    // Runs the oldest queued task only.
-    bool runOne()
-    {
-        Task task;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_tasks.empty()) {
-                return false;
-            }
-            task = std::move(m_tasks.front());
-            m_tasks.pop_front();
-        }
-        task();
-        return true;
-    }
     // Runs queued tasks (and any they queue) until none is left; returns how many ran.
     int drain()
     {
-        int ran = 0;
-        while (runOne()) {
-            ++ran;
+        for (int ran = 0;; ++ran) {
+            Task task;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_tasks.empty()) {
+                    return ran;
+                }
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task();
         }
-        return ran;
     }
     std::size_t pendingCount() const
     {

@@ -22,8 +22,7 @@ protected:
 
 TEST_F(HeatmapModelTest, LevelsStepAtFiftyOneHundredFiftyAndFourHundredWords)
 {
-    const std::pair<std::size_t, int> cases[] =
-        {{0, 0}, {1, 1}, {49, 1}, {50, 2}, {149, 2}, {150, 3}, {399, 3}, {400, 4}};
+    const std::pair<std::size_t, int> cases[] = {{0, 0}, {49, 1}, {50, 2}, {150, 3}, {399, 3}, {400, 4}};
     for (const auto& [count, level] : cases) {
         EXPECT_EQ(heatmap::level(count), level) << "case " << count << " words";
     }
@@ -63,16 +62,6 @@ TEST_F(HeatmapModelTest, OnAWednesdayTheLastColumnEndsToday)
                                                 {17, 2026y / February},
                                                 {21, 2026y / March}};
     EXPECT_EQ(model.monthLabels, labels);
-}
-
-TEST_F(HeatmapModelTest, OlderPagesExistOnlyForEntriesBeforeTheFirstColumn)
-{
-    const auto olderPages = [&](system_clock::time_point when) {
-        const std::vector<DictationEntry> history{entryAt(wednesday), entryAt(when)};
-        return heatmap::build(history, wednesday, 0).olderPagesAvailable;
-    };
-    EXPECT_FALSE(olderPages(localTime(2025, 10, 5, 0, 0))) << "the first shown day";
-    EXPECT_TRUE(olderPages(localTime(2025, 10, 4, 23, 59, 59)));
 }
 
 TEST_F(HeatmapModelTest, StreakOutlineEndsYesterdayWhenTodayIsEmpty)

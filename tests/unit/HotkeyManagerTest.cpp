@@ -144,26 +144,18 @@ const DispatchCase kDispatchCases[] = {
     {"only the release of the starting hold key ends the recording",
      "hold=ropt,f6 +ropt:start,rec.start +f6 -f6 -ropt:rec.stop,stop=clip-1.m4a"},
     {"the starting function key ends the recording even after it was unbound",
-     "hold=f6 +f6:start,rec.start hold=ropt -f6:rec.stop,stop=clip-1.m4a"},
+     "hold=f6 +f6:start,rec.start hold=ropt -f6:rec.stop,stop=clip-1.m4a +f6 -f6 +ropt:start,rec.start "
+     "-ropt:rec.stop,stop=clip-2.m4a"},
     {"with both Commands down neither release ends the hold; the next press and release does",
      "hold=lcmd +lcmd:start,rec.start +rcmd -lcmd -rcmd +lcmd -lcmd:rec.stop,stop=clip-1.m4a"},
     {"a hold key released while another modifier is held still ends the recording",
      "+lshift +ropt:start,rec.start -ropt:rec.stop,stop=clip-1.m4a -lshift"},
-    {"releasing a hold key while its unbound twin is held does not end the recording",
-     "hold=rshift +lshift +rshift:start,rec.start -rshift -lshift"},
 
     // Toggle.
     {"a function toggle key counts first key-downs only",
      "toggle=f7 +f7:start,rec.start -f7 +f7:rec.stop,stop=clip-1.m4a rf7 -f7"},
-    {"any toggle key stops what another started",
-     "toggle=rctrl,f7 +rctrl:start,rec.start -rctrl +f7:rec.stop,stop=clip-1.m4a -f7"},
     {"a hold key during a toggle recording does nothing",
      "+rctrl:start,rec.start -rctrl +ropt -ropt +rctrl:rec.stop,stop=clip-1.m4a"},
-    {"a released toggle key whose twin is held reads as another press",
-     "+lctrl +rctrl:start,rec.start -rctrl:rec.stop,stop=clip-1.m4a"},
-
-    // Paste-last.
-    {"paste-last pastes on press only, never on repeats", "+f5:paste rf5 rf5 -f5"},
 
     // One key in several lists: paste-last, then hold, then toggle decide.
     {"a key bound to all three only pastes", "hold=f6 toggle=f6 paste=f6 +f6:paste -f6 +f6:paste"},
@@ -171,9 +163,8 @@ const DispatchCase kDispatchCases[] = {
      "hold=rctrl toggle=rctrl +rctrl:start,rec.start -rctrl:rec.stop,stop=clip-1.m4a"},
 
     // On/off switch.
-    {"a disabled manager ignores every bound key", "off +ropt -ropt +rctrl -rctrl +f5 -f5"},
-    {"a release while disabled is lost; the hold stays until its key is pressed and released again",
-     "+ropt:start,rec.start off -ropt on +rctrl -rctrl +ropt -ropt:rec.stop,stop=clip-1.m4a"},
+    {"while disabled keys and commands do nothing and a release is lost; the hold ends on the next press and release",
+     "+ropt:start,rec.start off -ropt +f5 -f5 !paste !toggle on +rctrl -rctrl +ropt -ropt:rec.stop,stop=clip-1.m4a"},
 
     // A bound key used as a modifier (AltGr+Q, Ctrl+C): the recording is thrown away.
     {"a key pressed while the hold key is down discards the recording; the next hold works",
@@ -181,26 +172,20 @@ const DispatchCase kDispatchCases[] = {
     {"typing after the toggle key went up is dictation, not a shortcut",
      "+rctrl:start,rec.start -rctrl +a -a +lshift -lshift +rctrl:rec.stop,stop=clip-1.m4a"},
     {"bound keys and the held key's twin are no shortcut",
-     "hold=ropt,f6 +ropt:start,rec.start +f5:paste -f5 +lopt +f6 -f6 -lopt -ropt:rec.stop,stop=clip-1.m4a"},
+     "hold=ropt,f6 +ropt:start,rec.start +f5:paste rf5 -f5 +lopt +f6 -f6 -lopt -ropt:rec.stop,stop=clip-1.m4a"},
 
     // Commands act like keys of their own.
-    {"start and stop hold a recording; a second start changes nothing",
-     "!start:start,rec.start !start !stop:rec.stop,stop=clip-1.m4a !stop"},
-    {"a key release cannot end a commanded hold, nor a stop a held key",
-     "!start:start,rec.start +ropt -ropt !stop:rec.stop,stop=clip-1.m4a +ropt:start,rec.start !stop "
+    {"a second start changes nothing; a key release cannot end a commanded hold, nor a stop a held key",
+     "!start:start,rec.start !start +ropt -ropt !stop:rec.stop,stop=clip-1.m4a +ropt:start,rec.start !stop "
      "-ropt:rec.stop,stop=clip-2.m4a"},
     {"stop leaves a toggle recording running; toggle ends it",
      "+rctrl:start,rec.start -rctrl !stop !start !toggle:rec.stop,stop=clip-1.m4a"},
     {"cancel discards whatever recording runs and nothing else",
-     "!cancel !start:start,rec.start !cancel:rec.cancel,cancel !stop +ropt:start,rec.start !cancel:rec.cancel,cancel "
-     "-ropt"},
-    {"paste-last by command; nothing while disabled", "!paste:paste off !paste !start !toggle on"},
+     "!cancel +ropt:start,rec.start !cancel:rec.cancel,cancel -ropt"},
 
     // Keys that never trigger, and edits.
     {"Caps Lock does nothing whatever it is bound to",
      "hold=caps +caps -caps toggle=caps +caps -caps paste=caps +caps -caps"},
-    {"an edit of the bindings applies from the next press",
-     "hold=lopt +ropt -ropt +lopt:start,rec.start -lopt:rec.stop,stop=clip-1.m4a"},
 
     // Fn: only its own channel counts.
     {"Fn acts through its channel, once per press", "hold=fn +fn:start,rec.start -fn:rec.stop,stop=clip-1.m4a", true},
@@ -228,26 +213,21 @@ TEST_F(HotkeyManagerTest, StopReportsNoFileWhenTheRecorderMadeNone)
     EXPECT_EQ(play("+ropt -ropt"), "+ropt:start,rec.start -ropt:rec.stop,stop=none");
 }
 
-TEST_F(HotkeyManagerTest, CallbacksRunFromTheMainQueueNeverInsideTheKeyEvent)
+TEST_F(HotkeyManagerTest, CallbacksRunFromTheMainQueueAndNeverOnceTheManagerIsGone)
 {
-    startManager();
+    std::vector<std::function<void()>> lateCompletions;
+    startManager(&lateCompletions);
     keys.press(keycode::rightOption);
     keys.press(keycode::f5);
     keys.release(keycode::rightOption);
     EXPECT_THAT(events, IsEmpty()) << "something ran inside a key event";
     queue.drain();
-    EXPECT_THAT(events, ElementsAre("start", "rec.start", "paste", "rec.stop", "stop=clip-1.m4a"));
-}
+    EXPECT_THAT(events, ElementsAre("start", "rec.start", "paste", "rec.stop"));
 
-TEST_F(HotkeyManagerTest, NothingReachesTheCallbacksOnceTheManagerIsGone)
-{
-    std::vector<std::function<void()>> lateCompletions;
-    startManager(&lateCompletions);
-    play("+ropt -ropt");
+    events.clear();
     keys.press(keycode::rightControl);
     keys.press(keycode::f5);
     manager.reset();
-
     EXPECT_FALSE(keys.isStarted()) << "the source must be stopped with the manager";
     queue.drain();
     ASSERT_EQ(lateCompletions.size(), 1u);

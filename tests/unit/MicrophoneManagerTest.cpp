@@ -35,7 +35,6 @@ TEST_F(MicrophoneManagerTest, RecordsFromTheChosenSourceByNameAndReportsEachAbse
     // Steps: "choose=<uid>", "unplug", "plug" (back, under a new run-time id),
     // "rec" (one recording: the source it used, "!" when it fell back).
     const std::pair<const char*, const char*> cases[] = {
-        {"automatic", "rec= rec="},
         {"chosen device present", "choose=alsa_input.usb-desk rec=alsa_input.usb-desk"},
         {"unknown choice falls back, reported once", "choose=usb-gone rec=! rec= rec="},
         {"unplugged and plugged back, twice",

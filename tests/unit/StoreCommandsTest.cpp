@@ -46,7 +46,7 @@ protected:
     DataStore store{disk, preferences, log, clock, "/data/Quillo"};
 };
 
-TEST_F(StoreCommandsTest, StatsAsTextAndJson)
+TEST_F(StoreCommandsTest, StatsAsJson)
 {
     auto empty = run(commands::stats, {"--json"});
     EXPECT_EQ(empty.status, 0);
@@ -60,11 +60,6 @@ TEST_F(StoreCommandsTest, StatsAsTextAndJson)
     EXPECT_EQ(json.out,
               R"({"totalDictations":2,"totalWords":6,"avgWPM":90.0,"currentStreak":1,"longestStreak":1})"
               "\n");
-    const auto text = run(commands::stats, {});
-    EXPECT_EQ(text.status, 0);
-    EXPECT_NE(text.out.find("Total words:      6\n"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("Average WPM:      90\n"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("Current streak:   1 day\n"), std::string::npos) << text.out;
 }
 
 TEST_F(StoreCommandsTest, HistoryNewestFirstWithLimit)
@@ -87,14 +82,12 @@ TEST_F(StoreCommandsTest, HistoryNewestFirstWithLimit)
     ASSERT_EQ(decoded.records.size(), 1u);
     EXPECT_EQ(decoded.records[0], store.history()[0]);
     EXPECT_EQ(run(commands::history, {"--limit=0", "--json"}).out, "[]\n");
-    EXPECT_EQ(run(commands::history, {"--limit", "9"}).out, text.out);
 }
 
 TEST_F(StoreCommandsTest, RejectsArgumentsItDoesNotKnow)
 {
     const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"missing limit", {"--limit"}},
-        {"negative limit", {"--limit", "-1"}},
         {"word limit", {"--limit=ten"}},
         {"unknown flag", {"--csv"}},
     };
@@ -102,7 +95,6 @@ TEST_F(StoreCommandsTest, RejectsArgumentsItDoesNotKnow)
         const auto result = run(commands::history, args);
         EXPECT_EQ(result.status, commands::kUsageError) << "case " << name;
         EXPECT_TRUE(result.out.empty()) << "case " << name;
-        EXPECT_NE(result.err.find("Usage: quillo history"), std::string::npos) << "case " << name;
     }
     EXPECT_EQ(run(commands::stats, {"--limit"}).status, commands::kUsageError);
 }

@@ -32,24 +32,6 @@ TEST(ThreadExecutor, RunsTasksOffTheCallingThreadAndFinishesThemAllBeforeItIsDes
     EXPECT_LE(threads.size(), 2u);
 }
 
-TEST(ThreadExecutor, ASlowTaskDoesNotHoldUpTheNext)
-{
-    ThreadExecutor executor(2);
-    std::atomic<bool> release{false};
-    std::atomic<bool> secondRan{false};
-    executor.run([&] {
-        while (!release) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    executor.run([&] { secondRan = true; });
-    for (int i = 0; i < 2000 && !secondRan; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_TRUE(secondRan) << "two dictations in flight must not wait for each other";
-    release = true;
-}
-
 TEST(ThreadExecutor, ShutsDownWhileItsWorkersAreGoingIdle)
 {
     // Stopping races with workers that are about to wait for work; a lost
