@@ -27,10 +27,6 @@ public:
     // The deviceID of the current default input; nothing when there is none or
     // it cannot be read.
     virtual std::optional<std::uint32_t> defaultInputID() = 0;
-
-    // Makes the device with this deviceID the default input. False when no such
-    // device exists any more (unplugged) or the server did not accept the change.
-    virtual bool setDefaultInput(std::uint32_t deviceID) = 0;
 };
 
 } // namespace quillo

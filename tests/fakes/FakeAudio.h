@@ -22,7 +22,6 @@ class FakeAudioDevices final : public AudioDevices
 public:
     std::vector<MicDevice> inputDevices() override { return devices; }
     std::optional<std::uint32_t> defaultInputID() override { return defaultID; }
-    bool setDefaultInput(std::uint32_t) override { return false; }
 
     // The device disappears from the server (the manager's cache keeps it).
     void unplug(const std::string& uid)

@@ -55,11 +55,6 @@ void serverInfo(pa_context*, const pa_server_info* info, void* userdata)
     }
 }
 
-void succeeded(pa_context*, int success, void* userdata)
-{
-    *static_cast<bool*>(userdata) = success != 0;
-}
-
 } // namespace
 
 PulseAudioDevices::PulseAudioDevices(std::shared_ptr<PulseConnection> connection) : m_connection(std::move(connection))
@@ -91,25 +86,6 @@ std::optional<std::uint32_t> PulseAudioDevices::defaultInputID()
         return std::nullopt;
     }
     return found.index;
-}
-
-bool PulseAudioDevices::setDefaultInput(std::uint32_t deviceID)
-{
-    auto held = m_connection->connect();
-    pa_context* context = held.readyContext();
-    if (!context) {
-        return false;
-    }
-    // The server sets its default by name; a vanished index finds none.
-    SourceFound found;
-    if (!held.complete(pa_context_get_source_info_by_index(context, deviceID, &sourceFound, &found)) || !found.name) {
-        return false;
-    }
-    bool accepted = false;
-    if (!held.complete(pa_context_set_default_source(context, found.name->c_str(), &succeeded, &accepted))) {
-        return false;
-    }
-    return accepted;
 }
 
 std::optional<std::string> PulseAudioDevices::serverName()

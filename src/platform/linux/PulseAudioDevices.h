@@ -18,7 +18,6 @@ public:
 
     std::vector<MicDevice> inputDevices() override;
     std::optional<std::uint32_t> defaultInputID() override;
-    bool setDefaultInput(std::uint32_t deviceID) override;
 
     // The server's name and version ("PulseAudio (on PipeWire 0.3.65) 15.0.0");
     // nothing when it cannot be reached.
