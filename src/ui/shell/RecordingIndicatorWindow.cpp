@@ -64,7 +64,7 @@ QAccessibleInterface* pillAccessible(const QString&, QObject* object)
 {
     auto* widget = qobject_cast<QWidget*>(object);
     if (widget && widget->isWindow() && widget->objectName() == kPillName) {
-        return new QAccessibleWidget(widget, QAccessible::Notification, QStringLiteral("Recording"));
+        return new QAccessibleWidget(widget, QAccessible::Notification); // named by its accessibleName
     }
     return nullptr;
 }

@@ -66,11 +66,7 @@ void PickerBox::paintEvent(QPaintEvent*)
     painter.drawPixmap(QRect(width() - kPaddingH - kChevron, (height() - kChevron) / 2, kChevron, kChevron), chevron);
 
     if (hasFocus()) {
-        QColor ring = theme::accent();
-        ring.setAlphaF(0.5F);
-        painter.setPen(QPen(ring, 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+        theme::paintFocusRing(painter, QRectF(rect()), 6);
     }
 }
 

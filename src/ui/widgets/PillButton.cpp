@@ -116,11 +116,7 @@ void PillButton::paintEvent(QPaintEvent*)
     painter.setPen(colour);
     painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
     if (hasFocus() && focusPolicy() != Qt::NoFocus) {
-        QColor ring = theme::accent();
-        ring.setAlphaF(0.5F);
-        painter.setPen(QPen(ring, 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+        theme::paintFocusRing(painter, QRectF(rect()), 6);
     }
 }
 

@@ -124,6 +124,15 @@ QPixmap tintedIcon(const std::vector<const char*>& names, const QColor& color, i
     return {};
 }
 
+void paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius)
+{
+    QColor ring = accent();
+    ring.setAlphaF(0.5F);
+    painter.setPen(QPen(ring, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect.adjusted(1, 1, -1, -1), radius, radius);
+}
+
 void paintCard(QPainter& painter, const QRectF& rect, const QPalette& palette, qreal radius, qreal shadowRadius)
 {
     painter.save();

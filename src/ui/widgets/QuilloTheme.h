@@ -61,5 +61,9 @@ QPixmap tintedIcon(const std::vector<const char*>& names, const QColor& color, i
 // `cardBg` fill and a hairline `cardBorder` outline.
 void paintCard(QPainter& painter, const QRectF& rect, const QPalette& palette, qreal radius, qreal shadowRadius = 3);
 
+// The keyboard focus ring of the flat controls (pills, drop-downs): a soft
+// accent outline just inside `rect`.
+void paintFocusRing(QPainter& painter, const QRectF& rect, qreal radius);
+
 } // namespace theme
 } // namespace quillo
