@@ -33,6 +33,7 @@ root=$(mktemp -d /tmp/quillo-desktop.XXXXXX)
 chmod 700 "$root"
 mkdir -m 700 -p "$root/runtime" "$root/home" "$root/pulse"
 pids=()
+names=() # the daemon behind each pid, for the messages
 
 groups=() # started in sessions of their own: stopped by process group
 wayland_runtime=""
@@ -80,6 +81,7 @@ start() { # name command...
     shift
     "$@" >"$root/$name.log" 2>&1 &
     pids+=($!)
+    names+=("$name")
 }
 
 wait_for() { # description command...
@@ -146,6 +148,7 @@ else
 # the same moment can never end up sharing one X server.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
 pids+=($!)
+names+=(xvfb)
 # The number is complete once its newline is there.
 wait_for "Xvfb to choose a display" grep -q . "$root/display"
 wait_for "Xvfb to finish writing its display" sh -c "[ \"\$(wc -l <'$root/display')\" -ge 1 ]"
@@ -161,7 +164,12 @@ for attempt in 1 2 3; do
         kill -0 "${pids[-1]}" 2>/dev/null || break
         sleep 0.1
     done
+    # A failed try is forgotten, or the check below would take it for a
+    # daemon that died.
     kill "${pids[-1]}" 2>/dev/null || true
+    wait "${pids[-1]}" 2>/dev/null || true
+    cp "$root/openbox.log" "$root/openbox-try$attempt.log" 2>/dev/null || true
+    unset 'pids[-1]' 'names[-1]'
 done
 wait_for "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 fi
@@ -206,9 +214,9 @@ for pid in "${warmups[@]}"; do
     wait "$pid" || true
 done
 
-for pid in "${pids[@]}"; do
-    if ! kill -0 "$pid" 2>/dev/null; then
-        echo "test-desktop: a daemon died at start; logs:" >&2
+for i in "${!pids[@]}"; do
+    if ! kill -0 "${pids[$i]}" 2>/dev/null; then
+        echo "test-desktop: ${names[$i]} died at start; logs:" >&2
         tail -n 20 "$root/"*.log >&2 || true
         exit 1
     fi
