@@ -13,52 +13,17 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
-SOURCE_DIR = os.environ.get("QUILLO_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-BINARY = os.environ.get("QUILLO_BINARY", os.path.join(SOURCE_DIR, "build", "quillo"))
-FAKE = os.path.join(SOURCE_DIR, "tests", "fakes", "services", "fake_services.py")
-FIXTURES = os.path.join(SOURCE_DIR, "tests", "fixtures", "services")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from quillo_e2e import BINARY, SOURCE_DIR, FakeServices  # noqa: E402
 
-OPENAI_KEY = "sk-test-cli-openai"
-DEEPGRAM_KEY = "dg-test-cli-deepgram"
+FIXTURES = os.path.join(SOURCE_DIR, "tests", "fixtures", "services")
+OPENAI_KEY, DEEPGRAM_KEY = FakeServices.OPENAI_KEY, FakeServices.DEEPGRAM_KEY
 REJECTED = {
     "deepgram": "Quillo Error: Deepgram rejected the API key. Check DEEPGRAM_API_KEY or credentials.json.\n",
     "openai": "Quillo Error: OpenAI rejected the API key. Check OPENAI_API_KEY or credentials.json.\n",
 }
-
-
-class FakeServices:
-    """One fake_services.py process with its port and request log."""
-
-    def __init__(self, directory, *options):
-        self.log = os.path.join(directory, "requests.jsonl")
-        port_file = os.path.join(directory, "port")
-        for stale in (self.log, port_file):
-            if os.path.exists(stale):
-                os.remove(stale)
-        self.process = subprocess.Popen(
-            [sys.executable, FAKE, "--port-file", port_file, "--log", self.log,
-             "--openai-key", OPENAI_KEY, "--deepgram-key", DEEPGRAM_KEY, *options],
-            stdout=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while not os.path.exists(port_file):
-            if self.process.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("fake services did not start")
-            time.sleep(0.02)
-        with open(port_file) as f:
-            self.base = "http://127.0.0.1:%s/v1" % f.read().strip()
-
-    def requests(self):
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log, encoding="utf-8") as f:
-            return [json.loads(line) for line in f]
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=10)
 
 
 class PrivateHome(unittest.TestCase):
@@ -69,9 +34,7 @@ class PrivateHome(unittest.TestCase):
         self.config = os.path.join(self.directory, "config")
         self.data = os.path.join(self.directory, "data")
         os.makedirs(os.path.join(self.config, "quillo"))
-
-    def tearDown(self):
-        shutil.rmtree(self.directory, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, self.directory, True)
 
     def write_preferences(self, values):
         with open(os.path.join(self.config, "quillo", "preferences.json"), "w", encoding="utf-8") as f:
@@ -91,16 +54,12 @@ class TranscribeCommandTest(PrivateHome):
         with open(self.audio, "wb") as f:
             f.write(b"\x00\x00\x00\x1cftypM4A " + os.urandom(4000))
         self.services = None
-
-    def tearDown(self):
-        if self.services:
-            self.services.stop()
-        super().tearDown()
+        self.addCleanup(lambda: self.services and self.services.stop())
 
     def start(self, *options):
         if self.services:
             self.services.stop()
-        self.services = FakeServices(self.directory, *options)
+        self.services = FakeServices(*options, transcript=None)
         return self.services
 
     def transcribe(self, *arguments, openai_key=OPENAI_KEY, deepgram_key=DEEPGRAM_KEY, log_text=False):
@@ -112,10 +71,6 @@ class TranscribeCommandTest(PrivateHome):
             environment["QUILLO_OPENAI_BASE_URL"] = self.services.base
             environment["QUILLO_DEEPGRAM_BASE_URL"] = self.services.base
         return self.run_transcribe(arguments, environment, 120)
-
-    def audio_sha256(self):
-        with open(self.audio, "rb") as f:
-            return hashlib.sha256(f.read()).hexdigest()
 
     # ---------------------------------------------------------------- routing
 
@@ -130,7 +85,8 @@ class TranscribeCommandTest(PrivateHome):
         self.assertEqual(listen["query"], [["model", "nova-3"], ["punctuate", "true"], ["smart_format", "true"]])
         self.assertEqual(listen["headers"]["Authorization"], "Token " + DEEPGRAM_KEY)
         self.assertEqual(listen["headers"]["Content-Type"], "audio/mp4")
-        self.assertEqual(listen["body_sha256"], self.audio_sha256())
+        with open(self.audio, "rb") as f:
+            self.assertEqual(listen["body_sha256"], hashlib.sha256(f.read()).hexdigest())
 
     def test_other_language_sets_go_to_openai(self):
         cases = [

@@ -205,13 +205,18 @@ Gtk.main()
 class FakeServices:
     """The loopback fake of both speech services, HTTP and the live WebSocket on one port."""
 
+    OPENAI_KEY, DEEPGRAM_KEY = "sk-test", "dg-test"
+
     def __init__(self, *extra, transcript="Go forward ten meters."):
+        """transcript=None leaves the upload's answer to the fixture."""
         self.dir = tempfile.mkdtemp(prefix="quillo-fake-")
         self.port_file = os.path.join(self.dir, "port")
         self.log = os.path.join(self.dir, "requests.log")
+        if transcript is not None:
+            extra = ("--deepgram-transcript", transcript, *extra)
         self.process = subprocess.Popen(
             [sys.executable, FAKE_SERVICES, "--port-file", self.port_file, "--log", self.log,
-             "--openai-key", "sk-test", "--deepgram-key", "dg-test", "--deepgram-transcript", transcript, *extra],
+             "--openai-key", self.OPENAI_KEY, "--deepgram-key", self.DEEPGRAM_KEY, *extra],
             stdout=subprocess.DEVNULL)
         port = wait_until(self.read_port, what="the fake services")
         self.base = f"http://127.0.0.1:{port}/v1"

@@ -1,36 +1,19 @@
 #!/usr/bin/env python3
 """Loopback stand-ins for the two speech services, for the tests.
 
-Speaks the services' wire formats: OpenAI's POST /v1/audio/transcriptions
-(multipart form) and /v1/chat/completions (JSON), Deepgram's POST /v1/listen
-(raw audio) and its live endpoint, a WebSocket on GET /v1/listen (ws:// on the
-same port). Answers come from the project's fixtures in
-tests/fixtures/services/. Requests are checked the way the real services check
-them: a wrong key gets the vendor's 401 body, a malformed request its 400 body.
+OpenAI's POST /v1/audio/transcriptions (multipart) and /v1/chat/completions,
+Deepgram's POST /v1/listen and its live WebSocket on GET /v1/listen, all on one
+port, answering from tests/fixtures/services/ and checking requests as the
+services do (a wrong key gets the 401 body, a malformed request the 400 body).
 
-Usage:
-  fake_services.py [--port N] [--port-file PATH] [--log PATH]
-                   [--openai-key KEY] [--deepgram-key KEY]
-                   [--transcription-text TEXT] [--deepgram-transcript TEXT]
-                   [--cleanup-content TEXT] [--stream-transcript TEXT]
-                   [--answer ENDPOINT=STATUS[:FIXTURE]]...
-                   [--drop ENDPOINT=COUNT]... [--delay SECONDS]
+--answer ENDPOINT=STATUS[:FIXTURE] answers that endpoint (transcription, chat
+or listen) without looking at the request; --drop ENDPOINT=COUNT closes the
+first COUNT connections without an answer. --log gets one JSON line per
+request; a live stream's line, written when it ends, says what the client sent.
 
-ENDPOINT is transcription, chat or listen. --answer replies with that status and
-the body of FIXTURE (a file name in the fixtures folder, or a path; empty body
-when omitted) without looking at the request. --drop closes the connection
-without an answer for the first COUNT requests to the endpoint. --port-file
-receives the port once the server listens; --log receives one JSON object per
-request (endpoint, path, query, headers, body size and, when they parse, the
-form fields or the JSON body).
-
-The live endpoint answers as the service does: "Results" messages while audio
-arrives (after the first second of audio an interim with the first half of the
-transcript, after the second that half as final, then interims of the rest),
-and on {"type":"CloseStream"} the remaining final, "Metadata" and a close with
-code 1000. Its log entry, written when the connection ends, holds what the
-client sent: the byte count and arrival times of the audio, the text messages,
-and how long the speech in it lasts when read as 16 kHz mono s16le.
+The live endpoint sends an interim of the transcript's first half after one
+second of audio, that half as final after two, interims of the rest after that,
+and on {"type":"CloseStream"} the remaining final, "Metadata" and a close 1000.
 """
 
 import argparse
@@ -113,7 +96,7 @@ PCM_BYTES_PER_SECOND = 16000 * 2
 
 
 def read_frame(stream):
-    """(fin, opcode, masked, payload) of the next frame; EOFError when the peer is gone."""
+    """(fin, opcode, payload) of the next frame; EOFError when the peer is gone."""
     head = stream.read(2)
     if len(head) < 2:
         raise EOFError
@@ -130,7 +113,7 @@ def read_frame(stream):
     if masked and length:
         key = (mask * (length // 4 + 1))[:length]
         payload = (int.from_bytes(payload, "big") ^ int.from_bytes(key, "big")).to_bytes(length, "big")
-    return fin, opcode, masked, payload
+    return fin, opcode, payload
 
 
 def write_frame(stream, opcode, payload=b""):
@@ -172,9 +155,7 @@ class LiveSession:
         self.finalised = 0  # segments already sent as final
         self.audio = bytearray()
         self.arrivals = []  # (monotonic time, bytes so far) per audio message
-        self.entry = {"audio_bytes": 0, "audio_messages": 0, "odd_messages": 0, "unmasked_frames": 0,
-                      "first_audio_at": None, "last_audio_at": None, "texts": [], "sent": [],
-                      "client_close_code": None}
+        self.entry = {"odd_messages": 0, "texts": [], "sent": [], "client_close_code": None}
 
     def send(self, opcode, payload):
         write_frame(self.handler.wfile, opcode, payload)
@@ -198,15 +179,10 @@ class LiveSession:
         self.send_json(message)
 
     def on_audio(self, payload):
-        now = time.monotonic()
-        entry = self.entry
         before = len(self.audio) // PCM_BYTES_PER_SECOND
         self.audio += payload
-        self.arrivals.append((now, len(self.audio)))
-        entry["audio_messages"] += 1
-        entry["odd_messages"] += len(payload) % 2
-        entry["first_audio_at"] = entry["first_audio_at"] or now
-        entry["last_audio_at"] = now
+        self.arrivals.append((time.monotonic(), len(self.audio)))
+        self.entry["odd_messages"] += len(payload) % 2
         # Results come about once a second of audio, like the service's.
         for second in range(before + 1, len(self.audio) // PCM_BYTES_PER_SECOND + 1):
             if second == 1:
@@ -236,9 +212,7 @@ class LiveSession:
         closing = False
         try:
             while True:
-                fin, opcode, masked, payload = read_frame(stream)
-                if not masked:
-                    self.entry["unmasked_frames"] += 1
+                fin, opcode, payload = read_frame(stream)
                 if opcode == OP_PING:
                     self.send(OP_PONG, payload)
                     continue
@@ -312,21 +286,20 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, format, *args):
         pass
 
-    def do_GET(self):
+    def new_entry(self, endpoint_for_path):
         url = urllib.parse.urlsplit(self.path)
-        entry = {
-            "endpoint": "stream" if url.path == "/v1/listen" else None,
-            "path": url.path,
-            "query": urllib.parse.parse_qsl(url.query, keep_blank_values=True),
-            "headers": dict(self.headers.items()),
-        }
+        return url, {"endpoint": endpoint_for_path.get(url.path), "path": url.path,
+                     "query": urllib.parse.parse_qsl(url.query, keep_blank_values=True),
+                     "headers": dict(self.headers.items())}
+
+    def do_GET(self):
+        _, entry = self.new_entry({"/v1/listen": "stream"})
         key = self.headers.get("Sec-WebSocket-Key")
         if entry["endpoint"] is None or (self.headers.get("Upgrade") or "").lower() != "websocket" or not key:
-            self.record(entry, 404 if entry["endpoint"] is None else 400)
-            return self.reply(404 if entry["endpoint"] is None else 400, b'{"error":"not a WebSocket request"}')
-        expected = self.server.behaviour.options.deepgram_key
-        if expected is not None and self.headers.get("Authorization") != "Token " + expected:
-            # The service refuses the upgrade itself.
+            status = 404 if entry["endpoint"] is None else 400
+            self.record(entry, status)
+            return self.reply(status, b'{"error":"not a WebSocket request"}')
+        if not self.deepgram_key_ok():  # the service refuses the upgrade itself
             self.record(entry, 401)
             return self.reply(401, fixture_bytes("deepgram_error_401.json"))
 
@@ -353,19 +326,10 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_POST(self):
         behaviour = self.server.behaviour
-        url = urllib.parse.urlsplit(self.path)
-        endpoint = ENDPOINTS.get(url.path)
-        length = int(self.headers.get("Content-Length") or 0)
-        body = self.rfile.read(length)
-
-        entry = {
-            "endpoint": endpoint,
-            "path": url.path,
-            "query": urllib.parse.parse_qsl(url.query, keep_blank_values=True),
-            "headers": dict(self.headers.items()),
-            "body_size": len(body),
-            "body_sha256": hashlib.sha256(body).hexdigest(),
-        }
+        url, entry = self.new_entry(ENDPOINTS)
+        endpoint = entry["endpoint"]
+        body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
+        entry.update({"body_size": len(body), "body_sha256": hashlib.sha256(body).hexdigest()})
 
         if endpoint is None:
             self.record(entry, 404)
@@ -390,14 +354,17 @@ class Handler(BaseHTTPRequestHandler):
         expected = self.server.behaviour.options.openai_key
         return expected is None or self.headers.get("Authorization") == "Bearer " + expected
 
+    def deepgram_key_ok(self):
+        expected = self.server.behaviour.options.deepgram_key
+        return expected is None or self.headers.get("Authorization") == "Token " + expected
+
     def transcription(self, body, url, entry):
         try:
             parts = parse_multipart(self.headers.get("Content-Type"), body)
             entry["form"] = [{"name": p["name"], "filename": p["filename"], "content_type": p["content_type"],
                               "size": len(p["content"]),
                               "value": None if p["filename"] else p["content"].decode("utf-8")} for p in parts]
-        except ValueError as problem:
-            entry["problem"] = str(problem)
+        except ValueError:
             parts = None
         if not self.openai_key_ok():
             return 401, fixture_bytes("openai_error_401.json")
@@ -414,8 +381,7 @@ class Handler(BaseHTTPRequestHandler):
         try:
             request = json.loads(body)
             entry["json"] = request
-        except ValueError as problem:
-            entry["problem"] = str(problem)
+        except ValueError:
             request = None
         if not self.openai_key_ok():
             return 401, fixture_bytes("openai_error_401.json")
@@ -428,8 +394,7 @@ class Handler(BaseHTTPRequestHandler):
         return 200, json.dumps(answer).encode()
 
     def listen(self, body, url, entry):
-        expected = self.server.behaviour.options.deepgram_key
-        if expected is not None and self.headers.get("Authorization") != "Token " + expected:
+        if not self.deepgram_key_ok():
             return 401, fixture_bytes("deepgram_error_401.json")
         if not body or "model" not in dict(entry["query"]):
             return 400, fixture_bytes("deepgram_error_400.json")
@@ -464,7 +429,6 @@ class Handler(BaseHTTPRequestHandler):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description="Loopback fakes of the speech services.")
-    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
     parser.add_argument("--log")
     parser.add_argument("--openai-key")
@@ -478,7 +442,7 @@ def main(argv=None):
     parser.add_argument("--delay", type=float, default=0.0)
     options = parser.parse_args(argv)
 
-    server = ThreadingHTTPServer(("127.0.0.1", options.port), Handler)
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     server.behaviour = Behaviour(options)
     port = server.server_address[1]
