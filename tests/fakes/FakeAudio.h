@@ -2,7 +2,6 @@
 
 // Fakes of the audio interfaces.
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,12 +21,6 @@ class FakeAudioDevices final : public AudioDevices
 public:
     std::vector<MicDevice> inputDevices() override { return devices; }
     std::optional<std::uint32_t> defaultInputID() override { return defaultID; }
-
-    // The device disappears from the server (the manager's cache keeps it).
-    void unplug(const std::string& uid)
-    {
-        std::erase_if(devices, [&](const MicDevice& d) { return d.uid == uid; });
-    }
 
     std::vector<MicDevice> devices;
     std::optional<std::uint32_t> defaultID;
@@ -61,9 +54,8 @@ public:
     // Hands samples to the newest stream, as its capture thread would.
     void deliver(std::vector<std::int16_t> samples)
     {
-        auto& state = *streams.back();
-        if (!state.stopped) {
-            state.sink(samples);
+        if (!streams.back()->stopped) {
+            streams.back()->sink(samples);
         }
     }
 
@@ -71,22 +63,16 @@ public:
     std::vector<std::shared_ptr<StreamState>> streams;
 
 private:
-    class FakeStream final : public Stream
+    struct FakeStream final : Stream
     {
-    public:
         explicit FakeStream(std::shared_ptr<StreamState> state) : m_state(std::move(state)) {}
         ~FakeStream() override { stop(); }
         void stop() override
         {
-            if (std::exchange(m_state->stopped, true)) {
-                return;
-            }
-            if (!m_state->lastBlock.empty()) {
+            if (!std::exchange(m_state->stopped, true) && !m_state->lastBlock.empty()) {
                 m_state->sink(m_state->lastBlock);
             }
         }
-
-    private:
         std::shared_ptr<StreamState> m_state;
     };
 
@@ -102,6 +88,7 @@ public:
     {
         std::string path;
         std::vector<std::int16_t> samples;
+        bool finished = false;
     };
 
     explicit FakeAudioFileWriter(FakeFileSystem& disk) : m_disk(disk) {}
@@ -121,34 +108,28 @@ public:
     std::vector<std::shared_ptr<Written>> files;
 
 private:
-    class FakeFile final : public File
+    struct FakeFile final : File
     {
-    public:
         FakeFile(FakeAudioFileWriter& writer, std::shared_ptr<Written> written)
-            : m_writer(writer), m_written(std::move(written))
+            : m_writer(writer), m_file(std::move(written))
         {}
         bool append(std::span<const std::int16_t> samples) override
         {
-            if (m_finished) {
-                return false;
+            if (!m_file->finished) {
+                m_file->samples.insert(m_file->samples.end(), samples.begin(), samples.end());
             }
-            m_written->samples.insert(m_written->samples.end(), samples.begin(), samples.end());
-            return true;
+            return !m_file->finished;
         }
         bool finish() override
         {
-            m_finished = true;
-            if (m_writer.failFinish) {
-                return false;
+            m_file->finished = true;
+            if (!m_writer.failFinish) {
+                m_writer.m_disk.put(m_file->path, "m4a", 0600);
             }
-            m_writer.m_disk.put(m_written->path, "m4a", 0600);
-            return true;
+            return !m_writer.failFinish;
         }
-
-    private:
         FakeAudioFileWriter& m_writer;
-        std::shared_ptr<Written> m_written;
-        bool m_finished = false;
+        std::shared_ptr<Written> m_file;
     };
 
     FakeFileSystem& m_disk;

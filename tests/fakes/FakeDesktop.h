@@ -56,14 +56,13 @@ public:
     {
         images.emplace_back(symbolName, fallbackText);
     }
-    void setToggleTitle(const std::string& title) override { toggleTitle = title; }
+    void setToggleTitle(const std::string&) override {}
 
     std::string currentSymbol() const { return images.empty() ? std::string() : images.back().first; }
 
     bool available = true;
     Actions actions;
     std::vector<std::pair<std::string, std::string>> images;
-    std::string toggleTitle;
 };
 
 class FakePermissions final : public Permissions
@@ -75,10 +74,9 @@ public:
         microphoneCompletion = std::move(completion);
     }
     void requestNotificationAuthorization() override {}
-    std::string accessibilityAdvice() override { return accessibilityTrusted ? advice : "No X11 session."; }
+    std::string accessibilityAdvice() override { return accessibilityTrusted ? "" : "No X11 session."; }
 
     bool accessibilityTrusted = true;
-    std::string advice; // while trusted
     std::function<void(bool)> microphoneCompletion;
 };
 

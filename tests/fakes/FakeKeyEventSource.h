@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -30,24 +29,22 @@ public:
     void press(int keyCode)
     {
         const bool wasDown = !m_down.insert(keyCode).second;
-        if (isModifier(keyCode)) {
-            if (!wasDown) {
-                sendModifier(keyCode);
-            }
-            return;
+        if (!isModifier(keyCode)) {
+            send({KeyEvent::Type::keyDown, keyCode, flags(), wasDown});
+        } else if (!wasDown) {
+            sendModifier(keyCode);
         }
-        send({KeyEvent::Type::keyDown, keyCode, flags(), wasDown});
     }
     // The auto-repeat of a key held down.
     void repeat(int keyCode) { send({KeyEvent::Type::keyDown, keyCode, flags(), true}); }
     void release(int keyCode)
     {
         m_down.erase(keyCode);
-        if (isModifier(keyCode)) {
+        if (!isModifier(keyCode)) {
+            send({KeyEvent::Type::keyUp, keyCode, flags(), false});
+        } else {
             sendModifier(keyCode);
-            return;
         }
-        send({KeyEvent::Type::keyUp, keyCode, flags(), false});
     }
     // Forgets which keys are down, as after unplugging the keyboard, without
     // sending anything.
@@ -69,21 +66,13 @@ private:
 
     std::uint64_t flags() const
     {
-        static const std::map<int, std::uint64_t> kFlags = {{keycode::rightCommand, modifierFlag::command},
-                                                            {keycode::leftCommand, modifierFlag::command},
-                                                            {keycode::leftShift, modifierFlag::shift},
-                                                            {keycode::rightShift, modifierFlag::shift},
-                                                            {keycode::leftOption, modifierFlag::option},
-                                                            {keycode::rightOption, modifierFlag::option},
-                                                            {keycode::leftControl, modifierFlag::control},
-                                                            {keycode::rightControl, modifierFlag::control},
-                                                            {keycode::fn, modifierFlag::fn},
-                                                            {keycode::capsLock, kCapsLockFlag}};
+        // By key code, from Right Command (54) to Fn (63).
+        using namespace modifierFlag;
+        static constexpr std::uint64_t kFlags[] =
+            {command, command, shift, kCapsLockFlag, option, control, shift, option, control, fn};
         std::uint64_t result = 0;
         for (int key : m_down) {
-            if (const auto flag = kFlags.find(key); flag != kFlags.end()) {
-                result |= flag->second;
-            }
+            result |= isModifier(key) ? kFlags[key - keycode::rightCommand] : 0;
         }
         return result;
     }

@@ -14,7 +14,7 @@ class FakeKeySynthesizer final : public KeySynthesizer
 public:
     explicit FakeKeySynthesizer(std::vector<std::string>& log) : m_log(log) {}
 
-    Reach reach() override { return keyReach; }
+    Reach reach() override { return Reach::everything; }
     void pressPaste(PasteKeys keys) override
     {
         m_log.push_back(keys == PasteKeys::ctrlV        ? "press paste"
@@ -26,7 +26,6 @@ public:
     bool modifiersHeld() override { return holdingModifier; }
 
     bool holdingModifier = false;
-    Reach keyReach = Reach::everything;
 
 private:
     std::vector<std::string>& m_log;

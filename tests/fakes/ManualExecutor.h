@@ -32,11 +32,6 @@ public:
             task();
         }
     }
-    std::size_t pendingCount() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_tasks.size();
-    }
 
 private:
     mutable std::mutex m_mutex; // guards m_tasks

@@ -14,17 +14,61 @@ namespace quillo::test {
 class ManualMainQueue final : public MainQueue
 {
 public:
-    void post(Task task) override;
-    void postAfter(std::chrono::milliseconds delay, Task task) override;
+    void post(Task task) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_ready.push_back(std::move(task));
+    }
+    void postAfter(std::chrono::milliseconds delay, Task task) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_delayed.emplace(m_now + delay, std::move(task));
+    }
 
-    // Runs queued immediate tasks (and the ones they post) until none is left.
-    // Returns how many ran.
-    int drain();
+    // Runs queued immediate tasks (and the ones they post); returns how many ran.
+    int drain()
+    {
+        for (int ran = 0;; ++ran) {
+            Task task;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_ready.empty()) {
+                    return ran;
+                }
+                task = std::move(m_ready.front());
+                m_ready.pop_front();
+            }
+            task();
+        }
+    }
     // Moves time forward, running every task that falls due, in deadline order,
     // draining immediate tasks as it goes.
-    void advance(std::chrono::milliseconds by);
-    std::chrono::milliseconds elapsed() const;
-    std::size_t pendingCount() const;
+    void advance(std::chrono::milliseconds by)
+    {
+        drain();
+        const auto target = elapsed() + by;
+        for (;;) {
+            Task task;
+            {
+                std::lock_guard lock(m_mutex);
+                auto next = m_delayed.begin();
+                if (next == m_delayed.end() || next->first > target) {
+                    m_now = target;
+                    return;
+                }
+                m_now = next->first;
+                task = std::move(next->second);
+                m_delayed.erase(next);
+            }
+            task();
+            drain();
+        }
+    }
+    std::chrono::milliseconds elapsed() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_now;
+    }
 
 private:
     mutable std::mutex m_mutex; // guards the queues and m_now

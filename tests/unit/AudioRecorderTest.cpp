@@ -18,20 +18,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const MicDevice kBuiltIn{"builtin", "builtin", "Built-in Microphone", 0};
-const MicDevice kDesk{"usb-desk", "usb-desk", "Desk Mic", 4};
 constexpr const char* kDirectory = "/run/user/1000/quillo";
 
 class AudioRecorderTest : public ::testing::Test
 {
 protected:
-    AudioRecorderTest()
-    {
-        audio.devices = {kBuiltIn, kDesk};
-        audio.defaultID = kBuiltIn.deviceID;
-        microphones.refreshDevices();
-    }
-
     // `seconds` of a square wave at `amplitude`, as the capture would deliver it.
     static std::vector<std::int16_t> sound(double seconds, std::int16_t amplitude)
     {
@@ -146,28 +137,15 @@ TEST_F(AudioRecorderTest, EveryFailureOrCancelReportsNoFileAndLeavesNothingOnDis
 
 TEST_F(AudioRecorderTest, ARecordingWithoutSpeechYieldsNoFileAndLeavesNothingBehind)
 {
-    struct Case
-    {
-        const char* name;
-        std::vector<std::int16_t> captured;
-        bool kept;
-    };
-    const std::vector<Case> cases = {
-        {"a quiet room", sound(2.0, 120), false},
-        {"a tap of the key, however loud", sound(0.25, 8000), false},
-        {"quiet speech", sound(0.4, 300), true},
-    };
-    for (const auto& c : cases) {
-        clock.advance(1s);
-        recorder->startRecording();
-        capture.deliver(c.captured);
-        const auto path = stop(false);
-        EXPECT_EQ(path.has_value(), c.kept) << "case " << c.name;
-        EXPECT_EQ(disk.paths().size(), c.kept ? 1u : 0u) << "case " << c.name;
-        if (path) {
-            disk.removeFile(*path);
-        }
-    }
+    recorder->startRecording();
+    capture.deliver(sound(0.25, 8000));
+    EXPECT_EQ(stop(false), std::nullopt) << "a tap of the key, however loud";
+    EXPECT_TRUE(disk.paths().empty());
+
+    clock.advance(1s);
+    recorder->startRecording();
+    capture.deliver(sound(0.4, 300));
+    EXPECT_TRUE(stop(false).has_value()) << "quiet speech";
 }
 
 TEST_F(AudioRecorderTest, StartingAgainOrQuittingAbandonsTheRunningRecording)

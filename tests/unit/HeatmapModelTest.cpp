@@ -37,9 +37,12 @@ TEST_F(HeatmapModelTest, LevelsStepAtFiftyOneHundredFiftyAndFourHundredWords)
     EXPECT_EQ(cellOfMonday().level, 2);
 }
 
-TEST_F(HeatmapModelTest, OnAWednesdayTheLastColumnEndsToday)
+TEST_F(HeatmapModelTest, OnAWednesdayTheLastColumnEndsTodayAndTheStreakOutlineYesterday)
 {
-    const auto model = heatmap::build({}, wednesday, 0);
+    const std::vector<DictationEntry> history{entryAt(localTime(2026, 3, 3, 22)),
+                                              entryAt(localTime(2026, 3, 2, 8)),
+                                              entryAt(localTime(2026, 2, 28, 8))};
+    const auto model = heatmap::build(history, wednesday, 0);
     ASSERT_EQ(model.weeks.size(), 22u);
     const auto& thisWeek = model.weeks.back();
     for (int row = 0; row < 7; ++row) {
@@ -49,8 +52,12 @@ TEST_F(HeatmapModelTest, OnAWednesdayTheLastColumnEndsToday)
         } else {
             EXPECT_FALSE(cell.day) << "case row " << row << ": the future is empty";
         }
-        EXPECT_EQ(cell.level, 0) << "case row " << row;
+        // Today is still empty, so the streak ends yesterday.
+        EXPECT_EQ(cell.inStreak, row == 1 || row == 2) << "case row " << row;
     }
+    EXPECT_EQ(model.currentStreak, 2);
+    EXPECT_FALSE(model.weeks[20][6].inStreak) << "Saturday 28 February: active, but before the gap";
+    EXPECT_EQ(model.weeks[20][6].level, 1);
     EXPECT_EQ(model.weeks.front()[0].day, local_days{2025y / October / 5});
     EXPECT_FALSE(model.olderPagesAvailable);
     EXPECT_FALSE(model.newerPagesAvailable);
@@ -62,22 +69,6 @@ TEST_F(HeatmapModelTest, OnAWednesdayTheLastColumnEndsToday)
                                                 {17, 2026y / February},
                                                 {21, 2026y / March}};
     EXPECT_EQ(model.monthLabels, labels);
-}
-
-TEST_F(HeatmapModelTest, StreakOutlineEndsYesterdayWhenTodayIsEmpty)
-{
-    const std::vector<DictationEntry> history{entryAt(localTime(2026, 3, 3, 22)),
-                                              entryAt(localTime(2026, 3, 2, 8)),
-                                              entryAt(localTime(2026, 2, 28, 8))};
-    const auto model = heatmap::build(history, wednesday, 0);
-    EXPECT_EQ(model.currentStreak, 2);
-    const auto& thisWeek = model.weeks.back();
-    EXPECT_FALSE(thisWeek[0].inStreak); // Sunday: nothing
-    EXPECT_TRUE(thisWeek[1].inStreak);
-    EXPECT_TRUE(thisWeek[2].inStreak);
-    EXPECT_FALSE(thisWeek[3].inStreak);        // today
-    EXPECT_FALSE(model.weeks[20][6].inStreak); // Saturday 28 February: active, but before the gap
-    EXPECT_EQ(model.weeks[20][6].level, 1);
 }
 
 } // namespace

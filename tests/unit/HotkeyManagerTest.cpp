@@ -28,21 +28,12 @@ using ::testing::IsEmpty;
 const std::map<std::string, int> kKeys = [] {
     std::map<std::string, int> keys;
     std::istringstream in("rcmd=54 lcmd=55 lshift=56 caps=57 lopt=58 lctrl=59 rshift=60 ropt=61 rctrl=62 fn=63 "
-                          "f5=96 f6=97 f7=98 a=0");
+                          "f5=96 f6=97 a=0");
     for (std::string entry; in >> entry;) {
         keys[entry.substr(0, entry.find('='))] = std::stoi(entry.substr(entry.find('=') + 1));
     }
     return keys;
 }();
-
-std::string joined(const std::vector<std::string>& parts, const char* separator)
-{
-    std::string result;
-    for (const auto& part : parts) {
-        result += (result.empty() ? "" : separator) + part;
-    }
-    return result;
-}
 
 class HotkeyManagerTest : public ::testing::Test
 {
@@ -50,7 +41,6 @@ protected:
     void startManager(std::vector<std::function<void()>>* deferred = nullptr)
     {
         auto recorder = std::make_unique<FakeRecorder>(events, deferred);
-        recorderPtr = recorder.get();
         manager = std::make_unique<HotkeyManager>(
             HotkeyManager::Dependencies{preferences, queue, log, permissions, alert, keys, std::move(recorder), [this] {
                                             ++settingsOpened;
@@ -76,7 +66,7 @@ protected:
     // What follows a colon is ignored, so such a trace plays as its script.
     std::string play(const std::string& script)
     {
-        std::vector<std::string> caused;
+        std::string trace;
         std::istringstream in(script);
         for (std::string step; in >> step;) {
             step = step.substr(0, step.find(':'));
@@ -110,10 +100,13 @@ protected:
                 keys.repeat(kKeys.at(step.substr(1)));
             }
             queue.drain();
-            caused.push_back(events.empty() ? step : step + ":" + joined(events, ","));
+            trace += (trace.empty() ? "" : " ") + step;
+            for (std::size_t i = 0; i < events.size(); ++i) {
+                trace += (i == 0 ? ":" : ",") + events[i];
+            }
         }
         events.clear();
-        return joined(caused, " ");
+        return trace;
     }
 
     FakePreferences preferences;
@@ -122,7 +115,6 @@ protected:
     FakePermissions permissions;
     FakeAlert alert;
     FakeKeyEventSource keys;
-    FakeRecorder* recorderPtr = nullptr;
     std::unique_ptr<HotkeyManager> manager;
     std::vector<std::string> events;
     int settingsOpened = 0;
@@ -138,11 +130,8 @@ struct DispatchCase
 };
 
 const DispatchCase kDispatchCases[] = {
-    // Hold.
     {"auto-repeat of a held function key starts nothing more",
      "hold=f6 +f6:start,rec.start rf6 rf6 -f6:rec.stop,stop=clip-1.m4a"},
-    {"only the release of the starting hold key ends the recording",
-     "hold=ropt,f6 +ropt:start,rec.start +f6 -f6 -ropt:rec.stop,stop=clip-1.m4a"},
     {"the starting function key ends the recording even after it was unbound",
      "hold=f6 +f6:start,rec.start hold=ropt -f6:rec.stop,stop=clip-1.m4a +f6 -f6 +ropt:start,rec.start "
      "-ropt:rec.stop,stop=clip-2.m4a"},
@@ -151,9 +140,6 @@ const DispatchCase kDispatchCases[] = {
     {"a hold key released while another modifier is held still ends the recording",
      "+lshift +ropt:start,rec.start -ropt:rec.stop,stop=clip-1.m4a -lshift"},
 
-    // Toggle.
-    {"a function toggle key counts first key-downs only",
-     "toggle=f7 +f7:start,rec.start -f7 +f7:rec.stop,stop=clip-1.m4a rf7 -f7"},
     {"a hold key during a toggle recording does nothing",
      "+rctrl:start,rec.start -rctrl +ropt -ropt +rctrl:rec.stop,stop=clip-1.m4a"},
 
@@ -162,7 +148,6 @@ const DispatchCase kDispatchCases[] = {
     {"a key bound to hold and toggle holds",
      "hold=rctrl toggle=rctrl +rctrl:start,rec.start -rctrl:rec.stop,stop=clip-1.m4a"},
 
-    // On/off switch.
     {"while disabled keys and commands do nothing and a release is lost; the hold ends on the next press and release",
      "+ropt:start,rec.start off -ropt +f5 -f5 !paste !toggle on +rctrl -rctrl +ropt -ropt:rec.stop,stop=clip-1.m4a"},
 
@@ -174,20 +159,15 @@ const DispatchCase kDispatchCases[] = {
     {"bound keys and the held key's twin are no shortcut",
      "hold=ropt,f6 +ropt:start,rec.start +f5:paste rf5 -f5 +lopt +f6 -f6 -lopt -ropt:rec.stop,stop=clip-1.m4a"},
 
-    // Commands act like keys of their own.
     {"a second start changes nothing; a key release cannot end a commanded hold, nor a stop a held key",
      "!start:start,rec.start !start +ropt -ropt !stop:rec.stop,stop=clip-1.m4a +ropt:start,rec.start !stop "
      "-ropt:rec.stop,stop=clip-2.m4a"},
-    {"stop leaves a toggle recording running; toggle ends it",
-     "+rctrl:start,rec.start -rctrl !stop !start !toggle:rec.stop,stop=clip-1.m4a"},
     {"cancel discards whatever recording runs and nothing else",
      "!cancel +ropt:start,rec.start !cancel:rec.cancel,cancel -ropt"},
 
-    // Keys that never trigger, and edits.
     {"Caps Lock does nothing whatever it is bound to",
      "hold=caps +caps -caps toggle=caps +caps -caps paste=caps +caps -caps"},
 
-    // Fn: only its own channel counts.
     {"Fn acts through its channel, once per press", "hold=fn +fn:start,rec.start -fn:rec.stop,stop=clip-1.m4a", true},
     {"Fn is inert without its channel", "hold=fn +fn -fn toggle=fn +fn -fn paste=fn +fn -fn"},
 };
@@ -204,13 +184,6 @@ TEST_F(HotkeyManagerTest, DispatchesKeysToActions)
         EXPECT_EQ(play(c.trace), c.trace) << "case: " << c.name;
         manager.reset();
     }
-}
-
-TEST_F(HotkeyManagerTest, StopReportsNoFileWhenTheRecorderMadeNone)
-{
-    startManager();
-    recorderPtr->failing = true;
-    EXPECT_EQ(play("+ropt -ropt"), "+ropt:start,rec.start -ropt:rec.stop,stop=none");
 }
 
 TEST_F(HotkeyManagerTest, CallbacksRunFromTheMainQueueAndNeverOnceTheManagerIsGone)

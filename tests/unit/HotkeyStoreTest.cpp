@@ -1,11 +1,11 @@
 #include "hotkeys/HotkeyStore.h"
 
+#include <array>
 #include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "fakes/FakePreferences.h"
@@ -13,7 +13,6 @@
 namespace quillo::test {
 namespace {
 
-using ::testing::ElementsAre;
 using Json = Preferences::Value;
 
 // Bindings written "hold / toggle / pasteLast", each a comma list: "61,58 / 62 / 96".
@@ -50,113 +49,70 @@ HotkeyBindings parse(const std::string& text)
 
 TEST(HotkeyStoreTest, ReadsListsThenOlderSingleKeysThenDefaults)
 {
-    struct Case
-    {
-        const char* name;
-        const char* stored; // the preference values, as a JSON object
-        const char* expected;
-    };
-    const Case cases[] = {
+    // Name, the preference values as a JSON object, the bindings read.
+    const std::array<const char*, 3> cases[] = {
         {"fresh install", "{}", "61 / 62 / 96"},
-        {"lists as stored, in the user's order",
-         R"({"holdKeyCodes": [97, 58], "toggleKeyCodes": [54], "pasteLastKeyCodes": [111, 96]})",
+        {"lists as stored, in the user's order, over an older key",
+         R"({"holdKeyCodes": [97, 58], "toggleKeyCodes": [54], "pasteLastKeyCodes": [111, 96], "hotkeyCode": 58})",
          "97,58 / 54 / 111,96"},
         {"older single keys when no list", R"({"hotkeyCode": 58, "pasteLastHotkeyCode": 101})", "58 / 62 / 101"},
-        {"a list wins over an older key", R"({"holdKeyCodes": [60], "hotkeyCode": 58})", "60 / 62 / 96"},
-        {"an empty list falls back to the older key",
-         R"({"toggleKeyCodes": [], "toggleHotkeyCode": 59})",
-         "61 / 59 / 96"},
-        {"one text element spoils the whole list",
-         R"({"toggleKeyCodes": [62, "F5"], "toggleHotkeyCode": 59})",
-         "61 / 59 / 96"},
-        {"booleans and fractions are not key codes",
-         R"({"holdKeyCodes": [true], "pasteLastKeyCodes": [96.5]})",
-         "61 / 62 / 96"},
+        {"empty list: the older key", R"({"toggleKeyCodes": [], "toggleHotkeyCode": 59})", "61 / 59 / 96"},
+        {"text spoils the whole list", R"({"toggleKeyCodes": [62, "F5"], "toggleHotkeyCode": 59})", "61 / 59 / 96"},
+        {"no booleans or fractions", R"({"holdKeyCodes": [true], "pasteLastKeyCodes": [96.5]})", "61 / 62 / 96"},
         {"an older 0 counts as missing", R"({"hotkeyCode": 0})", "61 / 62 / 96"},
         {"key code 0 in a list is kept", R"({"holdKeyCodes": [0]})", "0 / 62 / 96"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, stored, expected] : cases) {
         FakePreferences preferences;
-        const Json stored = Json::parse(c.stored);
-        for (const auto& [key, value] : stored.items()) {
+        const Json values = Json::parse(stored);
+        for (const auto& [key, value] : values.items()) {
             preferences.setObject(key, value);
         }
-        EXPECT_EQ(describe(HotkeyStore(preferences).bindings()), c.expected) << "case: " << c.name;
+        EXPECT_EQ(describe(HotkeyStore(preferences).bindings()), expected) << "case: " << name;
     }
-}
-
-TEST(HotkeyStoreTest, OlderKeyIsOnlyEverReadAndSavedListsPersist)
-{
-    FakePreferences preferences;
-    preferences.setObject("hotkeyCode", 58);
-    HotkeyStore store(preferences);
-    EXPECT_THAT(store.holdCodes(), ElementsAre(58));
-    EXPECT_FALSE(preferences.object("holdKeyCodes")) << "reading must not migrate the older key";
-
-    store.save({54, 55}, HotkeyAction::hold);
-    EXPECT_THAT(store.holdCodes(), ElementsAre(54, 55));
-    EXPECT_EQ(preferences.object("hotkeyCode"), Json(58)) << "saving must leave the older key alone";
-    const auto file = preferences.disk().file(FakePreferences::kPath);
-    ASSERT_TRUE(file);
-    EXPECT_EQ(Json::parse(file->contents).at("holdKeyCodes"), Json::parse("[54, 55]"));
 }
 
 TEST(HotkeyStoreTest, EditRulesKeepBindingsConsistentAndSaveWhatChanged)
 {
     // An edit "<action> +key" adds, "<action> -key" removes. The result is
-    // the bindings afterwards, or the message of a refused key (the bindings
-    // then stay as they were).
-    struct Case
-    {
-        const char* name;
-        const char* before;
-        const char* edit;
-        const char* result;
-    };
-    const Case cases[] = {
+    // the bindings afterwards, or "key: the action that holds it" when the key
+    // is refused (the bindings then stay as they were).
+    const std::array<const char*, 4> cases[] = {
+        // name, before, edit, result
         {"a free key is appended", "61 / 62 / 96", "hold +58", "61,58 / 62 / 96"},
-        {"a key of paste-last is refused for hold",
-         "61 / 62 / 96",
-         "hold +96",
-         "F5 is already used for \"Paste last\". Pick a different key."},
-        {"hold names toggle before paste-last",
-         "61 / 62,97 / 96,97",
-         "hold +97",
-         "F6 is already used for \"Hands-free toggle\". Pick a different key."},
-        {"paste-last names hold before toggle",
-         "61,97 / 62,97 / 96",
-         "pasteLast +97",
-         "F6 is already used for \"Hold to record\". Pick a different key."},
+        {"hold names toggle before paste-last", "61 / 62,97 / 96,97", "hold +97", "F6: Hands-free toggle"},
+        {"paste-last names hold before toggle", "61,97 / 62,97 / 96", "pasteLast +97", "F6: Hold to record"},
         {"the last key cannot be removed", "61 / 62 / 96", "hold -61", "61 / 62 / 96"},
         {"a key is removed when another remains", "61,58 / 62 / 96", "hold -61", "58 / 62 / 96"},
         {"every copy of a key goes", "61 / 62,59,62 / 96", "toggle -62", "61 / 59 / 96"},
     };
     using O = KeyEditResult::Outcome;
-    for (const auto& c : cases) {
-        const std::string edit = c.edit;
-        const auto space = edit.find(' ');
-        const HotkeyAction action = edit.starts_with("hold")     ? HotkeyAction::hold
-                                    : edit.starts_with("toggle") ? HotkeyAction::toggle
-                                                                 : HotkeyAction::pasteLast;
+    for (const auto& [name, before, edit, outcome] : cases) {
+        const auto space = std::string(edit).find(' ');
+        const HotkeyAction action = std::string(edit).starts_with("hold")     ? HotkeyAction::hold
+                                    : std::string(edit).starts_with("toggle") ? HotkeyAction::toggle
+                                                                              : HotkeyAction::pasteLast;
         const bool adding = edit[space + 1] == '+';
-        const int key = std::stoi(edit.substr(space + 2));
-        const bool refused = !std::isdigit(static_cast<unsigned char>(c.result[0]));
-        const std::string after = refused ? c.before : c.result;
-        const O expected = refused ? O::conflict : after == c.before ? O::unchanged : adding ? O::added : O::removed;
+        const int key = std::stoi(edit + space + 2);
+        const bool refused = !std::isdigit(static_cast<unsigned char>(outcome[0]));
+        const std::string after = refused ? before : outcome;
+        const O expected = refused ? O::conflict : after == before ? O::unchanged : adding ? O::added : O::removed;
 
         FakePreferences preferences;
         HotkeyStore store(preferences);
-        HotkeyBindings bindings = parse(c.before);
+        HotkeyBindings bindings = parse(before);
         const KeyEditResult result = adding ? store.addKey(bindings, action, key, HotkeyStore::keyName(key))
                                             : store.removeKey(bindings, action, key);
-        EXPECT_EQ(result.outcome, expected) << "case: " << c.name;
-        EXPECT_EQ(result.message, refused ? c.result : "") << "case: " << c.name;
-        EXPECT_EQ(describe(bindings), after) << "case: " << c.name;
+        EXPECT_EQ(result.outcome, expected) << "case: " << name;
+        const std::string message =
+            refused ? std::string(outcome).replace(2, 2, " is already used for \"") + "\". Pick a different key." : "";
+        EXPECT_EQ(result.message, message) << "case: " << name;
+        EXPECT_EQ(describe(bindings), after) << "case: " << name;
         for (HotkeyAction other : kHotkeyActions) {
             const auto saved = preferences.object(HotkeyStore::preferenceKey(other));
             const bool shouldBeSaved = result.changed() && other == action;
             EXPECT_EQ(saved, shouldBeSaved ? std::optional<Json>(bindings.codes(other)) : std::nullopt)
-                << "case: " << c.name << ", saved list of " << displayName(other);
+                << "case: " << name << ", saved list of " << displayName(other);
         }
     }
 }

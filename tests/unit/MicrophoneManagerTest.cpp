@@ -1,4 +1,3 @@
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,27 +14,12 @@ namespace {
 // Index 0 is a real device here: PulseAudio numbers its sources from 0.
 const MicDevice kBuiltIn{"alsa_input.pci-builtin", "alsa_input.pci-builtin", "Built-in Microphone", 0};
 const MicDevice kDesk{"alsa_input.usb-desk", "alsa_input.usb-desk", "Desk Mic", 4};
-const MicDevice kHeadset{"bluez_input.headset", "bluez_input.headset", "Headset", 9};
 
-class MicrophoneManagerTest : public ::testing::Test
-{
-protected:
-    MicrophoneManagerTest()
-    {
-        audio.devices = {kDesk, kBuiltIn, kHeadset};
-        audio.defaultID = kBuiltIn.deviceID;
-    }
-
-    FakeAudioDevices audio;
-    FakePreferences preferences;
-};
-
-TEST_F(MicrophoneManagerTest, RecordsFromTheChosenSourceByNameAndReportsEachAbsenceOnce)
+TEST(MicrophoneManagerTest, RecordsFromTheChosenSourceByNameAndReportsEachAbsenceOnce)
 {
     // Steps: "choose=<uid>", "unplug", "plug" (back, under a new run-time id),
     // "rec" (one recording: the source it used, "!" when it fell back).
     const std::pair<const char*, const char*> cases[] = {
-        {"chosen device present", "choose=alsa_input.usb-desk rec=alsa_input.usb-desk"},
         {"unknown choice falls back, reported once", "choose=usb-gone rec=! rec= rec="},
         {"unplugged and plugged back, twice",
          "choose=alsa_input.usb-desk unplug rec=! rec= plug rec=alsa_input.usb-desk unplug rec=! plug "
@@ -44,7 +28,7 @@ TEST_F(MicrophoneManagerTest, RecordsFromTheChosenSourceByNameAndReportsEachAbse
     };
     for (const auto& [name, script] : cases) {
         FakeAudioDevices server;
-        server.devices = audio.devices;
+        server.devices = {kDesk, kBuiltIn};
         server.defaultID = kBuiltIn.deviceID;
         FakePreferences prefs;
         MicrophoneManager manager(server, prefs);
@@ -53,7 +37,7 @@ TEST_F(MicrophoneManagerTest, RecordsFromTheChosenSourceByNameAndReportsEachAbse
             if (step.rfind("choose=", 0) == 0) {
                 manager.setSelectedUID(step.substr(7));
             } else if (step == "unplug") {
-                server.unplug(kDesk.uid);
+                std::erase_if(server.devices, [](const MicDevice& d) { return d.uid == kDesk.uid; });
             } else if (step == "plug") {
                 MicDevice back = kDesk;
                 back.deviceID += 100;
@@ -65,17 +49,6 @@ TEST_F(MicrophoneManagerTest, RecordsFromTheChosenSourceByNameAndReportsEachAbse
             }
         }
     }
-}
-
-TEST_F(MicrophoneManagerTest, AutomaticLabelNamesTheDefaultOnlyOnceItIsInTheCachedList)
-{
-    MicrophoneManager manager(audio, preferences);
-    EXPECT_EQ(manager.automaticLabel(), "Automatic (Built-in Microphone)");
-    audio.devices.push_back({"usb-new", "usb-new", "New Mic", 77});
-    audio.defaultID = 77;
-    EXPECT_EQ(manager.automaticLabel(), "Automatic (system default)");
-    manager.refreshDevices();
-    EXPECT_EQ(manager.automaticLabel(), "Automatic (New Mic)");
 }
 
 } // namespace

@@ -39,10 +39,8 @@ TEST(ObserverListTest, RemoveWaitsForACallRunningOnAnotherThread)
 TEST(ObserverListTest, ObserversMayRemoveThemselvesAndOthersMidNotification)
 {
     ObserverList<> list;
-    int firstCalls = 0;
-    int secondCalls = 0;
-    ObserverList<>::Token first = 0;
-    ObserverList<>::Token second = 0;
+    int firstCalls = 0, secondCalls = 0;
+    ObserverList<>::Token first = 0, second = 0;
     first = list.add([&] {
         ++firstCalls;
         list.remove(first);  // itself: must not wait for its own call

@@ -66,40 +66,12 @@ struct Rig
         PasteManager::Dependencies{clipboard, keys, queue, workspace, preferences, check, diagnostics});
 };
 
-TEST(PasteManagerTest, KeepsTheTimelineAndPressesReturnOnlyWhenAsked)
+TEST(PasteManagerTest, WaitsForAStuckModifierBeforePressingPaste)
 {
-    struct Case
-    {
-        const char* name;
-        bool simulateEnter;
-        bool modifierStuck;
-        KeySynthesizer::Reach reach;
-        const char* expected;
-    };
-    using Reach = KeySynthesizer::Reach;
-    const Case cases[] = {
-        {"modifier stuck",
-         false,
-         true,
-         Reach::everything,
-         "0 read, 0 write text hi, 10100 press paste, 10800 write 1 items"},
-        {"keys that only type: the text is typed",
-         true,
-         false,
-         Reach::typingOnly,
-         "0 read, 0 write text hi, 100 type hi, 200 press return, 800 write 1 items"},
-        {"no key can be sent: the text stays on the clipboard", true, false, Reach::none, "0 read, 0 write text hi"},
-    };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.keys.keyReach = c.reach;
-        rig.keys.holdingModifier = c.modifierStuck;
-        EXPECT_EQ(rig.runFor(11s, {{0, [&](Rig& r) { r.manager->paste("hi", c.simulateEnter); }}}), c.expected)
-            << "case " << c.name;
-        EXPECT_EQ(rig.queue.pendingCount(), 0u) << "case " << c.name << ": a step is still scheduled";
-        ASSERT_EQ(rig.manager->reports().size(), 1u) << "case " << c.name;
-        EXPECT_EQ(rig.manager->reports()[0].keysUnavailable, c.reach == Reach::none) << "case " << c.name;
-    }
+    Rig rig;
+    rig.keys.holdingModifier = true;
+    EXPECT_EQ(rig.runFor(11s, {{0, [](Rig& r) { r.manager->paste("hi", false); }}}),
+              "0 read, 0 write text hi, 10100 press paste, 10800 write 1 items");
 }
 
 TEST(PasteManagerTest, LeavesAnythingCopiedAfterThePasteAlone)
@@ -142,74 +114,47 @@ TEST(PasteManagerTest, SerialisesOverlappingPastesAndRestoresTheUsersClipboardOn
     EXPECT_EQ(between.clipboard.current, copiedBetween);
 }
 
+// Pastes "hello world" into `application`, whose field shows `field` before
+// the paste and `later` from 150 ms on, and returns the calls. Checks the
+// outcome, and that the user's clipboard comes back unless the words did not
+// arrive (then the dictation stays, with its clipboard-history hint).
+std::string pasteInto(const std::string& application,
+                      std::optional<AccessibleTextSnapshot> field,
+                      DeliveryOutcome outcome,
+                      std::optional<std::string> later = std::nullopt,
+                      std::optional<PasteMethod> chosen = std::nullopt)
+{
+    Rig rig;
+    rig.workspace.front = FrontApplication{application, application};
+    PasteMethodTable::setOverride(rig.preferences, application, chosen);
+    rig.check.field = field;
+    const auto showLater = [&](Rig& r) {
+        if (later) {
+            r.check.field->text = *later;
+        }
+    };
+    const std::string calls =
+        rig.runFor(2s, {{0, [](Rig& r) { r.manager->paste("hello world", false); }}, {150, showLater}});
+    EXPECT_EQ(rig.manager->reports().at(0).outcome, outcome) << application;
+    const bool left = outcome == DeliveryOutcome::notDelivered;
+    EXPECT_EQ(rig.clipboard.current, (left ? ClipboardContents{{{"text/plain", "hello world"}}} : kUserClipboard));
+    EXPECT_EQ(rig.clipboard.isPrivate, left);
+    return calls;
+}
+
 TEST(PasteManagerTest, PastesTheWayTheApplicationTakesItAndRestoresOnlyWhatArrived)
 {
-    struct Case
-    {
-        const char* name;
-        std::string application;
-        std::optional<PasteMethod> chosen;
-        std::optional<AccessibleTextSnapshot> field; // before the paste; nothing: unreadable
-        std::optional<std::string> fieldAt150ms;     // what the field shows from then on
-        const char* expected;
-        DeliveryOutcome outcome;
-    };
-    const AccessibleTextSnapshot terminal{"$ ", 2, true};
-    const Case cases[] = {
-        {"terminal whose program does not echo",
-         "Lxterminal",
-         std::nullopt,
-         terminal,
-         std::nullopt,
-         "0 read, 0 write text hello world, 100 press paste ctrl+shift+v, 1100 write 1 items",
-         DeliveryOutcome::unverified},
-        {"xterm reads the primary selection, nothing to read",
-         "XTerm",
-         std::nullopt,
-         std::nullopt,
-         std::nullopt,
-         "0 read, 0 write text hello world, 0 write primary hello world, 100 press paste shift+insert, 800 write 1 "
-         "items",
-         DeliveryOutcome::unverified},
-        {"typed where the user chose so, line-wrapped by the field",
-         "Gedit",
-         PasteMethod::typeText,
-         AccessibleTextSnapshot{"", 0, false},
-         "hello\nworld",
-         "0 read, 0 write text hello world, 100 type hello world, 800 write 1 items",
-         DeliveryOutcome::delivered},
-        {"field refuses the paste and already held the words",
-         "Gedit",
-         std::nullopt,
-         AccessibleTextSnapshot{"hello world", 11, false},
-         std::nullopt,
-         "0 read, 0 write text hello world, 100 press paste",
-         DeliveryOutcome::notDelivered},
-    };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.workspace.front = FrontApplication{c.application, c.application};
-        if (c.chosen) {
-            PasteMethodTable::setOverride(rig.preferences, c.application, c.chosen);
-        }
-        rig.check.field = c.field;
-        const auto showField = [&](Rig& r) {
-            if (c.fieldAt150ms) {
-                r.check.field->text = *c.fieldAt150ms;
-            }
-        };
-        EXPECT_EQ(rig.runFor(2s, {{0, [](Rig& r) { r.manager->paste("hello world", false); }}, {150, showField}}),
-                  c.expected)
-            << "case " << c.name;
-        ASSERT_EQ(rig.manager->reports().size(), 1u) << "case " << c.name;
-        EXPECT_EQ(rig.manager->reports()[0].outcome, c.outcome) << "case " << c.name;
-        const bool leftForTheUser = c.outcome == DeliveryOutcome::notDelivered;
-        EXPECT_EQ(rig.clipboard.current,
-                  (leftForTheUser ? ClipboardContents{{{"text/plain", "hello world"}}} : kUserClipboard))
-            << "case " << c.name;
-        EXPECT_EQ(rig.clipboard.isPrivate, leftForTheUser)
-            << "case " << c.name << ": a dictation left for the user keeps its clipboard-history hint";
-    }
+    EXPECT_EQ(
+        pasteInto("XTerm", std::nullopt, DeliveryOutcome::unverified),
+        "0 read, 0 write text hello world, 0 write primary hello world, 100 press paste shift+insert, 800 write 1 "
+        "items")
+        << "xterm reads the primary selection, nothing to read";
+    EXPECT_EQ(pasteInto("Gedit", {{"", 0, false}}, DeliveryOutcome::delivered, "hello\nworld", PasteMethod::typeText),
+              "0 read, 0 write text hello world, 100 type hello world, 800 write 1 items")
+        << "typed where the user chose so, line-wrapped by the field";
+    EXPECT_EQ(pasteInto("Gedit", {{"hello world", 11, false}}, DeliveryOutcome::notDelivered),
+              "0 read, 0 write text hello world, 100 press paste")
+        << "the field refuses the paste and already held the words";
 }
 
 TEST(PasteManagerTest, StepsQueuedByADestroyedManagerDoNothing)

@@ -66,10 +66,7 @@ TEST_F(StoreCommandsTest, HistoryNewestFirstWithLimit)
 {
     add("older", 1.25, 9);
     // Escape sequences are shown, never run by the terminal.
-    add("newer\nline\tand \\ \x1b]0;title\x07\xc2\x9b"
-        "2J",
-        3,
-        10);
+    add(std::string("newer\nline\tand \\ \x1b]0;title\x07\xc2\x9b") + "2J", 3, 10);
     const auto text = run(commands::history, {});
     EXPECT_EQ(text.out,
               "2026-03-04 10:00:00\t3.0s\torg.gnome.gedit\tnewer\\nline\\tand \\\\ \\x1B]0;title\\x07\\u009B2J\n"
@@ -86,15 +83,10 @@ TEST_F(StoreCommandsTest, HistoryNewestFirstWithLimit)
 
 TEST_F(StoreCommandsTest, RejectsArgumentsItDoesNotKnow)
 {
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"missing limit", {"--limit"}},
-        {"word limit", {"--limit=ten"}},
-        {"unknown flag", {"--csv"}},
-    };
-    for (const auto& [name, args] : cases) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--limit"}, {"--limit=ten"}, {"--csv"}}) {
         const auto result = run(commands::history, args);
-        EXPECT_EQ(result.status, commands::kUsageError) << "case " << name;
-        EXPECT_TRUE(result.out.empty()) << "case " << name;
+        EXPECT_EQ(result.status, commands::kUsageError) << "case " << args[0];
+        EXPECT_TRUE(result.out.empty()) << "case " << args[0];
     }
     EXPECT_EQ(run(commands::stats, {"--limit"}).status, commands::kUsageError);
 }
