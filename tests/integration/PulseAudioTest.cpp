@@ -97,10 +97,12 @@ unsigned permissions(const std::string& path)
 // Plays the recorded speech into a null sink, so its loop microphone hears it.
 bool say(const char* sink)
 {
-    return QProcess::execute(QStringLiteral("pacat"),
-                             QStringLiteral("--playback --raw --format=s16le --rate=16000 --channels=1 --device=%1 %2")
-                                 .arg(QLatin1String(sink), QLatin1String(kSpeech))
-                                 .split(QLatin1Char(' '))) == 0;
+    QProcess player;
+    player.start(QStringLiteral("pacat"),
+                 QStringLiteral("--playback --raw --format=s16le --rate=16000 --channels=1 --device=%1 %2")
+                     .arg(QLatin1String(sink), QLatin1String(kSpeech))
+                     .split(QLatin1Char(' ')));
+    return player.waitForFinished(15000) && player.exitCode() == 0;
 }
 
 class PulseAudioTest : public ::testing::Test
