@@ -29,24 +29,20 @@ QStringList targetsOnClipboard()
 
 // Copies like a terminal user would: xclip keeps serving until another
 // program takes the clipboard or the test ends.
-class XclipCopy
+struct XclipCopy
 {
-public:
     explicit XclipCopy(const QByteArray& text)
     {
-        m_process.start(QStringLiteral("xclip"),
-                        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
-        m_process.write(text);
-        m_process.closeWriteChannel();
+        xclip.start(QStringLiteral("xclip"), QStringLiteral("-selection clipboard -quiet").split(u' '));
+        xclip.write(text);
+        xclip.closeWriteChannel();
     }
     ~XclipCopy()
     {
-        m_process.kill();
-        m_process.waitForFinished(3000);
+        xclip.kill();
+        xclip.waitForFinished(3000);
     }
-
-private:
-    QProcess m_process;
+    QProcess xclip;
 };
 
 // Leaves the clipboard with no owner at all: xclip takes it and quits.
@@ -74,93 +70,73 @@ protected:
     PasteManager manager{{clipboard, keys, queue, workspace, preferences, deliveryCheck, log}};
 };
 
-// Puts the test desktop's own layout back.
-struct UsLayoutAfterwards
+// Under Dvorak V is elsewhere; German swaps Z and Y and has the umlauts, the
+// rest of the typed text needs lent keys.
+TEST_F(PasteInDesktop, PastesAndTypesInTheLayoutInUseWithReturnWhenAskedAndLeavesNoClipboard)
 {
-    ~UsLayoutAfterwards() { runTool(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
-};
-
-TEST_F(PasteInDesktop, PastesIntoTheFocusedApplicationWithReturnOnlyWhenAskedThenLeavesNoClipboard)
-{
-    const UsLayoutAfterwards guard;
-    const struct
+    const struct UsLayoutAfterwards
     {
-        const char* layout;
-        QString text;
-        bool simulateEnter;
-    } cases[] = {
-        {"us", QStringLiteral("Grüße, naïve café — ✓ 日本"), true},
-        {"dvorak", QStringLiteral("pasted under Dvorak"), false}, // V is elsewhere
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        runTool(QStringLiteral("setxkbmap"), {QString::fromLatin1(c.layout)});
-        ASSERT_TRUE(runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-query")}).contains(c.layout));
-        ASSERT_TRUE(emptyTheClipboard());
+        ~UsLayoutAfterwards() { runTool(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
+    } guard;
+    const QString text = QStringLiteral("Grüße, naïve café — ✓ 日本 Zy");
+    runTool(QStringLiteral("setxkbmap"), {QStringLiteral("dvorak")});
+    ASSERT_TRUE(runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-query")}).contains("dvorak"));
+    ASSERT_TRUE(emptyTheClipboard());
+    {
         TkEntryWindow target(QStringLiteral("Paste target"));
         ASSERT_TRUE(target.waitUntilFocused());
-
-        manager.paste(c.text.toStdString(), c.simulateEnter);
-        EXPECT_TRUE(target.waitForText(c.text)) << "the entry holds \"" << target.text().toStdString() << '"';
+        manager.paste(text.toStdString(), true);
+        EXPECT_TRUE(target.waitForText(text)) << "the entry holds \"" << target.text().toStdString() << '"';
         processEventsFor(kPasteSettlesMs);
-        EXPECT_EQ(target.text(), c.text) << "pasted more than once";
-        EXPECT_EQ(target.textsAtReturn(), c.simulateEnter ? QStringList{c.text} : QStringList{})
-            << "Return not exactly once, after the text";
+        EXPECT_EQ(target.text(), text) << "pasted more than once";
+        EXPECT_EQ(target.textsAtReturn(), QStringList{text}) << "Return not exactly once, after the text";
         EXPECT_EQ(targetsOnClipboard().join(u' ').toStdString(), "") << "the clipboard was empty before the paste";
     }
-}
 
-TEST_F(PasteInDesktop, HidesTheDictationFromHistoriesAndRestoresAnotherOwnersFormatsByteForByte)
-{
-    const QByteArray html("<p><b>bold</b> caf\xe9</p>");
-    const QByteArray plain("bold cafe");
-    TkClipboardOwner owner({{QStringLiteral("text/html"), html}, {QStringLiteral("UTF8_STRING"), plain}});
-    ASSERT_TRUE(owner.waitUntilOffered());
-    TkEntryWindow target(QStringLiteral("Paste target"));
-    ASSERT_TRUE(target.waitUntilFocused());
-
-    manager.paste("dictated", false);
-    // Before the restore: the text and the hint, nothing richer.
-    const QStringList duringPaste = targetsOnClipboard();
-    EXPECT_TRUE(duringPaste.contains(QStringLiteral("UTF8_STRING"))) << duringPaste.join(u' ').toStdString();
-    EXPECT_FALSE(duringPaste.contains(QStringLiteral("text/html"))) << "the paste offers rich text";
-    EXPECT_EQ(readClipboard(QStringLiteral("x-kde-passwordManagerHint")).toStdString(), "secret");
-    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), "dictated");
-
-    EXPECT_TRUE(target.waitForText(QStringLiteral("dictated")));
-    processEventsFor(kPasteSettlesMs);
-    const QStringList restored = targetsOnClipboard();
-    EXPECT_TRUE(restored.contains(QStringLiteral("text/html"))) << restored.join(u' ').toStdString();
-    EXPECT_TRUE(restored.contains(QStringLiteral("UTF8_STRING"))) << restored.join(u' ').toStdString();
-    EXPECT_FALSE(restored.contains(QStringLiteral("x-kde-passwordManagerHint"))) << "the hint outlived the paste";
-    EXPECT_EQ(readClipboard(QStringLiteral("text/html")).toStdString(), html.toStdString());
-    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), plain.toStdString());
-}
-
-TEST_F(PasteInDesktop, TypesTextKeyByKeyInTheLayoutInUseLendingKeysForMissingCharacters)
-{
-    const UsLayoutAfterwards guard;
-    // German swaps Z and Y and has the umlauts; the rest needs lent keys.
     runTool(QStringLiteral("setxkbmap"), {QStringLiteral("de")});
     TkEntryWindow target(QStringLiteral("Typing target"));
     ASSERT_TRUE(target.waitUntilFocused());
-    const QString text = QStringLiteral("Grüße, naïve café — ✓ 日本 Zy");
     keys.typeText(text.toStdString());
     EXPECT_TRUE(target.waitForText(text)) << "the entry holds \"" << target.text().toStdString() << '"';
     processEventsFor(300);
     EXPECT_EQ(target.text(), text) << "a lent key typed again afterwards";
 }
 
+TEST_F(PasteInDesktop, HidesTheDictationFromHistoriesAndRestoresAnotherOwnersFormatsByteForByte)
+{
+    const QByteArray html("<p><b>bold</b> caf\xe9</p>");
+    const QByteArray plain("bold cafe");
+    TkEntryWindow target(QStringLiteral("Paste target"),
+                         QRect(420, 300, 440, 120),
+                         {{QStringLiteral("text/html"), html}, {QStringLiteral("UTF8_STRING"), plain}});
+    ASSERT_TRUE(pumpUntil([] { return targetsOnClipboard().contains(QStringLiteral("text/html")); }, 5000));
+    ASSERT_TRUE(target.waitUntilFocused());
+
+    manager.paste("dictated", false);
+    // Before the restore: the text and the hint, nothing richer.
+    const QStringList duringPaste = targetsOnClipboard();
+    EXPECT_FALSE(duringPaste.contains(QStringLiteral("text/html"))) << "the paste offers rich text";
+    EXPECT_EQ(readClipboard(QStringLiteral("x-kde-passwordManagerHint")).toStdString(), "secret");
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), "dictated");
+
+    EXPECT_TRUE(target.waitForText(QStringLiteral("dictated")));
+    processEventsFor(kPasteSettlesMs);
+    EXPECT_TRUE(target.textsAtReturn().isEmpty()) << "Return unasked";
+    EXPECT_FALSE(targetsOnClipboard().contains(QStringLiteral("x-kde-passwordManagerHint")))
+        << "the hint outlived the paste";
+    EXPECT_EQ(readClipboard(QStringLiteral("text/html")).toStdString(), html.toStdString());
+    EXPECT_EQ(readClipboard(QStringLiteral("UTF8_STRING")).toStdString(), plain.toStdString());
+}
+
 TEST_F(PasteInDesktop, WaitsUntilTheUserLetsGoOfAModifierAndLeavesACopyMadeDuringThePasteAlone)
 {
     TkEntryWindow target(QStringLiteral("Paste target"));
     ASSERT_TRUE(target.waitUntilFocused());
-    const QString leftShift = QStringLiteral("50");
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), leftShift});
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("50")}); // Left Shift
     manager.paste("after Shift", false);
     processEventsFor(400);
     EXPECT_EQ(target.text(), QString()) << "pasted while Shift was held";
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), leftShift});
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("50")});
     EXPECT_TRUE(target.waitForText(QStringLiteral("after Shift")));
     processEventsFor(kPasteSettlesMs);
 

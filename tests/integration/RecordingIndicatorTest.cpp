@@ -13,25 +13,14 @@
 namespace quillo::test {
 namespace {
 
-struct XWindowInfo
-{
-    QRect geometry;
-    QString mapState;
-};
-
-XWindowInfo describeWindow(WId window)
+// One field of what xwininfo says about `window`, e.g. "Map State".
+QString xwininfo(WId window, const char* field)
 {
     const QString info =
         QString::fromLatin1(runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)}));
-    const auto field = [&](const QString& name) {
-        const QRegularExpression pattern(QRegularExpression::escape(name) + QStringLiteral(":\\s*(\\S+)"));
-        return pattern.match(info).captured(1);
-    };
-    return {QRect(field(QStringLiteral("Absolute upper-left X")).toInt(),
-                  field(QStringLiteral("Absolute upper-left Y")).toInt(),
-                  field(QStringLiteral("Width")).toInt(),
-                  field(QStringLiteral("Height")).toInt()),
-            field(QStringLiteral("Map State"))};
+    return QRegularExpression(QRegularExpression::escape(QLatin1String(field)) + QStringLiteral(":\\s*(\\S+)"))
+        .match(info)
+        .captured(1);
 }
 
 // What the screen shows inside `area`: how many pixels are near black, red,
@@ -62,51 +51,50 @@ TEST(RecordingIndicator, FloatsAboveTheFrontApplicationWithoutTakingFocusOnEvery
     // The application covers the bottom middle of the screen, where the pill goes.
     TkEntryWindow app(QStringLiteral("Dictation target"), QRect(340, 420, 600, 340));
     ASSERT_TRUE(app.waitUntilFocused());
-    const std::string focused = activeWindow().toStdString();
+    const auto xdotool = [](const char* arguments) {
+        return runTool(QStringLiteral("xdotool"), QString::fromLatin1(arguments).split(u' '));
+    };
+    const QByteArray focused = xdotool("getactivewindow");
 
     RecordingIndicatorWindow indicator({isX11CompositorRunning, x11FocusedWindowCentre});
     indicator.show();
     for (int sample = 0; sample < 8; ++sample) {
         processEventsFor(75);
-        ASSERT_EQ(activeWindow().toStdString(), focused) << "focus moved " << sample * 75 << " ms after show";
+        ASSERT_EQ(xdotool("getactivewindow"), focused) << "focus moved " << sample * 75 << " ms after show";
     }
-    runTool(QStringLiteral("xdotool"),
-            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("still typing")});
-    EXPECT_TRUE(app.waitForText(QStringLiteral("still typing"))) << "typed keys went elsewhere";
+    xdotool("type --delay 30 still_typing");
+    EXPECT_TRUE(app.waitForText(QStringLiteral("still_typing"))) << "typed keys went elsewhere";
 
     const WId window = indicator.widget()->winId();
-    const XWindowInfo shown = describeWindow(window);
-    EXPECT_EQ(shown.mapState.toStdString(), "IsViewable");
+    EXPECT_EQ(xwininfo(window, "Map State").toStdString(), "IsViewable");
+    const auto field = [&](const char* name) { return xwininfo(window, name).toInt(); };
+    const QRect shown(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"));
     // 195 × 54, centred on the 1280 × 800 screen, its bottom edge 100 above the screen's.
-    EXPECT_EQ(shown.geometry, QRect(543, 646, 195, 54));
+    EXPECT_EQ(shown, QRect(543, 646, 195, 54));
 
     const QImage screen = screenshotOfDisplay();
-    const PixelCensus pill = census(screen, shown.geometry);
-    EXPECT_GT(pill.dark, shown.geometry.width() * shown.geometry.height() / 2) << "no dark capsule above the app";
+    const PixelCensus pill = census(screen, shown);
+    EXPECT_GT(pill.dark, shown.width() * shown.height() / 2) << "no dark capsule above the app";
     EXPECT_GT(pill.red, 60) << "no red dot";
     EXPECT_GT(pill.light, 60) << "no white text";
-    const PixelCensus corner = census(screen, QRect(shown.geometry.topLeft(), QSize(4, 4)));
-    EXPECT_EQ(corner.dark, 0) << "the corners around the capsule are not see-through";
+    EXPECT_EQ(census(screen, QRect(shown.topLeft(), QSize(4, 4))).dark, 0)
+        << "the corners around the capsule are not see-through";
 
     // Raising the application must not bury the pill.
-    runTool(QStringLiteral("xdotool"),
-            {QStringLiteral("search"),
-             QStringLiteral("--name"),
-             QStringLiteral("^Dictation target$"),
-             QStringLiteral("windowraise")});
+    xdotool("search --name ^Dictation.target$ windowraise");
     processEventsFor(300);
-    EXPECT_GT(census(screenshotOfDisplay(), shown.geometry).red, 60) << "the raised application covers the pill";
+    EXPECT_GT(census(screenshotOfDisplay(), shown).red, 60) << "the raised application covers the pill";
 
     // Another workspace, where the application is not.
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QStringLiteral("1")});
+    xdotool("set_desktop 1");
     processEventsFor(300);
     const QImage elsewhere = screenshotOfDisplay();
-    runTool(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QStringLiteral("0")});
-    EXPECT_GT(census(elsewhere, shown.geometry).red, 60) << "the pill is not on the other workspace";
+    xdotool("set_desktop 0");
+    EXPECT_GT(census(elsewhere, shown).red, 60) << "the pill is not on the other workspace";
 
     indicator.hide();
     processEventsFor(200);
-    EXPECT_EQ(describeWindow(window).mapState.toStdString(), "IsUnMapped");
+    EXPECT_EQ(xwininfo(window, "Map State").toStdString(), "IsUnMapped");
 }
 
 } // namespace

@@ -10,21 +10,22 @@ namespace quillo::test {
 
 namespace {
 
-// The system's interpreter: the test desktop's private HOME hides per-user
-// Python installations.
-const QString kPython = QStringLiteral("/usr/bin/python3");
-
 const char* const kEntryWindowScript = R"(
 import json, os, sys, tkinter as tk
 state_path, title, geometry = sys.argv[1:4]
 root = tk.Tk()
 root.title(title)
 root.geometry(geometry)
+if sys.argv[4:]:
+    root.clipboard_clear()
+for pair in sys.argv[4:]:
+    kind, data = pair.split('=', 1)
+    # Tk hands these strings out byte for byte as Latin-1.
+    root.clipboard_append(bytes.fromhex(data).decode('latin-1'), type=kind)
 entry = tk.Entry(root, font=('DejaVu Sans', 14))
 entry.pack(fill='both', expand=True)
-returns = []
+returns, keys = [], []
 entry.bind('<Return>', lambda event: returns.append(entry.get()))
-keys = []
 root.bind_all('<KeyPress>', lambda event: keys.append('press ' + event.keysym), '+')
 root.bind_all('<KeyRelease>', lambda event: keys.append('release ' + event.keysym), '+')
 last = [None]
@@ -36,35 +37,10 @@ def save():
         os.replace(state_path + '.tmp', state_path)
         last[0] = state
     root.after(20, save)
-def take_focus():
-    root.focus_force()
-    entry.focus_set()
-root.after(100, take_focus)
+root.after(100, lambda: (root.focus_force(), entry.focus_set()))
 save()
 root.mainloop()
 )";
-
-const char* const kClipboardOwnerScript = R"(
-import sys, tkinter as tk
-root = tk.Tk()
-root.withdraw()
-root.clipboard_clear()
-for pair in sys.argv[1:]:
-    kind, data = pair.split('=', 1)
-    # Tk hands these strings out byte for byte as Latin-1.
-    root.clipboard_append(bytes.fromhex(data).decode('latin-1'), type=kind)
-root.update()
-print('ready', flush=True)
-root.mainloop()
-)";
-
-void stop(QProcess& process)
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-}
 
 } // namespace
 
@@ -91,7 +67,8 @@ QByteArray runTool(const QString& program, const QStringList& arguments, int tim
     QProcess process;
     process.start(program, arguments);
     if (!pumpUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
-        stop(process);
+        process.kill();
+        process.waitForFinished(3000);
         return {};
     }
     return process.readAllStandardOutput();
@@ -107,48 +84,38 @@ QImage screenshotOfDisplay()
 
 QByteArray readClipboard(const QString& target)
 {
-    return runTool(QStringLiteral("xclip"),
-                   {QStringLiteral("-o"),
-                    QStringLiteral("-selection"),
-                    QStringLiteral("clipboard"),
-                    QStringLiteral("-t"),
-                    target});
+    return runTool(QStringLiteral("xclip"), QStringLiteral("-o -selection clipboard -t").split(u' ') << target);
 }
 
-QString activeWindow()
+TkEntryWindow::TkEntryWindow(const QString& title, const QRect& geometry, const Formats& clipboard) : m_title(title)
 {
-    return QString::fromLatin1(runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")})).trimmed();
-}
-
-TkEntryWindow::TkEntryWindow(const QString& title, const QRect& geometry) : m_title(title)
-{
-    const QString shape =
-        QStringLiteral("%1x%2+%3+%4").arg(geometry.width()).arg(geometry.height()).arg(geometry.x()).arg(geometry.y());
-    m_process.start(kPython,
-                    {QStringLiteral("-c"),
-                     QString::fromUtf8(kEntryWindowScript),
-                     m_dir.filePath(QStringLiteral("state")),
-                     title,
-                     shape});
+    // The system's interpreter: the test desktop's private HOME hides per-user Python installations.
+    QStringList arguments{
+        QStringLiteral("-c"),
+        QString::fromUtf8(kEntryWindowScript),
+        m_dir.filePath(QStringLiteral("state")),
+        title,
+        QStringLiteral("%1x%2+%3+%4").arg(geometry.width()).arg(geometry.height()).arg(geometry.x()).arg(geometry.y())};
+    for (const auto& [type, data] : clipboard) {
+        arguments << type + QLatin1Char('=') + QString::fromLatin1(data.toHex());
+    }
+    m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
 }
 
 TkEntryWindow::~TkEntryWindow()
 {
-    stop(m_process);
+    m_process.kill();
+    m_process.waitForFinished(3000);
 }
 
 bool TkEntryWindow::waitUntilFocused(int timeoutMs)
 {
     return pumpUntil(
         [&] {
-            if (!state().value(QStringLiteral("focused")).toBool()) {
-                return false;
-            }
-            const QString name =
-                QString::fromUtf8(runTool(QStringLiteral("xdotool"),
-                                          {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")}))
-                    .trimmed();
-            return name == m_title;
+            return state().value(QStringLiteral("focused")).toBool() &&
+                   runTool(QStringLiteral("xdotool"),
+                           {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")})
+                           .trimmed() == m_title.toUtf8();
         },
         timeoutMs);
 }
@@ -161,39 +128,12 @@ bool TkEntryWindow::waitForText(const QString& expected, int timeoutMs)
 QJsonObject TkEntryWindow::state() const
 {
     QFile file(m_dir.filePath(QStringLiteral("state")));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QJsonDocument::fromJson(file.readAll()).object();
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
-TkClipboardOwner::TkClipboardOwner(const QList<Format>& formats) : m_formats(formats)
+QStringList TkEntryWindow::list(const QString& name) const
 {
-    QStringList arguments{QStringLiteral("-c"), QString::fromUtf8(kClipboardOwnerScript)};
-    for (const Format& format : formats) {
-        arguments.append(format.type + QLatin1Char('=') + QString::fromLatin1(format.data.toHex()));
-    }
-    m_process.start(kPython, arguments);
-}
-
-TkClipboardOwner::~TkClipboardOwner()
-{
-    stop(m_process);
-}
-
-bool TkClipboardOwner::waitUntilOffered(int timeoutMs)
-{
-    return pumpUntil(
-        [&] {
-            const QByteArray targets = readClipboard(QStringLiteral("TARGETS"));
-            for (const Format& format : m_formats) {
-                if (!targets.split('\n').contains(format.type.toLatin1())) {
-                    return false;
-                }
-            }
-            return true;
-        },
-        timeoutMs);
+    return state().value(name).toVariant().toStringList();
 }
 
 } // namespace quillo::test

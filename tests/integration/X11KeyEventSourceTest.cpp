@@ -28,7 +28,6 @@ namespace quillo::test {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 // A window switcher in another X client: takes the whole keyboard on "grab".
 const char* const kSwitcher = R"PY(
@@ -66,14 +65,12 @@ protected:
                                                                               *source,
                                                                               std::make_unique<FakeRecorder>(events),
                                                                               {}});
-        HotkeyControl::Callbacks callbacks;
-        callbacks.onStartRecording = [this] { events.push_back("start"); };
-        callbacks.onStopRecording = [this](const std::optional<std::string>& path) {
-            events.push_back("stop:" + path.value_or("none"));
-        };
-        callbacks.onPasteLast = [this] { events.push_back("paste"); };
-        callbacks.onCancelRecording = [this] { events.push_back("cancel"); };
-        manager->setCallbacks(std::move(callbacks));
+        const auto note = [this](const char* event) { return [this, event] { events.push_back(event); }; };
+        manager->setCallbacks(
+            {note("start"),
+             [this](const std::optional<std::string>& path) { events.push_back("stop:" + path.value_or("none")); },
+             note("cancel"),
+             note("paste")});
     }
 
     // Types with xdotool (another X client) while the main loop keeps running,
@@ -144,7 +141,7 @@ TEST_F(X11KeyEventSourceTest, OurOwnSyntheticKeystrokesMakeNoDictation)
     synthesizer.pressPaste(PasteKeys::ctrlV);
     synthesizer.pressReturn();
     processEventsFor(300);
-    EXPECT_THAT(events, IsEmpty()) << "our own keystrokes were taken for the user's";
+    EXPECT_TRUE(events.empty()) << "our own keystrokes were taken for the user's";
     // The same keys from another program are the user's.
     type("key 37", 1);
     EXPECT_THAT(events, ElementsAre("paste")) << "Left Control typed by another program";

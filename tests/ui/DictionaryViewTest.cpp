@@ -11,78 +11,60 @@
 namespace quillo {
 namespace {
 
-class DictionaryViewTest : public ::testing::Test
-{
-protected:
-    static QStringList shownWords(const DictionaryView& view)
-    {
-        QStringList words;
-        for (DictionaryWordRow* row : view.rows()) {
-            words << row->word();
-        }
-        return words;
-    }
-    QStringList storedWords() const
-    {
-        QStringList words;
-        for (const std::string& word : data.store.dictionaryWords()) {
-            words << QString::fromStdString(word);
-        }
-        return words;
-    }
-    static void type(DictionaryView& view, const QString& text)
-    {
-        view.field()->clear();
-        QTest::keyClicks(view.field(), text);
-    }
+using Words = std::vector<std::string>;
 
+Words shownWords(const DictionaryView& view)
+{
+    Words words;
+    for (DictionaryWordRow* row : view.rows()) {
+        words.push_back(row->word().toStdString());
+    }
+    return words;
+}
+
+TEST(DictionaryViewTest, AddTrimsRefusesBlanksAndDuplicatesAndRemoveDeletesThatWord)
+{
     test::UiStore data;
-};
-
-TEST_F(DictionaryViewTest, AddAndReturnTrimRefuseBlanksAndKeepTheFieldReady)
-{
     DictionaryView view(data.store);
     view.show();
     view.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    const auto type = [&](const QString& text) {
+        view.field()->clear();
+        QTest::keyClicks(view.field(), text);
+    };
 
     // Blank: the button stays off, Return still clears the field and adds nothing.
-    type(view, QStringLiteral(" \t  "));
+    type(QStringLiteral(" \t  "));
     EXPECT_FALSE(view.addButton()->isEnabled());
     QTest::keyClick(view.field(), Qt::Key_Return);
     EXPECT_TRUE(view.field()->text().isEmpty());
-    EXPECT_TRUE(storedWords().isEmpty());
+    EXPECT_TRUE(data.store.dictionaryWords().empty());
 
     // The button adds the word without its surrounding blanks, and the field
     // is empty and focused for the next one.
-    type(view, QStringLiteral("  Quillo\t"));
+    type(QStringLiteral("  Quillo\t"));
     EXPECT_TRUE(view.addButton()->isEnabled());
     view.field()->clearFocus();
     QTest::mouseClick(view.addButton(), Qt::LeftButton);
     EXPECT_TRUE(view.field()->text().isEmpty());
     EXPECT_TRUE(view.field()->hasFocus());
-    EXPECT_EQ(shownWords(view), QStringList{QStringLiteral("Quillo")});
+    EXPECT_EQ(shownWords(view), Words{"Quillo"});
 
     // Return adds too; an exact duplicate is dropped, another case is a new word.
-    type(view, QStringLiteral("Quillo"));
+    type(QStringLiteral("Quillo"));
     QTest::keyClick(view.field(), Qt::Key_Return);
-    type(view, QStringLiteral("quillo"));
+    type(QStringLiteral("quillo"));
     QTest::keyClick(view.field(), Qt::Key_Enter);
-    EXPECT_EQ(shownWords(view), (QStringList{QStringLiteral("Quillo"), QStringLiteral("quillo")}));
-    EXPECT_EQ(storedWords(), shownWords(view));
-}
+    EXPECT_EQ(shownWords(view), (Words{"Quillo", "quillo"}));
 
-TEST_F(DictionaryViewTest, RemoveDeletesExactlyThatWordAndTheListFollowsTheStore)
-{
-    DictionaryView view(data.store);
-    for (const char* word : {"alpha", "beta", "gamma"}) {
-        data.store.addWord(word);
-    }
+    // Remove deletes exactly that word; the list follows the store.
+    data.store.addWord("gamma");
     test::UiStore::settle();
     ASSERT_EQ(view.rows().size(), 3U);
     view.rows()[1]->removeButton()->click();
-    EXPECT_EQ(storedWords(), (QStringList{QStringLiteral("alpha"), QStringLiteral("gamma")}));
-    EXPECT_EQ(storedWords(), shownWords(view));
+    EXPECT_EQ(data.store.dictionaryWords(), (Words{"Quillo", "gamma"}));
+    EXPECT_EQ(shownWords(view), data.store.dictionaryWords());
 
     // A new dictation must not rebuild the rows (one may be under the pointer).
     DictionaryWordRow* row = view.rows()[0];

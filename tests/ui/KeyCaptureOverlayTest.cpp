@@ -49,14 +49,10 @@ std::vector<Step> typed(std::initializer_list<Key> keys)
 
 TEST(KeyCaptureOverlayTest, CapturesOneKeyWithItsSideOrCancels)
 {
-    // Letters, Return and Caps Lock, each with and without native codes, then
-    // Tab, which stays here rather than moving the focus to the screen below.
-    std::vector<Step> ignored = typed({{38, 0x61, Qt::Key_A},
-                                       {0, 0, Qt::Key_A},
-                                       {36, 0xff0d, Qt::Key_Return},
-                                       {0, 0, Qt::Key_Return},
-                                       {66, 0xffe5, Qt::Key_CapsLock},
-                                       {0, 0, Qt::Key_CapsLock}});
+    // A letter with and without native codes, Return, Caps Lock, then Tab,
+    // which stays here rather than moving the focus to the screen below.
+    std::vector<Step> ignored =
+        typed({{38, 0x61, Qt::Key_A}, {0, 0, Qt::Key_A}, {36, 0xff0d, Qt::Key_Return}, {66, 0xffe5, Qt::Key_CapsLock}});
     ignored.insert(ignored.end(), {{'+', {23, 0xff09, Qt::Key_Tab}}, {'+', kRightCtrl}, {'-', kRightCtrl}});
     const struct
     {
@@ -83,7 +79,7 @@ TEST(KeyCaptureOverlayTest, CapturesOneKeyWithItsSideOrCancels)
          keycode::f11,
          nullptr},
         {"escape cancels", typed({{9, 0xff1b, Qt::Key_Escape}}), -1, 0, nullptr},
-        {"other keys are ignored and the overlay stays open", ignored, 14, keycode::rightControl, nullptr},
+        {"other keys are ignored and the overlay stays open", ignored, 10, keycode::rightControl, nullptr},
     };
     QWidget host;
     host.resize(800, 600);
@@ -93,7 +89,6 @@ TEST(KeyCaptureOverlayTest, CapturesOneKeyWithItsSideOrCancels)
         KeyCaptureOverlay overlay(&host);
         QSignalSpy captured(&overlay, &KeyCaptureOverlay::captured);
         QSignalSpy cancelled(&overlay, &KeyCaptureOverlay::cancelled);
-        EXPECT_EQ(overlay.geometry(), host.rect()) << "case " << c.name;
         for (std::size_t i = 0; i < c.steps.size(); ++i) {
             const Step& step = c.steps[i];
             // To whichever widget has the keyboard focus, as the window system would.

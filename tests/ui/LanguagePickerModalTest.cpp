@@ -17,17 +17,11 @@ namespace {
 class LanguagePickerModalTest : public ::testing::Test
 {
 protected:
-    LanguagePickerModalTest()
+    void open()
     {
         host.resize(1000, 860);
         host.show();
-    }
-
-    LanguagePickerModal* open()
-    {
-        auto* picker = new LanguagePickerModal(prefs, &host);
-        modal = picker;
-        return picker;
+        modal = new LanguagePickerModal(prefs, &host);
     }
 
     // The codes of the languages with a widget named prefix + code, in catalogue
@@ -54,12 +48,10 @@ protected:
     }
     void clickRemove(const char* code)
     {
-        auto* button = modal->findChild<QToolButton*>(QStringLiteral("remove-") + QString::fromLatin1(code));
-        ASSERT_NE(button, nullptr) << "no chip for " << code;
-        button->click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        modal->findChild<QToolButton*>(QStringLiteral("remove-") + QString::fromLatin1(code))->click();
+        settle();
     }
-    void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    static void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     test::FakePreferences prefs;
     QWidget host;
@@ -69,22 +61,15 @@ protected:
 TEST_F(LanguagePickerModalTest, SearchMatchesEnglishOrNativeNamesIgnoringCaseAndPadding)
 {
     open();
-    struct Case
-    {
-        QString text;
-        QStringList expected;
-    };
-    const Case cases[] = {
-        {QStringLiteral(" \tDEU\t "), {QStringLiteral("de")}},
+    const std::pair<QString, QStringList> cases[] = {
         // "Deutsch" and "Nederlands", in catalogue order.
-        {QStringLiteral("DE"), {QStringLiteral("de"), QStringLiteral("nl")}},
+        {QStringLiteral(" \tDE\t "), {QStringLiteral("de"), QStringLiteral("nl")}},
         {QStringLiteral("ČEŠTINA"), {QStringLiteral("cs")}},
-        // Codes are not names.
-        {QStringLiteral("zh"), {}},
+        {QStringLiteral("zh"), {}}, // codes are not names
     };
-    for (const Case& c : cases) {
-        search(c.text);
-        EXPECT_EQ(shownCodes(), c.expected) << "search '" << c.text.toStdString() << "'";
+    for (const auto& [text, expected] : cases) {
+        search(text);
+        EXPECT_EQ(shownCodes(), expected) << "search '" << text.toStdString() << "'";
     }
 
     search(QStringLiteral("   "));
@@ -108,30 +93,10 @@ TEST_F(LanguagePickerModalTest, TheLastSelectedLanguageCannotBeRemoved)
     EXPECT_EQ(chips(), QStringList{QStringLiteral("de")});
 }
 
-TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAlone)
-{
-    QuilloLanguage::setEnabled(prefs, {"en", "de"});
-    prefs.setObject(setting::streamingEnabled.key, false);
-    open();
-    clickCard("de");
-    modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
-    EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"en"});
-    EXPECT_TRUE(prefs.boolForKey(setting::streamingEnabled.key));
-    settle();
-    EXPECT_TRUE(modal.isNull());
-
-    // Return saves too.
-    open();
-    clickCard("fr");
-    QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Return);
-    EXPECT_EQ(QuilloLanguage::enabled(prefs), (LanguageSet{"en", "fr"}));
-}
-
-TEST_F(LanguagePickerModalTest, EscapeCloseAndBackdropCancelWithoutWriting)
+TEST_F(LanguagePickerModalTest, SaveStoresTheSelectionAndStreamsOnlyForEnglishAloneAndCancelWritesNothing)
 {
     QuilloLanguage::setEnabled(prefs, {"en", "de"});
     const auto before = prefs.object(setting::enabledLanguages.key);
-
     const auto cancelBy = [&](const char* how, const std::function<void()>& act) {
         open();
         clickCard("de");
@@ -146,6 +111,21 @@ TEST_F(LanguagePickerModalTest, EscapeCloseAndBackdropCancelWithoutWriting)
              [&] { QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Escape); });
     cancelBy("close button", [&] { modal->findChild<QToolButton*>(QStringLiteral("close"))->click(); });
     cancelBy("backdrop", [&] { QTest::mouseClick(modal.data(), Qt::LeftButton, {}, QPoint(5, 5)); });
+
+    prefs.setObject(setting::streamingEnabled.key, false);
+    open();
+    clickCard("de");
+    modal->findChild<QPushButton*>(QStringLiteral("save"))->click();
+    EXPECT_EQ(QuilloLanguage::enabled(prefs), LanguageSet{"en"});
+    EXPECT_TRUE(prefs.boolForKey(setting::streamingEnabled.key));
+    settle();
+    EXPECT_TRUE(modal.isNull());
+
+    // Return saves too.
+    open();
+    clickCard("fr");
+    QTest::keyClick(modal->findChild<QLineEdit*>(QStringLiteral("search")), Qt::Key_Return);
+    EXPECT_EQ(QuilloLanguage::enabled(prefs), (LanguageSet{"en", "fr"}));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ui/main/MainWindowView.h"
 
+#include <tuple>
+
 #include <QAbstractButton>
 #include <QTest>
 
@@ -30,43 +32,43 @@ protected:
     AppNavState nav;
 };
 
-TEST_F(MainWindowViewTest, SidebarAndPageFollowTheNavigationStateClicksAndKeys)
+TEST_F(MainWindowViewTest, SidebarPagesAndOverlaysFollowTheNavigationStateClicksKeysAndTheStore)
 {
-    MainWindowView view(data.windowDependencies(nav));
-    view.resize(1040, 700);
+    MainWindowView view({data.store,
+                         nav,
+                         data.clock,
+                         data.preferences,
+                         data.microphones,
+                         data.loginItem,
+                         data.credentials,
+                         "Test Model",
+                         {}});
+    view.resize(1180, 860);
     view.show();
     view.activateWindow();
     nav.setSelection(NavItem::history);
     expectSelected(view, NavItem::history);
 
     // Clicks in the empty right part of a row count too.
-    SidebarRow* settings = view.sidebarRow(NavItem::settings);
-    QTest::mouseClick(settings, Qt::LeftButton, {}, QPoint(settings->width() - 5, settings->height() / 2));
+    SidebarRow* row = view.sidebarRow(NavItem::settings);
+    QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(row->width() - 5, row->height() / 2));
     EXPECT_EQ(nav.selection(), NavItem::settings);
     expectSelected(view, NavItem::settings);
 
     // The arrows walk the rows round, moving the focus along.
-    const struct
-    {
-        NavItem from;
-        Qt::Key key;
-        NavItem to;
-    } steps[] = {{NavItem::home, Qt::Key_Down, NavItem::insights},
-                 {NavItem::home, Qt::Key_Up, NavItem::settings},
-                 {NavItem::settings, Qt::Key_Down, NavItem::home}};
-    for (const auto& step : steps) {
+    const std::tuple<NavItem, Qt::Key, NavItem> steps[] = {{NavItem::home, Qt::Key_Down, NavItem::insights},
+                                                           {NavItem::home, Qt::Key_Up, NavItem::settings},
+                                                           {NavItem::settings, Qt::Key_Down, NavItem::home}};
+    for (const auto& [from, key, to] : steps) {
         nav.setSelection(NavItem::dictionary);
-        view.sidebarRow(step.from)->setFocus();
-        QTest::keyClick(view.sidebarRow(step.from), step.key);
-        expectSelected(view, step.to);
-        EXPECT_EQ(view.focusWidget(), view.sidebarRow(step.to)) << "case " << navTitle(step.to).toStdString();
+        view.sidebarRow(from)->setFocus();
+        QTest::keyClick(view.sidebarRow(from), key);
+        expectSelected(view, to);
+        EXPECT_EQ(view.focusWidget(), view.sidebarRow(to)) << "case " << navTitle(to).toStdString();
     }
-}
 
-TEST_F(MainWindowViewTest, PagesNotShownCatchUpWithTheStoreWhenShown)
-{
-    MainWindowView view(data.windowDependencies(nav));
-    view.show();
+    // Pages not shown catch up with the store when shown.
+    nav.setSelection(NavItem::home);
     auto* history = qobject_cast<HistoryView*>(view.page(NavItem::history));
     auto* home = qobject_cast<HomeView*>(view.page(NavItem::home));
     data.store.addEntry("while on home", 2, std::nullopt, std::nullopt);
@@ -82,13 +84,8 @@ TEST_F(MainWindowViewTest, PagesNotShownCatchUpWithTheStoreWhenShown)
     test::UiStore::settle();
     ASSERT_EQ(home->recentRows().size(), 2);
     EXPECT_EQ(home->recentRows().front()->entry().text(), "on history");
-}
 
-TEST_F(MainWindowViewTest, SettingsOverlaysCoverTheSidebarToo)
-{
-    MainWindowView view(data.windowDependencies(nav));
-    view.resize(1180, 860);
-    view.show();
+    // The settings page's overlays cover the sidebar too.
     nav.setSelection(NavItem::settings);
     auto* settings = qobject_cast<SettingsView*>(view.page(NavItem::settings));
     settings->changeLanguagesButton()->click();

@@ -14,7 +14,6 @@
 
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
-#include "platform/linux/XdgPaths.h"
 #include "settings/Settings.h"
 #include "ui/UiTestSupport.h"
 #include "ui/settings/KeyCaptureOverlay.h"
@@ -25,21 +24,7 @@
 namespace quillo {
 namespace {
 
-std::vector<int> pillCodes(const SettingsView& view, HotkeyAction action)
-{
-    std::vector<int> codes;
-    for (const ShortcutPill* pill : view.pills(action)) {
-        codes.push_back(pill->keyCode());
-    }
-    return codes;
-}
-
-// Runs queued calls and the deletions the overlays asked for.
-void settle()
-{
-    test::UiStore::settle();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using test::UiStore;
 
 class SettingsViewTest : public ::testing::Test
 {
@@ -55,15 +40,21 @@ protected:
     std::optional<PasteReport> lastReport;
 };
 
-TEST_F(SettingsViewTest, KeysAreAddedRefusedWithTheConflictMessageOrRemovedWhileAnotherRemains)
+// Keys are added, refused with the conflict message, or removed while another
+// remains. Streaming is on until a language picker save turns it off; the
+// Deepgram warning needs Deepgram and more than English alone.
+TEST_F(SettingsViewTest, KeysLanguagesAndEngineAreEditedAndTheirRowsFollow)
 {
     HotkeyStore(data.preferences).save({61, 58}, HotkeyAction::hold);
+    data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
     SettingsView view(dependencies());
-    view.resize(900, 700);
+    view.resize(900, 900);
     view.show();
+    EXPECT_TRUE(view.streamingSwitch()->isChecked());
+    EXPECT_FALSE(view.deepgramWarning()->isVisible());
     EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->removeButton(), nullptr) << "the only key of toggle";
     QTest::mouseClick(view.pills(HotkeyAction::hold)[0]->removeButton(), Qt::LeftButton);
-    settle();
+    UiStore::settle();
     EXPECT_EQ(HotkeyStore(data.preferences).codes(HotkeyAction::hold), (std::vector<int>{58}));
     EXPECT_EQ(view.pills(HotkeyAction::hold)[0]->removeButton(), nullptr);
 
@@ -72,7 +63,7 @@ TEST_F(SettingsViewTest, KeysAreAddedRefusedWithTheConflictMessageOrRemovedWhile
         auto* overlay = qobject_cast<KeyCaptureOverlay*>(view.captureOverlay());
         ASSERT_NE(overlay, nullptr);
         emit overlay->captured(keyCode, name);
-        settle();
+        UiStore::settle();
         EXPECT_EQ(view.captureOverlay(), nullptr) << "the overlay goes after one key";
     };
     capture(HotkeyAction::toggle, 58, QStringLiteral("Left Alt"));
@@ -89,26 +80,15 @@ TEST_F(SettingsViewTest, KeysAreAddedRefusedWithTheConflictMessageOrRemovedWhile
     view.hide();
     HotkeyStore(data.preferences).save({59}, HotkeyAction::toggle);
     view.show();
-    EXPECT_EQ(pillCodes(view, HotkeyAction::toggle), (std::vector<int>{59}));
-}
-
-// Streaming is on until a language picker save turns it off; the Deepgram
-// warning needs Deepgram and more than English alone.
-TEST_F(SettingsViewTest, LanguagePickerSaveRefreshesTheRowStreamingAndWarning)
-{
-    data.preferences.setObject(setting::transcriptionEngine.key, "deepgram");
-    SettingsView view(dependencies());
-    view.resize(900, 900);
-    view.show();
-    EXPECT_TRUE(view.streamingSwitch()->isChecked());
-    EXPECT_FALSE(view.deepgramWarning()->isVisible());
+    ASSERT_EQ(view.pills(HotkeyAction::toggle).size(), 1U);
+    EXPECT_EQ(view.pills(HotkeyAction::toggle)[0]->keyCode(), 59);
 
     QTest::mouseClick(view.changeLanguagesButton(), Qt::LeftButton);
     QWidget* picker = view.languagePicker();
     ASSERT_NE(qobject_cast<LanguagePickerModal*>(picker), nullptr);
     QTest::mouseClick(picker->findChild<QWidget*>(QStringLiteral("language-de")), Qt::LeftButton);
     QTest::mouseClick(picker->findChild<QPushButton*>(QStringLiteral("save")), Qt::LeftButton);
-    settle();
+    UiStore::settle();
     EXPECT_EQ(view.languagePicker(), nullptr);
     EXPECT_EQ(view.languagesLabel()->text(), QStringLiteral("English · German (Deutsch)"));
     EXPECT_FALSE(view.streamingSwitch()->isChecked());
@@ -126,8 +106,9 @@ TEST_F(SettingsViewTest, LanguagePickerSaveRefreshesTheRowStreamingAndWarning)
     EXPECT_EQ(view.aboutValue(QStringLiteral("Transcription"))->text(), QStringLiteral("Offline Test Model"));
 }
 
-TEST_F(SettingsViewTest, InstructionsMicrophoneAndPasteMethodsAreStoredOnEveryEditAndFollowOutsideChanges)
+TEST_F(SettingsViewTest, InstructionsMicrophonePasteMethodsAndLoginAreStoredOnEveryEditAndFollowOutsideChanges)
 {
+    data.loginItem.fail = true;
     data.audioDevices.devices = {{"mic-a", "mic-a", "Desk Microphone", 3}};
     SettingsView view(dependencies());
     data.audioDevices.devices.push_back({"mic-b", "mic-b", "Headset", 4});
@@ -139,7 +120,7 @@ TEST_F(SettingsViewTest, InstructionsMicrophoneAndPasteMethodsAreStoredOnEveryEd
     QTest::keyClick(editor, Qt::Key_Backspace);
     EXPECT_EQ(data.preferences.stringForKey(setting::cleanupInstructions.key), "Us");
     data.preferences.setObject(setting::cleanupInstructions.key, "Use British spelling");
-    settle();
+    UiStore::settle();
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("Use British spelling"));
 
     // The devices are listed again when the page is shown, after "Automatic".
@@ -165,57 +146,43 @@ TEST_F(SettingsViewTest, InstructionsMicrophoneAndPasteMethodsAreStoredOnEveryEd
     EXPECT_EQ(PasteMethodTable::methodFor(data.preferences, "lxterminal"), PasteMethod::typeText);
 
     card.findChild<QToolButton*>()->click();
-    settle();
+    UiStore::settle();
     EXPECT_TRUE(PasteMethodTable::overrides(data.preferences).empty());
     EXPECT_EQ(card.findChild<QComboBox*>(), nullptr);
-}
 
-TEST_F(SettingsViewTest, LaunchAtLoginKeepsTheChoiceWhenRegistrationFails)
-{
-    data.loginItem.fail = true;
-    SettingsView view(dependencies());
-    view.show();
+    // A failed registration keeps the choice.
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
     EXPECT_EQ(data.loginItem.requests, (std::vector<bool>{true}));
     EXPECT_TRUE(view.launchAtLoginSwitch()->isChecked());
     EXPECT_TRUE(data.preferences.boolForKey(setting::launchAtLogin.key));
 }
 
-// "Launch at Login" against the real autostart directory of a scratch
-// XDG_CONFIG_HOME, checked by the freedesktop validator.
+// "Launch at Login" against a real autostart directory, checked by the
+// freedesktop validator.
 class LaunchAtLoginTest : public SettingsViewTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(config.isValid());
-        previous = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        item = std::make_unique<XdgAutostartLoginItem>(disk, xdg::autostartDirectory(), executable);
-    }
-    void TearDown() override { qputenv("XDG_CONFIG_HOME", previous); }
-    LoginItem& loginItem() override { return *item; }
+    LoginItem& loginItem() override { return item; }
 
     QTemporaryDir config;
-    QByteArray previous;
+    const std::string directory = config.filePath(QStringLiteral("autostart")).toStdString();
     PosixFileSystem disk;
     // Spaces, quotes, a dollar sign and a percent sign all need escaping in Exec.
-    std::string executable = "/opt/My \"Apps\"/$HOME/quillo 100%";
-    std::unique_ptr<XdgAutostartLoginItem> item;
+    const std::string executable = "/opt/My \"Apps\"/$HOME/quillo 100%";
+    XdgAutostartLoginItem item{disk, directory, executable};
 };
 
 TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesItAndAnInstalledCopyTakesOverAnother)
 {
     SettingsView view(dependencies());
     view.show();
-    const std::string directory = xdg::autostartDirectory();
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
     EXPECT_TRUE(data.preferences.boolForKey(setting::launchAtLogin.key));
     QProcess validator;
-    validator.start(QStringLiteral("desktop-file-validate"), {QString::fromStdString(item->entryPath())});
+    validator.start(QStringLiteral("desktop-file-validate"), {QString::fromStdString(item.entryPath())});
     ASSERT_TRUE(validator.waitForFinished(10000)) << "scripts/install-deps.sh installs desktop-file-validate";
     EXPECT_EQ(validator.exitCode(), 0) << validator.readAll().toStdString();
-    EXPECT_NE(disk.readFile(item->entryPath()).contents.find(R"(Exec="/opt/My \\"Apps\\"/\\$HOME/quillo 100%%")"),
+    EXPECT_NE(disk.readFile(item.entryPath()).contents.find(R"(Exec="/opt/My \\"Apps\\"/\\$HOME/quillo 100%%")"),
               std::string::npos);
     QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
     EXPECT_FALSE(data.preferences.boolForKey(setting::launchAtLogin.key));
@@ -224,12 +191,12 @@ TEST_F(LaunchAtLoginTest, SwitchWritesAValidEntryAndRemovesItAndAnInstalledCopyT
     // Entries of a build tree's copy and under the older name give way to the installed program.
     ASSERT_TRUE(XdgAutostartLoginItem(disk, directory, "/home/dev/quillo/build/quillo").setRegistered(true));
     ASSERT_TRUE(disk.writeFileAtomically(directory + "/quillo.desktop", "[Desktop Entry]\n", 0644));
-    item->startThisProgram();
+    item.startThisProgram();
     EXPECT_EQ(QDir(QString::fromStdString(directory)).entryList(QDir::Files),
               QStringList{QStringLiteral("org.quillo.Quillo.desktop")});
-    EXPECT_EQ(disk.readFile(item->entryPath()).contents, XdgAutostartLoginItem::desktopEntry(executable));
-    ASSERT_TRUE(item->setRegistered(false));
-    item->startThisProgram();
+    EXPECT_EQ(disk.readFile(item.entryPath()).contents, XdgAutostartLoginItem::desktopEntry(executable));
+    ASSERT_TRUE(item.setRegistered(false));
+    item.startThisProgram();
     EXPECT_TRUE(QDir(QString::fromStdString(directory)).isEmpty()) << "the user's choice not to start it stands";
 }
 

@@ -1,11 +1,7 @@
 #pragma once
 
-// A real DataStore over the in-memory fakes, helpers to fill it with entries
-// made at chosen times, and the rest of what the main window's screens use.
-
-#include <chrono>
-#include <memory>
-#include <string>
+// A real DataStore over the in-memory fakes and the rest of what the main
+// window's screens use.
 
 #include <QCoreApplication>
 
@@ -18,7 +14,6 @@
 #include "fakes/FakeServiceAccess.h"
 #include "fakes/RecordingLog.h"
 #include "store/DataStore.h"
-#include "ui/main/MainWindowView.h"
 #include "unit/StoreTestSupport.h"
 
 namespace quillo::test {
@@ -28,25 +23,12 @@ class UiStore
 public:
     UiStore() : store(disk, preferences, log, clock, "/fake/data/Quillo") {}
 
-    // Adds an entry dated `when`, leaving the clock where it was.
-    void addAt(std::chrono::system_clock::time_point when, const std::string& text, double duration = 0)
-    {
-        const auto before = clock.now();
-        clock.setNow(when);
-        store.addEntry(text, duration, std::nullopt, std::nullopt);
-        clock.setNow(before);
-    }
-
-    MainWindowView::Dependencies windowDependencies(AppNavState& nav)
-    {
-        return {store, nav, clock, preferences, microphones, loginItem, credentials, "Test Model", {}};
-    }
-
-    // Lets the screens see the store's queued change notices.
+    // Lets the screens see the store's queued change notices, and deletes what they closed.
     static void settle()
     {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     FakeFileSystem disk;
