@@ -76,11 +76,6 @@ LoopbackHttpServer::~LoopbackHttpServer()
     ::close(m_listener);
 }
 
-std::string LoopbackHttpServer::baseURL() const
-{
-    return "http://127.0.0.1:" + std::to_string(m_port);
-}
-
 std::vector<std::string> LoopbackHttpServer::requests() const
 {
     std::lock_guard lock(m_mutex);

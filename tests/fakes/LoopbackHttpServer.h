@@ -29,14 +29,10 @@ public:
 
     explicit LoopbackHttpServer(Reply reply);
     ~LoopbackHttpServer();
-    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    // "http://127.0.0.1:<port>"
-    std::string baseURL() const;
+    std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(m_port); }
     int connectionCount() const { return m_connections.load(); }
-    // Each request as read: header block and body.
-    std::vector<std::string> requests() const;
+    std::vector<std::string> requests() const; // each as read: header block and body
 
 private:
     void serve();
