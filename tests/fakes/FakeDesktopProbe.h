@@ -7,16 +7,16 @@
 
 namespace quillo::test {
 
-// A healthy X11 desktop unless the test says otherwise. Folders not listed
+// A healthy X11 desktop unless the test changes the session or a folder. Folders not listed
 // read as private folders of the user's own.
 class FakeDesktopProbe final : public DesktopProbe
 {
 public:
     Session session() override { return sessionInfo; }
-    std::optional<std::string> audioServer() override { return audio; }
-    std::optional<std::string> trayHost() override { return tray; }
-    std::optional<std::string> notificationServer() override { return notifications; }
-    bool accessibilityBus() override { return accessibility; }
+    std::optional<std::string> audioServer() override { return "PulseAudio 16.1"; }
+    std::optional<std::string> trayHost() override { return "XEmbed tray"; }
+    std::optional<std::string> notificationServer() override { return "dunst 1.9.0"; }
+    bool accessibilityBus() override { return true; }
     Folder folder(const std::string& path) override
     {
         const auto found = folders.find(path);
@@ -24,10 +24,6 @@ public:
     }
 
     Session sessionInfo{Session::Kind::x11, ":0", true, 2, 2, true, {}, {}};
-    std::optional<std::string> audio = "PulseAudio 16.1";
-    std::optional<std::string> tray = "XEmbed tray";
-    std::optional<std::string> notifications = "dunst 1.9.0";
-    bool accessibility = true;
     std::map<std::string, Folder> folders;
 };
 

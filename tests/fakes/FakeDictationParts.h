@@ -3,7 +3,6 @@
 // Fakes of the core collaborators the dictation controller drives.
 
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,16 +42,13 @@ public:
                                        const LanguageSet& languages,
                                        const std::optional<std::string>& streamedTranscript) override
     {
-        Outcome outcome;
-        {
-            std::lock_guard lock(m_mutex);
-            calls.push_back({audioPath, languages, streamedTranscript});
-            if (!outcomes.empty()) {
-                outcome = outcomes.front();
-                outcomes.erase(outcomes.begin());
-            }
+        calls.push_back({audioPath, languages, streamedTranscript});
+        if (outcomes.empty()) {
+            return {};
         }
-        return outcome ? outcome() : DictationResult{};
+        const Outcome outcome = outcomes.front();
+        outcomes.erase(outcomes.begin());
+        return outcome();
     }
 
     void willReturn(DictationResult result)
@@ -66,9 +62,6 @@ public:
 
     std::vector<Call> calls;
     std::vector<Outcome> outcomes;
-
-private:
-    std::mutex m_mutex; // guards calls and outcomes while a task runs
 };
 
 class FakePaster final : public Paster
@@ -76,11 +69,10 @@ class FakePaster final : public Paster
 public:
     void paste(const std::string& text, bool simulateEnter) override { pastes.emplace_back(text, simulateEnter); }
     void copy(const std::string& text) override { copies.push_back(text); }
-    void setReportHandler(ReportHandler handler) override { reportHandler = std::move(handler); }
+    void setReportHandler(ReportHandler) override {}
 
     std::vector<std::pair<std::string, bool>> pastes;
     std::vector<std::string> copies;
-    ReportHandler reportHandler;
 };
 
 class FakeLiveStreamer final : public LiveStreamer

@@ -9,10 +9,8 @@
 
 namespace quillo::test {
 
-// Writes "rec.start", "rec.stop" and "rec.cancel" into the test's event list and answers
-// each stop with a new file name ("clip-1.m4a", "clip-2.m4a", ...), or with
-// no file while failing is set. With deferCompletions, completions are kept
-// in the test's list instead of being called, to be called later by hand.
+// Logs "rec.start", "rec.stop" and "rec.cancel" into the test's events; each stop gives a new file
+// ("clip-1.m4a", ...), or none while failing. With a deferred list, completions wait there for the test.
 class FakeRecorder final : public Recorder
 {
 public:

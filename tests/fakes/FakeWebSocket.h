@@ -3,7 +3,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -25,32 +24,15 @@ public:
         std::string data;
     };
 
-    void sendPing(Completion completion) override
-    {
-        std::lock_guard guard(m_mutex);
-        m_pings.push_back(std::move(completion));
-    }
+    void sendPing(Completion completion) override { m_pings.push_back(std::move(completion)); }
     void sendBinary(std::string bytes, Completion completion) override { send(true, std::move(bytes), completion); }
     void sendText(std::string text, Completion completion) override { send(false, std::move(text), completion); }
-    void receive(ReceiveHandler handler) override
-    {
-        std::lock_guard guard(m_mutex);
-        m_receiver = std::move(handler);
-    }
-    void cancel(int closeCode) override
-    {
-        std::lock_guard guard(m_mutex);
-        closeCodes.push_back(closeCode);
-    }
+    void receive(ReceiveHandler handler) override { m_receiver = std::move(handler); }
+    void cancel(int closeCode) override { closeCodes.push_back(closeCode); }
 
     void answerPing(bool ok)
     {
-        std::vector<Completion> pings;
-        {
-            std::lock_guard guard(m_mutex);
-            pings.swap(m_pings);
-        }
-        for (auto& ping : pings) {
+        for (auto& ping : std::exchange(m_pings, {})) {
             ping(ok);
         }
     }
@@ -58,11 +40,7 @@ public:
     // pending receive; false when none is pending.
     bool deliver(std::optional<Message> message)
     {
-        ReceiveHandler receiver;
-        {
-            std::lock_guard guard(m_mutex);
-            receiver = std::exchange(m_receiver, nullptr);
-        }
+        ReceiveHandler receiver = std::exchange(m_receiver, nullptr);
         if (!receiver) {
             return false;
         }
@@ -71,11 +49,7 @@ public:
     }
     bool deliverText(const std::string& text) { return deliver(Message{false, text}); }
 
-    std::vector<Sent> sent() const
-    {
-        std::lock_guard guard(m_mutex);
-        return m_sent;
-    }
+    std::vector<Sent> sent;
 
     bool failSends = false;
     // Runs on the sending thread after a text message is recorded, as a
@@ -86,21 +60,15 @@ public:
 private:
     void send(bool binary, std::string data, const Completion& completion)
     {
-        const bool fail = failSends;
-        {
-            std::lock_guard guard(m_mutex);
-            m_sent.push_back({binary, std::move(data)});
-        }
-        completion(!fail);
+        sent.push_back({binary, std::move(data)});
+        completion(!failSends);
         if (!binary && onText) {
             onText(*this);
         }
     }
 
-    mutable std::mutex m_mutex;
     std::vector<Completion> m_pings;
     ReceiveHandler m_receiver;
-    std::vector<Sent> m_sent;
 };
 
 class FakeWebSocketConnector final : public WebSocketConnector

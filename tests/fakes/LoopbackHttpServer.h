@@ -8,9 +8,9 @@
 
 namespace quillo::test {
 
-// A bare HTTP/1.1 server on 127.0.0.1 that can misbehave the ways a network
-// does: it drops, resets or stalls a connection on purpose. One connection at
-// a time, one request per connection.
+// A bare HTTP/1.1 server on 127.0.0.1 that gives every connection the same
+// reply, or misbehaves as a network does: it drops or stalls a connection on
+// purpose. One connection at a time, one request per connection.
 class LoopbackHttpServer
 {
 public:
@@ -18,10 +18,6 @@ public:
     {
         answer,            // a complete response, then close
         closeAfterRequest, // read the request, close without a byte of answer
-        resetAfterRequest, // read the request, then reset the connection
-        closeDuringUpload, // close as soon as the headers are in, body unread
-        partialAnswer,     // headers promising more body than is sent, then close
-        neverAnswer,       // read the request and wait until the client gives up
         stallUpload,       // read the headers, then neither read nor answer until the client gives up
     };
     struct Reply
@@ -31,32 +27,23 @@ public:
         std::string body;
     };
 
-    // Successive connections get successive replies; the last one repeats.
-    explicit LoopbackHttpServer(std::vector<Reply> replies);
+    explicit LoopbackHttpServer(Reply reply);
     ~LoopbackHttpServer();
-    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    // "http://127.0.0.1:<port>"
-    std::string baseURL() const;
+    std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(m_port); }
     int connectionCount() const { return m_connections.load(); }
-    // Each request as read: header block and body.
-    std::vector<std::string> requests() const;
+    std::vector<std::string> requests() const; // each as read: header block and body
 
 private:
     void serve();
-    void handle(int connection, const Reply& reply);
-    // Reads until `done` says the data is complete, the peer closes, or the
-    // server stops. False when the request did not arrive whole.
-    bool readRequest(int connection, std::string& data, bool headersOnly);
-    bool waitReadable(int fd);
+    void handle(int connection);
 
     int m_listener = -1;
     int m_port = 0;
-    int m_wake[2] = {-1, -1}; // a byte in the pipe stops the server thread
-    std::vector<Reply> m_replies;
+    Reply m_reply;
     std::atomic<int> m_connections{0};
-    mutable std::mutex m_mutex; // guards m_requests
+    std::atomic<int> m_connection{-1}; // the one being handled
+    mutable std::mutex m_mutex;        // guards m_requests
     std::vector<std::string> m_requests;
     std::thread m_thread; // last: starts after everything above exists
 };

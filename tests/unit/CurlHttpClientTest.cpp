@@ -1,7 +1,5 @@
 #include "platform/linux/CurlHttpClient.h"
 
-#include <set>
-
 #include "fakes/LoopbackHttpServer.h"
 #include <gtest/gtest.h>
 
@@ -13,8 +11,7 @@ using Behaviour = LoopbackHttpServer::Behaviour;
 
 TEST(CurlHttpClientTest, SendsHeadersAndBodyAsGivenAndReturnsAnyStatus)
 {
-    LoopbackHttpServer server(
-        {{Behaviour::answer, 429, R"({"error":"slow down"})"}, {Behaviour::answer, 200, R"({"data":[]})"}});
+    LoopbackHttpServer server({Behaviour::answer, 429, R"({"error":"slow down"})"});
     // Over a megabyte, where curl would otherwise ask for "100 Continue".
     HttpRequest request;
     request.url = server.baseURL() + "/v1/thing";
@@ -30,7 +27,7 @@ TEST(CurlHttpClientTest, SendsHeadersAndBodyAsGivenAndReturnsAnyStatus)
     get.method = HttpRequest::Method::get;
     get.url = server.baseURL() + "/v1/models";
     get.headers = {{"Authorization", "Bearer sk-check"}};
-    EXPECT_EQ(client.post(get).body, R"({"data":[]})");
+    EXPECT_EQ(client.post(get).status, 429);
 
     const auto sent = server.requests();
     ASSERT_EQ(sent.size(), 2u);
@@ -43,70 +40,32 @@ TEST(CurlHttpClientTest, SendsHeadersAndBodyAsGivenAndReturnsAnyStatus)
     EXPECT_NE(sent[1].find("\r\nAuthorization: Bearer sk-check\r\n"), std::string::npos) << sent[1];
 }
 
-TEST(CurlHttpClientTest, TransportFailuresCarryTheirCodeAndKind)
+// A connection closed without an answer counts as lost (and may be retried);
+// a transfer that stops moving ends after the stall window, though nothing
+// caps the whole exchange.
+TEST(CurlHttpClientTest, ALostConnectionAndAStalledTransferEachHaveTheirKind)
 {
-    struct Case
-    {
-        const char* name;
-        Behaviour behaviour;
-        std::size_t bodySize;
-        std::set<int> expectedCodes;
-        TransportError::Kind expectedKind;
-    };
-    // The codes found by running these cases: they are what makes a failure
-    // count as a lost connection, so a change in libcurl shows up here.
-    const std::vector<Case> cases = {
-        {"closed after the request", Behaviour::closeAfterRequest, 10, {52}, TransportError::Kind::connectionLost},
-        {"reset after the request", Behaviour::resetAfterRequest, 10, {56}, TransportError::Kind::connectionLost},
-        // Whether curl notices the reset while sending (55) or while reading
-        // for an early answer (56) is a race; both are a lost connection.
-        {"closed during the upload",
-         Behaviour::closeDuringUpload,
-         32u << 20,
-         {55, 56},
-         TransportError::Kind::connectionLost},
-        {"answer cut short", Behaviour::partialAnswer, 10, {18}, TransportError::Kind::connectionLost},
-        {"no answer in time", Behaviour::neverAnswer, 10, {28}, TransportError::Kind::timedOut},
-    };
-    CurlHttpClient client;
-    for (const auto& c : cases) {
-        LoopbackHttpServer server({{c.behaviour, 200, "{\"text\":\"partial\"}"}});
+    for (const Behaviour behaviour : {Behaviour::closeAfterRequest, Behaviour::stallUpload}) {
+        LoopbackHttpServer server({behaviour, 200, ""});
         HttpRequest request;
         request.url = server.baseURL() + "/v1/listen";
         request.headers = {{"Authorization", "Token dg-secret"}};
-        request.body.assign(c.bodySize, 'x');
-        request.answerTimeout = 400ms;
+        request.body.assign(behaviour == Behaviour::stallUpload ? 4u << 20 : 10u, 'x');
+        request.stallTimeout = request.answerTimeout = 500ms;
+        const auto started = std::chrono::steady_clock::now();
         try {
-            client.post(request);
-            ADD_FAILURE() << "case " << c.name << ": no error";
+            CurlHttpClient().post(request);
+            ADD_FAILURE() << "no error";
         } catch (const TransportError& error) {
-            EXPECT_TRUE(c.expectedCodes.count(error.code()))
-                << "case " << c.name << ": code " << error.code() << ", " << error.what();
-            EXPECT_EQ(error.kind(), c.expectedKind) << "case " << c.name;
-            EXPECT_EQ(std::string(error.what()).find("dg-secret"), std::string::npos) << "case " << c.name;
+            EXPECT_EQ(error.kind(),
+                      behaviour == Behaviour::stallUpload ? TransportError::Kind::timedOut
+                                                          : TransportError::Kind::connectionLost)
+                << error.what();
+            EXPECT_EQ(std::string(error.what()).find("dg-secret"), std::string::npos);
         }
-        EXPECT_EQ(server.connectionCount(), 1) << "case " << c.name << ": the client itself never retries";
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+        EXPECT_EQ(server.connectionCount(), 1) << "the client itself never retries";
     }
-}
-
-// No cap on the whole exchange, but a transfer that stops moving ends after
-// the stall window.
-TEST(CurlHttpClientTest, ATransferThatStopsMovingTimesOut)
-{
-    LoopbackHttpServer stalled({{Behaviour::stallUpload, 200, ""}});
-    HttpRequest request;
-    request.stallTimeout = 500ms;
-    request.answerTimeout = 500ms;
-    request.url = stalled.baseURL() + "/v1/listen";
-    request.body.assign(4u << 20, 'x');
-    const auto started = std::chrono::steady_clock::now();
-    try {
-        CurlHttpClient().post(request);
-        ADD_FAILURE() << "no error";
-    } catch (const TransportError& error) {
-        EXPECT_EQ(error.kind(), TransportError::Kind::timedOut) << error.what();
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
 TEST(CurlHttpClientTest, OnlyHttpUrlsAreFollowed)

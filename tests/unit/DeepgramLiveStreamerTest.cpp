@@ -61,12 +61,6 @@ protected:
 
     FakeWebSocket& socket() { return *connector.socket; }
 
-    // The server sends Metadata as soon as the close request arrives.
-    void flushOnClose()
-    {
-        socket().onText = [](FakeWebSocket& s) { s.deliverText(R"({"type":"Metadata","duration":1.5})"); };
-    }
-
     static std::string result(bool isFinal, const std::string& transcript)
     {
         return R"({"type":"Results","is_final":)" + std::string(isFinal ? "true" : "false") +
@@ -76,9 +70,8 @@ protected:
 
     bool sentCloseStream() const
     {
-        const auto sent = connector.socket->sent();
-        return std::any_of(sent.begin(), sent.end(), [](const FakeWebSocket::Sent& message) {
-            return !message.binary && message.data == DeepgramLiveStreamer::kCloseStream;
+        return std::ranges::any_of(connector.socket->sent, [](const FakeWebSocket::Sent& message) {
+            return message.data == DeepgramLiveStreamer::kCloseStream;
         });
     }
 
@@ -93,7 +86,6 @@ protected:
 TEST_F(DeepgramStreamerTest, SendsEightyFiveMillisecondLittleEndianMessagesThenTheTailThenCloseStream)
 {
     auto streamer = connected();
-    flushOnClose();
     // 1.5 messages' worth in uneven blocks, as the capture delivers them.
     std::vector<std::int16_t> samples(2040);
     for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -102,10 +94,10 @@ TEST_F(DeepgramStreamerTest, SendsEightyFiveMillisecondLittleEndianMessagesThenT
     capture->deliver({samples.begin(), samples.begin() + 700});
     capture->deliver({samples.begin() + 700, samples.begin() + 1900});
     capture->deliver({samples.begin() + 1900, samples.end()});
-    EXPECT_EQ(socket().sent().size(), 1u); // only whole messages while recording
+    EXPECT_EQ(socket().sent.size(), 1u); // only whole messages while recording
 
     streamer->finish();
-    const auto sent = socket().sent();
+    const auto sent = socket().sent;
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_TRUE(sent[0].binary);
     EXPECT_EQ(sent[0].data.size(), 1360u * 2);
@@ -122,13 +114,22 @@ TEST_F(DeepgramStreamerTest, SendsEightyFiveMillisecondLittleEndianMessagesThenT
     EXPECT_EQ(socket().closeCodes, std::vector<int>{1000});
 }
 
+// The server answers the close request with Metadata (which ends the wait at
+// once), with Metadata and a hang-up, or not at all (the flush wait runs out).
 TEST_F(DeepgramStreamerTest, TranscriptIsTheFinalsJoinedWithSingleSpacesThenTheLastInterim)
 {
+    enum class Close
+    {
+        metadata,
+        metadataThenHangUp,
+        silence
+    };
     struct Case
     {
         const char* name;
         std::vector<std::string> messages; // "<binary>" stands for a binary message
         std::optional<std::string> expected;
+        Close close = Close::metadata;
     };
     const Case cases[] = {
         {"finals, noise and a trailing interim",
@@ -145,59 +146,43 @@ TEST_F(DeepgramStreamerTest, TranscriptIsTheFinalsJoinedWithSingleSpacesThenTheL
          {result(true, "Hello there."), result(false, "uh"), result(true, "")},
          "Hello there."},
         {"white space alone is nothing", {result(true, " \\n "), result(false, "\\t")}, std::nullopt},
+        {"no Metadata", {result(true, "Kept."), result(false, "still")}, "Kept. still", Close::silence},
+        {"a hang-up after Metadata",
+         {result(true, "Kept."), result(false, "still")},
+         "Kept. still",
+         Close::metadataThenHangUp},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         connector.socket = std::make_shared<FakeWebSocket>();
         auto streamer = connected();
-        flushOnClose();
+        if (c.close != Close::silence) {
+            socket().onText = [hangUp = c.close == Close::metadataThenHangUp](FakeWebSocket& s) {
+                s.deliverText(R"({"type":"Metadata","duration":1.5})");
+                if (hangUp) {
+                    s.deliver(std::nullopt);
+                }
+            };
+        }
         for (const auto& message : c.messages) {
             socket().deliver(WebSocket::Message{message == "<binary>", message});
         }
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(streamer->finish(), c.expected);
-        // Metadata ends the wait at once rather than after the whole flush wait.
-        EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
+        const auto waited = std::chrono::steady_clock::now() - started;
+        if (c.close == Close::silence) {
+            EXPECT_GE(waited, timing.flushWait);
+        } else {
+            EXPECT_LT(waited, 100ms);
+        }
     }
 }
 
-TEST_F(DeepgramStreamerTest, TroubleAtTheEndKeepsTheWordsSoFar)
-{
-    const auto finishWith = [&](auto&& arrange) {
-        connector.socket = std::make_shared<FakeWebSocket>();
-        auto streamer = connected();
-        arrange(socket());
-        socket().deliverText(result(true, "Kept."));
-        socket().deliverText(result(false, "still talking"));
-        return streamer->finish();
-    };
-
-    // Without Metadata the wait ends after the flush wait.
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(finishWith([](FakeWebSocket&) {}), "Kept. still talking");
-    EXPECT_GE(std::chrono::steady_clock::now() - started, timing.flushWait);
-
-    EXPECT_EQ(finishWith([](FakeWebSocket& s) {
-                  s.onText = [](FakeWebSocket& server) {
-                      server.deliverText(R"({"type":"Metadata"})");
-                      server.deliver(std::nullopt); // the server closes right after
-                  };
-              }),
-              "Kept. still talking")
-        << "a receive error after the flush";
-}
-
-// Each failure leaves the stream dead: finish() yields nothing, and once the
-// failure is known before the end it sends no close request either.
+// Each way the stream dies: finish() yields nothing and sends no close request.
 TEST_F(DeepgramStreamerTest, EveryFailureYieldsNothing)
 {
-    struct Case
-    {
-        const char* name;
-        std::function<void()> breakIt; // after the server answered the ping
-        bool closeRequestSent = false;
-    };
-    const std::vector<Case> cases = {
+    // Each breaks the stream after the server answered the ping.
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
         {"no pong in time", nullptr},
         {"capture cannot start", [] {}},
         {"send error",
@@ -205,30 +190,26 @@ TEST_F(DeepgramStreamerTest, EveryFailureYieldsNothing)
              socket().failSends = true;
              capture->deliver(std::vector<std::int16_t>(1360, 3000));
          }},
-        {"receive error before the flush", [&] { socket().deliver(std::nullopt); }},
+        {"receive error", [&] { socket().deliver(std::nullopt); }},
         {"a message over a megabyte",
          [&] { socket().deliverText(std::string(DeepgramLiveStreamer::kMaxMessageBytes + 1, ' ')); }},
-        {"dropped after the close request, before Metadata",
-         [&] { socket().onText = [](FakeWebSocket& s) { s.deliver(std::nullopt); }; },
-         true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, breakIt] : cases) {
+        SCOPED_TRACE(name);
         connector.socket = std::make_shared<FakeWebSocket>();
         capture = std::make_unique<FakeAudioCapture>(devices);
-        capture->failStart = c.name == std::string("capture cannot start");
-        flushOnClose();
+        capture->failStart = name == std::string("capture cannot start");
         auto streamer = makeStreamer();
         streamer->start();
         socket().deliverText(result(true, "Lost words."));
-        if (c.breakIt) {
+        if (breakIt) {
             socket().answerPing(true);
-            c.breakIt();
+            breakIt();
         } else {
             std::this_thread::sleep_for(timing.pingDeadline + 50ms);
         }
         EXPECT_EQ(streamer->finish(), std::nullopt);
-        EXPECT_EQ(sentCloseStream(), c.closeRequestSent);
+        EXPECT_FALSE(sentCloseStream());
         if (!capture->streams.empty()) {
             EXPECT_TRUE(capture->streams.back()->stopped);
         }

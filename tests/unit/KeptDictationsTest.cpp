@@ -1,6 +1,7 @@
 #include "store/KeptDictations.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "base/DictationEntry.h"
 #include "fakes/FakeClock.h"
@@ -16,16 +17,11 @@ constexpr const char* kRecording = "/run/user/1000/quillo/clip_1772442000.25.m4a
 class KeptDictationsTest : public ::testing::Test
 {
 protected:
-    KeptDictation failed(const std::string& error = "No internet connection.")
+    KeptDictation failed()
     {
         KeptDictation record;
         record.date = toReferenceSeconds(clock.now());
-        record.duration = 4.5;
-        record.appBundleID = "org.gnome.TextEditor";
-        record.appName = "Text Editor";
-        record.languages = {"de", "en"};
-        record.engine = "auto";
-        record.error = error;
+        record.error = "No internet connection.";
         return record;
     }
 
@@ -37,15 +33,9 @@ protected:
 
 TEST_F(KeptDictationsTest, NeverLosesTheRecordingWhateverTheDiskDoes)
 {
-    struct Case
-    {
-        const char* name;
-        std::function<void()> inject;
-        bool kept;             // keep() succeeds
-        bool leftInPlace;      // the recording is still where it was
-        std::size_t listedNow; // what the list shows at once
-    };
-    const std::vector<Case> cases = {
+    // The disk's trouble; whether keep() succeeds, the recording is still where
+    // it was, and how many the list shows at once.
+    const std::vector<std::tuple<const char*, std::function<void()>, bool, bool, std::size_t>> cases = {
         {"another file system: copied, then the original removed", [&] { disk.failRenames(); }, true, false, 1},
         {"cannot move nor copy",
          [&] {
@@ -57,24 +47,24 @@ TEST_F(KeptDictationsTest, NeverLosesTheRecordingWhateverTheDiskDoes)
          0},
         {"the record cannot be written", [&] { disk.failWrites(); }, false, false, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, inject, kept, leftInPlace, listedNow] : cases) {
         for (const auto& record : store.list()) {
             store.remove(record.id);
         }
-        for (const auto& name : disk.listFiles(kKept)) {
-            disk.removeFile(std::string(kKept) + "/" + name);
+        for (const auto& file : disk.listFiles(kKept)) {
+            disk.removeFile(std::string(kKept) + "/" + file);
         }
         disk.put(kRecording, "speech", 0600);
-        c.inject();
-        EXPECT_EQ(store.keep(kRecording, failed()).has_value(), c.kept) << "case " << c.name;
-        EXPECT_EQ(disk.exists(kRecording), c.leftInPlace) << "case " << c.name;
-        EXPECT_EQ(store.list().size(), c.listedNow) << "case " << c.name;
+        inject();
+        EXPECT_EQ(store.keep(kRecording, failed()).has_value(), kept) << "case " << name;
+        EXPECT_EQ(disk.exists(kRecording), leftInPlace) << "case " << name;
+        EXPECT_EQ(store.list().size(), listedNow) << "case " << name;
 
         // The next launch finds whatever was left and keeps it properly.
         store.adoptLeftovers("/run/user/1000/quillo", "Quillo stopped before this dictation was transcribed.");
-        ASSERT_EQ(store.list().size(), 1u) << "case " << c.name;
-        EXPECT_EQ(disk.file(store.list()[0].audioPath)->contents, "speech") << "case " << c.name;
-        EXPECT_FALSE(disk.exists(kRecording)) << "case " << c.name;
+        ASSERT_EQ(store.list().size(), 1u) << "case " << name;
+        EXPECT_EQ(disk.file(store.list()[0].audioPath)->contents, "speech") << "case " << name;
+        EXPECT_FALSE(disk.exists(kRecording)) << "case " << name;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "transcription/OpenAIService.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "fakes/FakeDictationParts.h"
 #include "fakes/FakeLocalSpeech.h"
@@ -43,31 +44,18 @@ protected:
 
 TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsHold)
 {
-    struct Case
-    {
-        const char* name;
-        std::string transcript;
-        std::string instructions;
-        bool expectCleanup;
+    // Transcript, instructions, whether clean-up runs.
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        {"one two three four five six seven", " \n\t ", false},
+        {"one two three four five six seven eight", "", true},
+        {"short text", "Use British spelling", true},
+        {"привет мир", "", true}, // another script than the languages'
     };
-    const std::vector<Case> cases = {
-        {"seven words", "one two three four five six seven", "", false},
-        {"eight words", "one two three four five six seven eight", "", true},
-        {"blank instructions", "short text", " \n\t ", false},
-        {"visible instructions", "short text", "Use British spelling", true},
-        {"foreign script", "привет мир", "", true},
-    };
-    for (const auto& c : cases) {
-        services.cleanups = 0;
-        services.deepgramAnswer.text = c.transcript;
-        services.cleanupAnswer.text = "Cleaned.";
-        preferences.setObject(setting::cleanupInstructions.key, c.instructions);
-        const auto result = run();
-        EXPECT_EQ(services.cleanups, c.expectCleanup ? 1 : 0) << "case " << c.name;
-        EXPECT_FALSE(result.simulateEnter) << "case " << c.name;
-        if (!c.expectCleanup) {
-            EXPECT_EQ(result.text, c.transcript) << "case " << c.name;
-        }
+    services.cleanupAnswer.text = "Cleaned.";
+    for (const auto& [transcript, instructions, cleaned] : cases) {
+        services.deepgramAnswer.text = transcript;
+        preferences.setObject(setting::cleanupInstructions.key, instructions);
+        EXPECT_EQ(run(), (DictationResult{cleaned ? "Cleaned." : transcript, false})) << "case " << transcript;
     }
 }
 
@@ -75,34 +63,26 @@ TEST_F(OpenAIServiceTest, ShortTranscriptsSkipCleanupOnlyWhenAllThreeConditionsH
 // user spoke at the very end: in a chat or a form it would send.
 TEST_F(OpenAIServiceTest, AFinalCarriageReturnAsksForEnterOnlyWhenSpoken)
 {
-    struct Case
-    {
-        const char* name;
-        std::string content;
-        DictationResult expected;
-        std::string transcript = " send the report press enter ";
+    // Transcript, the model's answer, the result.
+    const std::vector<std::tuple<std::string, std::string, DictationResult>> cases = {
+        {" send the report press enter ", "Send the report.\r", {"Send the report.", true}},
+        {" send the report press enter ", "Send the report.\r\n", {"Send the report.", false}},
+        {"thanks see you send", "Thanks, see you.\r", {"Thanks, see you.", true}},
+        {"send the report", "Send the report.\r", {"Send the report.", false}},
+        {"please resend", "Resend.\r", {"Resend.", false}},
     };
-    const std::vector<Case> cases = {
-        {"single CR", "Send the report.\r", {"Send the report.", true}},
-        {"CR LF", "Send the report.\r\n", {"Send the report.", false}},
-        {"refusal with CR", "I'm sorry, I can't help with that.\r", {"send the report press enter", false}},
-        {"send as the last word", "Thanks, see you.\r", {"Thanks, see you.", true}, "thanks see you send"},
-        {"CR the user never asked for", "Send the report.\r", {"Send the report.", false}, "send the report"},
-        {"word ending in the command", "Resend.\r", {"Resend.", false}, "please resend"},
-    };
-    for (const auto& c : cases) {
-        services.deepgramAnswer.text = c.transcript;
-        preferences.setObject(setting::cleanupInstructions.key, "Obey spoken commands");
-        services.cleanupAnswer.text = c.content;
-        EXPECT_EQ(run(), c.expected) << "case " << c.name;
+    preferences.setObject(setting::cleanupInstructions.key, "Obey spoken commands");
+    for (const auto& [transcript, content, expected] : cases) {
+        services.deepgramAnswer.text = transcript;
+        services.cleanupAnswer.text = content;
+        EXPECT_EQ(run(), expected) << "case " << transcript << " / " << content;
     }
 }
 
-// An answer cut off at the token limit, without a finish reason, or empty.
+// An answer cut off at the token limit, or empty.
 TEST_F(OpenAIServiceTest, AnswersThatCannotBeUsedFallBackToTheTrimmedTranscript)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {{"What is the capital of France and", "length"},
-                                                                    {"What is the capital of France?", ""},
                                                                     {" \n", "stop"}};
     for (const auto& [content, finishReason] : cases) {
         services.deepgramAnswer.text = "\n what is the capital of France and also tell me a joke please \n";
@@ -146,62 +126,39 @@ TEST_F(OpenAIServiceTest, ACleanupOrReadFailureFailsTheDictation)
 // engine when it serves the languages, else to the offline engine.
 TEST_F(OpenAIServiceTest, EachEngineNeedsItsKeyAndFallsBackToAnEngineThatCanServe)
 {
-    enum class Keys
-    {
-        both,
-        noDeepgram,
-        blankOpenAI, // blank counts as not configured
-        deepgramRejected,
-        openAIRejected
-    };
     struct Case
     {
         const char* engine;
         LanguageSet languages;
-        Keys keys;
-        const char* via; // nullptr: the rejection is the result
+        std::optional<std::string> openAIKey; // blank counts as not configured
+        std::optional<std::string> deepgramKey;
+        const char* expected; // nullptr: the rejection is the result
     };
     const std::vector<Case> cases = {
-        {"auto", {"en"}, Keys::both, "deepgram"},
-        {"auto", {"en"}, Keys::noDeepgram, "openai"},
-        {"auto", {"en"}, Keys::deepgramRejected, nullptr},
-        {"auto", {"en", "de"}, Keys::blankOpenAI, "local"}, // Deepgram's upload is English only
-        {"openai", {"en"}, Keys::blankOpenAI, "deepgram"},
-        {"openai", {"en"}, Keys::openAIRejected, nullptr},
-        {"deepgram", {"fr"}, Keys::noDeepgram, "openai"},
-        {"local", {"en"}, Keys::both, "local"},
+        {"auto", {"en"}, "sk", "dg", "From Deepgram."},
+        {"auto", {"en"}, "sk", std::nullopt, "From OpenAI."},
+        {"auto", {"en"}, "sk", "rejected", nullptr},
+        {"auto", {"en", "de"}, "  ", "dg", "From this computer."}, // Deepgram's upload is English only
+        {"openai", {"en"}, "  ", "dg", "From Deepgram."},
+        {"local", {"en"}, "sk", "dg", "From this computer."},
     };
     services.deepgramAnswer.text = "From Deepgram.";
     services.openAIAnswer.text = "From OpenAI.";
     recognizer.words = "from this computer";
-    const auto reject = [] { throw DictationError::auth(DictationError::Service::openAI); };
-    for (const auto& c : cases) {
-        const std::string name = std::string(c.engine) + " " + std::to_string(c.languages.size()) +
-                                 " language(s), keys " + std::to_string(static_cast<int>(c.keys));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
         preferences.setObject("quillo.transcriptionEngine", c.engine);
-        credentials = FakeCredentials{};
-        if (c.keys == Keys::noDeepgram) {
-            credentials.deepgram.reset();
+        credentials.openAI = c.openAIKey;
+        credentials.deepgram = c.deepgramKey;
+        services.deepgramAnswer.fail = std::function<void()>();
+        if (c.deepgramKey == "rejected") {
+            services.deepgramAnswer.fail = [] { throw DictationError::auth(DictationError::Service::deepgram); };
         }
-        if (c.keys == Keys::blankOpenAI) {
-            credentials.openAI = "  ";
-        }
-        services.deepgramAnswer.fail = c.keys == Keys::deepgramRejected ? reject : std::function<void()>();
-        services.openAIAnswer.fail = c.keys == Keys::openAIRejected ? reject : std::function<void()>();
-        if (!c.via) {
-            try {
-                run(c.languages);
-                ADD_FAILURE() << "case " << name << ": expected the rejection";
-            } catch (const DictationError& error) {
-                EXPECT_EQ(error.kind(), DictationError::Kind::auth) << "case " << name;
-            }
+        if (!c.expected) {
+            EXPECT_THROW(run(c.languages), DictationError) << "case " << i;
             continue;
         }
-        const std::string via = c.via;
-        const std::string expected = via == "deepgram" ? "From Deepgram."
-                                     : via == "openai" ? "From OpenAI."
-                                                       : "From this computer.";
-        EXPECT_EQ(run(c.languages).text, expected) << "case " << name;
+        EXPECT_EQ(run(c.languages).text, c.expected) << "case " << i;
     }
     EXPECT_EQ(recognizer.loads.load(), 1) << "the model is loaded once";
 }

@@ -58,23 +58,17 @@ TEST_F(TranscribeCommandTest, EachOutcomePrintsItsTextOrItsDescription)
 
 TEST_F(TranscribeCommandTest, WrongCommandLinesTranscribeNothing)
 {
-    struct Case
-    {
-        const char* name;
-        std::vector<std::string> arguments;
-        const char* problem;
+    const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
+        {{"a.m4a", "--languages"}, "--languages needs a value"},
+        {{"a.m4a", "--languages", "en,xx"}, "unknown language code 'xx'"},
+        {{"a.m4a", "--verbose"}, "unknown option '--verbose'"},
     };
-    const std::vector<Case> cases = {
-        {"option without value", {"a.m4a", "--languages"}, "--languages needs a value"},
-        {"unknown code", {"a.m4a", "--languages", "en,xx"}, "unknown language code 'xx'"},
-        {"unknown option", {"a.m4a", "--verbose"}, "unknown option '--verbose'"},
-    };
-    for (const auto& c : cases) {
-        const Outcome outcome = run(c.arguments);
-        EXPECT_EQ(outcome.status, 2) << "case " << c.name;
-        EXPECT_EQ(outcome.out, "") << "case " << c.name;
-        EXPECT_NE(outcome.err.find(c.problem), std::string::npos) << "case " << c.name << ": " << outcome.err;
-        EXPECT_NE(outcome.err.find("Usage: quillo transcribe FILE"), std::string::npos) << "case " << c.name;
+    for (const auto& [arguments, problem] : cases) {
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.status, 2) << "case " << problem;
+        EXPECT_EQ(outcome.out, "") << "case " << problem;
+        EXPECT_NE(outcome.err.find(problem), std::string::npos) << "case " << problem << ": " << outcome.err;
+        EXPECT_NE(outcome.err.find("Usage: quillo transcribe FILE"), std::string::npos) << "case " << problem;
     }
     EXPECT_TRUE(transcriber.calls.empty());
 }
