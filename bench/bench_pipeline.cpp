@@ -164,7 +164,8 @@ BENCHMARK(BM_Dictation)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_DictationOverLoopback(benchmark::State& state)
 {
-    LoopbackHttpServer server({{LoopbackHttpServer::Behaviour::answer, 200, answerBody(words(80))}});
+    LoopbackHttpServer server(
+        LoopbackHttpServer::Reply{LoopbackHttpServer::Behaviour::answer, 200, answerBody(words(80))});
     CurlHttpClient http;
     Setup setup(http);
     setup.endpoints.openAI = setup.endpoints.deepgram = server.baseURL() + "/v1";

@@ -72,7 +72,15 @@ private:
 // The main window over the test data, with the API keys card when `keys` is given.
 MainWindowView::Dependencies windowDependencies(test::UiStore& data, AppNavState& nav, ServiceKeyStore* keys)
 {
-    MainWindowView::Dependencies dependencies = data.windowDependencies(nav);
+    MainWindowView::Dependencies dependencies{data.store,
+                                              nav,
+                                              data.clock,
+                                              data.preferences,
+                                              data.microphones,
+                                              data.loginItem,
+                                              data.credentials,
+                                              "Test Model",
+                                              {}};
     dependencies.serviceKeys = keys;
     dependencies.checkKey = [](ServiceKeyStore::Service, const std::string&) {
         return KeyCheckResult{true, "The key works."};
@@ -138,9 +146,11 @@ void fillWithHistory(test::UiStore& data)
                 continue;
             }
             const std::string text = sentences[rng() % std::size(sentences)];
-            data.addAt(when, text, 2.0 + static_cast<double>(rng() % 200) / 10.0);
+            data.clock.setNow(when);
+            data.store.addEntry(text, 2.0 + static_cast<double>(rng() % 200) / 10.0, std::nullopt, std::nullopt);
         }
     }
+    data.clock.setNow(now);
     data.store.addSnippet("sig", "Best regards,\nAnna");
     data.store.addSnippet("my email", "anna.nowak@example.com");
     data.store.addSnippet("standup update",
