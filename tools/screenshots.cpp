@@ -72,15 +72,7 @@ private:
 // The main window over the test data, with the API keys card when `keys` is given.
 MainWindowView::Dependencies windowDependencies(test::UiStore& data, AppNavState& nav, ServiceKeyStore* keys)
 {
-    MainWindowView::Dependencies dependencies{data.store,
-                                              nav,
-                                              data.clock,
-                                              data.preferences,
-                                              data.microphones,
-                                              data.loginItem,
-                                              data.credentials,
-                                              "Test Model",
-                                              {}};
+    MainWindowView::Dependencies dependencies = data.windowDependencies(nav);
     dependencies.serviceKeys = keys;
     dependencies.checkKey = [](ServiceKeyStore::Service, const std::string&) {
         return KeyCheckResult{true, "The key works."};

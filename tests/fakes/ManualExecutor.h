@@ -1,17 +1,18 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 
 #include "platform/Executor.h"
 
 namespace quillo::test {
 
-// Background work that runs only when the test says so, on the test's thread.
-class ManualExecutor final : public Executor
+// Tasks queued from any thread that run only when the test drains them, on the test's thread.
+class ManualTasks
 {
 public:
-    void run(Task task) override
+    void push(std::function<void()> task)
     {
         std::lock_guard lock(m_mutex);
         m_tasks.push_back(std::move(task));
@@ -20,7 +21,7 @@ public:
     int drain()
     {
         for (int ran = 0;; ++ran) {
-            Task task;
+            std::function<void()> task;
             {
                 std::lock_guard lock(m_mutex);
                 if (m_tasks.empty()) {
@@ -34,8 +35,19 @@ public:
     }
 
 private:
-    mutable std::mutex m_mutex; // guards m_tasks
-    std::deque<Task> m_tasks;
+    std::mutex m_mutex; // guards m_tasks
+    std::deque<std::function<void()>> m_tasks;
+};
+
+// Background work that runs only when the test says so, on the test's thread.
+class ManualExecutor final : public Executor
+{
+public:
+    void run(Task task) override { m_tasks.push(std::move(task)); }
+    int drain() { return m_tasks.drain(); }
+
+private:
+    ManualTasks m_tasks;
 };
 
 } // namespace quillo::test

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <chrono>
-#include <deque>
 #include <map>
 #include <mutex>
 
+#include "fakes/ManualExecutor.h"
 #include "platform/MainQueue.h"
 
 namespace quillo::test {
@@ -14,11 +14,7 @@ namespace quillo::test {
 class ManualMainQueue final : public MainQueue
 {
 public:
-    void post(Task task) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_ready.push_back(std::move(task));
-    }
+    void post(Task task) override { m_ready.push(std::move(task)); }
     void postAfter(std::chrono::milliseconds delay, Task task) override
     {
         std::lock_guard lock(m_mutex);
@@ -26,21 +22,7 @@ public:
     }
 
     // Runs queued immediate tasks (and the ones they post); returns how many ran.
-    int drain()
-    {
-        for (int ran = 0;; ++ran) {
-            Task task;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_ready.empty()) {
-                    return ran;
-                }
-                task = std::move(m_ready.front());
-                m_ready.pop_front();
-            }
-            task();
-        }
-    }
+    int drain() { return m_ready.drain(); }
     // Moves time forward, running every task that falls due, in deadline order,
     // draining immediate tasks as it goes.
     void advance(std::chrono::milliseconds by)
@@ -71,8 +53,8 @@ public:
     }
 
 private:
-    mutable std::mutex m_mutex; // guards the queues and m_now
-    std::deque<Task> m_ready;
+    ManualTasks m_ready;
+    mutable std::mutex m_mutex; // guards m_delayed and m_now
     std::multimap<std::chrono::milliseconds, Task> m_delayed;
     std::chrono::milliseconds m_now{0};
 };

@@ -34,15 +34,7 @@ protected:
 
 TEST_F(MainWindowViewTest, SidebarPagesAndOverlaysFollowTheNavigationStateClicksKeysAndTheStore)
 {
-    MainWindowView view({data.store,
-                         nav,
-                         data.clock,
-                         data.preferences,
-                         data.microphones,
-                         data.loginItem,
-                         data.credentials,
-                         "Test Model",
-                         {}});
+    MainWindowView view(data.windowDependencies(nav));
     view.resize(1180, 860);
     view.show();
     view.activateWindow();

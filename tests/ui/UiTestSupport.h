@@ -14,6 +14,7 @@
 #include "fakes/FakeServiceAccess.h"
 #include "fakes/RecordingLog.h"
 #include "store/DataStore.h"
+#include "ui/main/MainWindowView.h"
 #include "unit/StoreTestSupport.h"
 
 namespace quillo::test {
@@ -22,6 +23,11 @@ class UiStore
 {
 public:
     UiStore() : store(disk, preferences, log, clock, "/fake/data/Quillo") {}
+
+    MainWindowView::Dependencies windowDependencies(AppNavState& nav)
+    {
+        return {store, nav, clock, preferences, microphones, loginItem, credentials, "Test Model", {}};
+    }
 
     // Lets the screens see the store's queued change notices, and deletes what they closed.
     static void settle()
